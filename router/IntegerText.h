@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The program's rules for integers typed by the user or stored in setup.ini.
+
+// A 32-bit integer: optional "+" or "-", then decimal digits, or hexadecimal digits after
+// "$", "x", "X", "0x" or "0X". Leading blanks are skipped; anything else fails.
+std::optional<std::int32_t> ParseInteger(std::string_view text);
+
+// Leading and trailing blanks and control characters removed.
+std::string TrimBlanks(std::string_view text);
+
+// The timed-change interval in minutes: the trimmed text as an integer, 1 when it is none.
+std::int32_t IntervalMinutes(std::string_view text);

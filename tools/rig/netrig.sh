@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The network test rig: a "router" namespace (192.168.1.1/24) and a "PC" namespace
+# (192.168.1.100/24, default route via 192.168.1.1) joined by a veth pair. The substitute
+# router serves in the router namespace while the given command runs in the PC namespace;
+# everything is torn down afterwards, also when the command fails or is interrupted.
+#
+#   netrig.sh [--router BIN] [--no-router] [--router-arg ARG]... -- command [args...]
+#
+# The router namespace answers for every address outside 192.168.1.0/24, so a packet the
+# PC sends anywhere else lands there (and is counted by the substitute router) instead of
+# leaving the machine. 192.168.1.77 is in the subnet and has no host: it stays unreachable.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+router_bin=${PELORIN_SUBSTITUTE_ROUTER:-$root/build/native/tools/substitute-router/substitute-router}
+router_args=()
+start_router=1
+while (($#)); do
+  case "$1" in
+    --router) router_bin=$2; shift 2 ;;
+    --router-arg) router_args+=("$2"); shift 2 ;;
+    --no-router) start_router=0; shift ;;
+    --) shift; break ;;
+    *) echo "netrig: unknown option $1 (usage: netrig.sh [--router BIN] [--router-arg ARG]... -- command)" >&2; exit 2 ;;
+  esac
+done
+(($#)) || { echo "netrig: no command given" >&2; exit 2; }
+[ "$(id -u)" = 0 ] || { echo "netrig: needs root (network namespaces)" >&2; exit 2; }
+if ((start_router)) && [ ! -x "$router_bin" ]; then
+  echo "netrig: substitute router not built: $router_bin (cmake --build --preset native)" >&2; exit 2
+fi
+
+router_ip=192.168.1.1
+pc_ip=192.168.1.100
+control_port=8081
+id="$$$RANDOM"
+id=${id:0:9}
+rns="pelr$id" pns="pelp$id"
+rveth="vr$id" pveth="vp$id"
+work=$(mktemp -d /tmp/pelorin-rig.XXXXXX)
+router_pid=""
+
+source "$root/tools/wine/env.sh"
+template_prefix=$WINEPREFIX
+rig_prefix="$work/wineprefix"
+
+teardown() {
+  set +e
+  if [ -d "$rig_prefix" ]; then
+    ip netns exec "$pns" env WINEPREFIX="$rig_prefix" "$PELORIN_WINESERVER" -k >/dev/null 2>&1
+  fi
+  [ -n "$router_pid" ] && kill "$router_pid" 2>/dev/null && wait "$router_pid" 2>/dev/null
+  ip netns del "$pns" 2>/dev/null
+  ip netns del "$rns" 2>/dev/null
+  rm -rf "/etc/netns/$pns" "$work"
+}
+trap teardown EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+ip netns add "$rns"
+ip netns add "$pns"
+ip link add "$rveth" type veth peer name "$pveth"
+ip link set "$rveth" netns "$rns"
+ip link set "$pveth" netns "$pns"
+ip -n "$rns" link set lo up
+ip -n "$rns" addr add "$router_ip/24" dev "$rveth"
+ip -n "$rns" link set "$rveth" up
+ip -n "$rns" route add local 0.0.0.0/0 dev lo table main
+ip -n "$pns" link set lo up
+ip -n "$pns" addr add "$pc_ip/24" dev "$pveth"
+ip -n "$pns" link set "$pveth" up
+ip -n "$pns" route add default via "$router_ip"
+# Name look-ups from the PC go to the router namespace too, where they are counted.
+mkdir -p "/etc/netns/$pns"
+echo "nameserver $router_ip" > "/etc/netns/$pns/resolv.conf"
+
+if ((start_router)); then
+  ip netns exec "$rns" "$router_bin" --address "$router_ip" --control-port "$control_port" \
+    ${router_args[@]+"${router_args[@]}"} &
+  router_pid=$!
+  for _ in $(seq 100); do
+    ip netns exec "$pns" bash -c "exec 3<>/dev/tcp/$router_ip/$control_port" 2>/dev/null && break
+    kill -0 "$router_pid" 2>/dev/null || { echo "netrig: substitute router exited" >&2; exit 1; }
+    sleep 0.05
+  done
+fi
+
+# Each run gets its own copy of the Wine prefix, so its wineserver (which opens the sockets)
+# starts inside the PC namespace and never shares a server living in another namespace.
+if [ -f "$template_prefix/system.reg" ]; then
+  cp -a "$template_prefix" "$rig_prefix"
+fi
+
+set +e
+ip netns exec "$pns" env PELORIN_RIG=1 PELORIN_RIG_ROUTER="$router_ip" \
+  PELORIN_RIG_CONTROL_PORT="$control_port" PELORIN_RIG_DEAD_ADDRESS=192.168.1.77 \
+  PELORIN_WINEPREFIX="$rig_prefix" WINEPREFIX="$rig_prefix" "$@"
+status=$?
+set -e
+exit $status

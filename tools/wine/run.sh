@@ -1,0 +1,4 @@
+#!/usr/bin/env bash
+# Runs a Windows program under 64-bit Wine with the project's environment (code page 936).
+source "$(dirname "$0")/env.sh"
+exec "$PELORIN_WINE" "$@"
