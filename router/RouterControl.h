@@ -4,6 +4,7 @@
 #include "RouterView.h"
 #include <exception>
 #include <functional>
+#include <string>
 
 // Login, the once-a-second status poll with its automatic re-login and timed IP change,
 // and the disconnect and connect commands. One instance lives as long as the main window.
@@ -37,4 +38,6 @@ private:
     bool loggedIn_ = false;
     double lastIpChange_ = 0;
     bool tickRunning_ = false;
+    std::string publicIp_;    // as last shown in Label4
+    std::string onlineTime_;  // as last shown in Label12
 };
