@@ -34,10 +34,19 @@ fi
 router_ip=192.168.1.1
 pc_ip=192.168.1.100
 control_port=8081
-id="$$$RANDOM"
-id=${id:0:9}
-rns="pelr$id" pns="pelp$id"
+# Names carry the rig's pid, so leftovers of a rig that was killed outright can be found.
+id="$$r$RANDOM"
+rns="pelorin-router-$id" pns="pelorin-pc-$id"
 rveth="vr$id" pveth="vp$id"
+for ns in $(ip netns list 2>/dev/null | grep -oE '^pelorin-(router|pc)-[0-9]+r[0-9]+'); do
+  pid=${ns##*-}
+  pid=${pid%%r*}
+  if ! kill -0 "$pid" 2>/dev/null; then
+    ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
+    ip netns del "$ns" 2>/dev/null || true
+    rm -rf "/etc/netns/$ns"
+  fi
+done
 work=$(mktemp -d /tmp/pelorin-rig.XXXXXX)
 router_pid=""
 
@@ -50,7 +59,14 @@ teardown() {
   if [ -d "$rig_prefix" ]; then
     ip netns exec "$pns" env WINEPREFIX="$rig_prefix" "$PELORIN_WINESERVER" -k >/dev/null 2>&1
   fi
-  [ -n "$router_pid" ] && kill "$router_pid" 2>/dev/null && wait "$router_pid" 2>/dev/null
+  if [ -n "$router_pid" ]; then
+    kill "$router_pid" 2>/dev/null
+    for _ in $(seq 40); do kill -0 "$router_pid" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$router_pid" 2>/dev/null
+    wait "$router_pid" 2>/dev/null
+  fi
+  # Whatever the command left running in the namespaces goes with them.
+  for ns in "$pns" "$rns"; do ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null; done
   ip netns del "$pns" 2>/dev/null
   ip netns del "$rns" 2>/dev/null
   rm -rf "/etc/netns/$pns" "$work"
@@ -61,9 +77,7 @@ trap 'exit 143' TERM
 
 ip netns add "$rns"
 ip netns add "$pns"
-ip link add "$rveth" type veth peer name "$pveth"
-ip link set "$rveth" netns "$rns"
-ip link set "$pveth" netns "$pns"
+ip link add "$rveth" netns "$rns" type veth peer name "$pveth" netns "$pns"
 ip -n "$rns" link set lo up
 ip -n "$rns" addr add "$router_ip/24" dev "$rveth"
 ip -n "$rns" link set "$rveth" up
@@ -80,15 +94,20 @@ if ((start_router)); then
   ip netns exec "$rns" "$router_bin" --address "$router_ip" --control-port "$control_port" \
     ${router_args[@]+"${router_args[@]}"} &
   router_pid=$!
+  up=0
   for _ in $(seq 100); do
-    ip netns exec "$pns" bash -c "exec 3<>/dev/tcp/$router_ip/$control_port" 2>/dev/null && break
+    if ip netns exec "$pns" timeout 1 bash -c "exec 3<>/dev/tcp/$router_ip/$control_port" 2>/dev/null; then
+      up=1; break
+    fi
     kill -0 "$router_pid" 2>/dev/null || { echo "netrig: substitute router exited" >&2; exit 1; }
     sleep 0.05
   done
+  ((up)) || { echo "netrig: substitute router did not answer on $router_ip:$control_port" >&2; exit 1; }
 fi
 
 # Each run gets its own copy of the Wine prefix, so its wineserver (which opens the sockets)
 # starts inside the PC namespace and never shares a server living in another namespace.
+# Without a template Wine makes a fresh prefix there: slow, but never a shared server.
 if [ -f "$template_prefix/system.reg" ]; then
   cp -a "$template_prefix" "$rig_prefix"
 fi

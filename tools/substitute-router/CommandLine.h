@@ -1,0 +1,22 @@
+#pragma once
+#include "Fault.h"
+#include "RouterState.h"
+
+#include <optional>
+#include <string>
+
+struct Options {
+  std::string address = "192.168.1.1";  // the router's own address on the LAN
+  int port = 80;
+  int controlPort = 8081;
+  RouterSettings settings;
+  Fault runFault;  // applied to every request of the run
+};
+
+enum class CommandLineResult { Run, Help, Error };
+
+CommandLineResult parseCommandLine(int argc, char** argv, Options& options, std::string& error);
+const char* usageText();
+
+// Re-dial delays beyond a day are typos; the bound also keeps clock arithmetic in range.
+constexpr long kMaxRedialMs = 86400000;

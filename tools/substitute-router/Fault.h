@@ -1,0 +1,30 @@
+#pragma once
+// Misbehaviours the router can be told to show on port 80, to see how the program copes
+// with a slow, silent, broken or odd router.
+#include <optional>
+#include <string>
+
+enum class FaultKind {
+  None,
+  Delay,    // wait arg ms before answering
+  Silent,   // read the request, never answer, keep the socket open
+  Reset,    // read the request, then close with RST
+  Short,    // announce the whole body, send half of it, close
+  Big,      // an authorised page's body becomes exactly arg bytes of filler
+  Nul,      // the body's byte at position arg becomes NUL
+  Slow,     // body in pieces of arg bytes, 20 ms apart
+  Chunked,  // body in several chunks of chunked transfer coding
+};
+
+struct Fault {
+  FaultKind kind = FaultKind::None;
+  long arg = 0;
+};
+
+// The fault from its name and its argument text (empty: the kind's default argument).
+std::optional<Fault> makeFault(const std::string& name, const std::string& arg);
+// The fault from "KIND" or "KIND:ARG".
+std::optional<Fault> parseFault(const std::string& text);
+
+// Parses a non-negative decimal number that fits a long.
+std::optional<long> parseCount(const std::string& text);

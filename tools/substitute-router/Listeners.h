@@ -1,0 +1,29 @@
+#pragma once
+// Listening sockets and the accept loop that gives every connection its own thread.
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+
+class StopSignal;
+
+// -1 and a message on failure. An empty address means every local address.
+int openTcpListener(const std::string& address, int port, std::string& error);
+int openUdpSocket(const std::string& address, int port, std::string& error);
+
+// Counts the connection threads so shut-down can wait for them to finish.
+class ConnectionThreads {
+public:
+  // Runs work(fd) on a new thread, which owns fd; closes fd when no thread can be had.
+  void start(int fd, std::function<void(int)> work);
+  // True when all threads have ended within timeoutMs.
+  bool waitAllEnded(int timeoutMs);
+
+private:
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  int running_ = 0;
+};
+
+// Accepts until the stop signal; each connection gets TCP_NODELAY and a thread.
+void acceptLoop(int listenFd, const StopSignal& stop, ConnectionThreads& threads, std::function<void(int)> work);

@@ -1,0 +1,25 @@
+#pragma once
+// Socket waits and writes that give up on a time-out or on shut-down, so one stuck peer
+// never holds a thread (or the process) forever.
+#include <cstddef>
+#include <string>
+
+class StopSignal;
+
+enum class WaitResult { Ready, Timeout, Stopped, Failed };
+
+WaitResult waitReadable(int fd, const StopSignal& stop, int timeoutMs);
+
+// Writes everything, waiting at most timeoutMs for the peer to make room each time.
+bool sendAll(int fd, const char* data, std::size_t size, const StopSignal& stop, int timeoutMs = 10000);
+inline bool sendAll(int fd, const std::string& data, const StopSignal& stop) {
+  return sendAll(fd, data.data(), data.size(), stop);
+}
+
+// Answers go out without waiting for the peer's delayed ACK.
+void setNoDelay(int fd);
+// Closes so that the peer sees RST instead of an orderly end.
+void closeWithReset(int fd);
+// Sends FIN, lets the peer's unread data drain briefly, then closes: a plain close() with
+// unread input would turn into a RST and could destroy the answer in flight.
+void closeGracefully(int fd, const StopSignal& stop);

@@ -1,0 +1,178 @@
+#include "WebServer.h"
+
+#include "AnswerDelivery.h"
+#include "Base64.h"
+#include "HttpRequest.h"
+#include "RouterPages.h"
+#include "RouterState.h"
+#include "SocketIo.h"
+#include "StopSignal.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+// The four pages, matched on the exact request target the program sends.
+constexpr const char* kLoginTarget = "/userRpm/Index.htm";
+constexpr const char* kStatusTarget = "/userRpm/StatusRpm.htm";
+constexpr const char* kDisconnectTarget = "/userRpm/StatusRpm.htm?Disconnect=%B6%CF%20%CF%DF&wan=1";
+constexpr const char* kConnectTarget = "/userRpm/StatusRpm.htm?Connect=%C1%AC%20%BD%D3&wan=1";
+
+constexpr const char* kRealm = "Basic realm=\"Pelorin Router\"";
+
+// A kept-alive connection may idle this long between requests; a request once begun must
+// keep coming at least this often.
+constexpr int kIdleMs = 60000;
+constexpr int kPartMs = 10000;
+
+Route routeOf(const std::string& target) {
+  if (target == kLoginTarget) return Route::Login;
+  if (target == kStatusTarget) return Route::Status;
+  if (target == kDisconnectTarget) return Route::Disconnect;
+  if (target == kConnectTarget) return Route::Connect;
+  return Route::Other;
+}
+
+std::string localAddress(int fd) {
+  sockaddr_in local{};
+  socklen_t size = sizeof local;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0 || local.sin_family != AF_INET) return "";
+  char text[INET_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+  return text;
+}
+
+// Basic credentials must match byte for byte; user names have no colon, passwords may.
+bool authorised(const HttpRequest& request, const RouterState& state) {
+  const std::string* value = request.header("Authorization");
+  if (!value || value->size() < 6 || !equalsIgnoringCase(value->substr(0, 5), "Basic") || (*value)[5] != ' ')
+    return false;
+  const auto start = value->find_first_not_of(' ', 5);
+  if (start == std::string::npos) return false;
+  const auto decoded = decodeBase64(value->substr(start));
+  if (!decoded) return false;
+  const auto colon = decoded->find(':');
+  if (colon == std::string::npos) return false;
+  return state.acceptsCredentials(decoded->substr(0, colon), decoded->substr(colon + 1));
+}
+
+HttpResponse page(const std::string& body) {
+  HttpResponse response;
+  response.body = body;
+  return response;
+}
+
+HttpResponse notFound(const std::string& body) {
+  HttpResponse response;
+  response.status = 404;
+  response.reason = "Not Found";
+  response.body = body;
+  return response;
+}
+
+// Carries out what the request asks and builds the answer the router would send.
+HttpResponse answerFor(const HttpRequest& request, Route route, const Fault& fault, const WebContext& context) {
+  RouterState& state = context.state;
+  if (route == Route::Other) return notFound(notFoundPage());
+
+  if (!authorised(request, state)) {
+    state.countUnauthorized();
+    HttpResponse refused;
+    refused.status = 401;
+    refused.reason = "Unauthorized";
+    refused.extraHeaders.emplace_back("WWW-Authenticate", kRealm);
+    refused.body = refusedPage();
+    return refused;
+  }
+
+  HttpResponse response;
+  if (route == Route::Login) {
+    response = page(loginPage());
+  } else {
+    // Disconnect and connect answer with the status page as it stands right after them.
+    const WanView wan = route == Route::Disconnect ? state.disconnect()
+                        : route == Route::Connect  ? state.connect()
+                                                   : state.wan();
+    response = page(statusPage(wan, context.routerAddress));
+  }
+  if (fault.kind == FaultKind::Big) response.body = fillerBody(static_cast<std::size_t>(fault.arg));
+  return response;
+}
+
+// Holds the connection without a word until the client gives up (or the router stops).
+void staySilent(int fd, const StopSignal& stop) {
+  char sink[4096];
+  while (waitReadable(fd, stop, -1) == WaitResult::Ready) {
+    const ssize_t n = recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) break;
+  }
+  close(fd);
+}
+
+}  // namespace
+
+void serveWebConnection(int fd, const WebContext& context) {
+  const StopSignal& stop = context.stop;
+  // Traffic the PC meant for some other host reaches us too; it is counted and turned away.
+  const bool foreign = localAddress(fd) != context.routerAddress;
+  RequestReader reader(fd);
+  for (;;) {
+    HttpRequest request;
+    const ReadResult read = reader.read(request, stop, kIdleMs, kPartMs);
+    if (read == ReadResult::Malformed) {
+      HttpResponse bad;
+      bad.status = 400;
+      bad.reason = "Bad Request";
+      bad.body = "400 Bad Request\r\n";
+      sendAll(fd, responseHead(bad, false, BodyFraming::ContentLength) + bad.body, stop);
+      closeGracefully(fd, stop);
+      return;
+    }
+    if (read != ReadResult::Ok) {
+      close(fd);
+      return;
+    }
+
+    const bool headOnly = request.method == "HEAD";
+    const bool keepAlive = request.keepAlive();
+    if (foreign) {
+      context.state.count(Route::Foreign);
+      // Faults are orders for the router's own pages; traffic for other hosts never takes them.
+      HttpResponse elsewhere = notFound(foreignPage());
+      elsewhere.contentType = "text/plain";
+      const AfterAnswer after = deliverAnswer(fd, elsewhere, Fault{}, headOnly, keepAlive, stop);
+      if (after == AfterAnswer::KeepOpen) continue;
+      if (after == AfterAnswer::Close) closeGracefully(fd, stop);
+      return;
+    }
+
+    // Counted on arrival, so a delayed or unanswered request shows in the counts at once.
+    const Route route = routeOf(request.target);
+    context.state.count(route);
+    const Fault fault = context.state.takeFault();
+    if (fault.kind == FaultKind::Delay && !stop.sleepFor(static_cast<int>(fault.arg))) {
+      close(fd);
+      return;
+    }
+    HttpResponse response = answerFor(request, route, fault, context);
+    if (fault.kind == FaultKind::Nul && static_cast<std::size_t>(fault.arg) < response.body.size())
+      response.body[static_cast<std::size_t>(fault.arg)] = '\0';
+    if (fault.kind == FaultKind::Silent) {
+      staySilent(fd, stop);
+      return;
+    }
+    if (fault.kind == FaultKind::Reset) {
+      closeWithReset(fd);
+      return;
+    }
+    const AfterAnswer after = deliverAnswer(fd, response, fault, headOnly, keepAlive, stop);
+    if (after == AfterAnswer::KeepOpen) continue;
+    if (after == AfterAnswer::Close) closeGracefully(fd, stop);
+    return;
+  }
+}
