@@ -1,0 +1,25 @@
+#pragma once
+#include <memory>
+#include <string>
+
+// An open registry key; destroying it closes the key.
+class RegistryKey {
+public:
+    virtual ~RegistryKey() = default;
+
+    // Writes a REG_SZ value, its terminating NUL included, replacing any earlier data.
+    virtual bool SetString(const std::string& name, const std::string& data) = 0;
+
+    // Deletes the value; false when it does not exist or the platform refuses.
+    virtual bool DeleteValue(const std::string& name) = 0;
+};
+
+// The registry as the start-with-Windows registration needs it.
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // Opens HKEY_LOCAL_MACHINE\<path> with full access, creating the key when it does not
+    // exist; nothing when the platform refuses.
+    virtual std::unique_ptr<RegistryKey> CreateMachineKey(const std::string& path) = 0;
+};

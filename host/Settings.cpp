@@ -1,0 +1,112 @@
+#include "Settings.h"
+
+#include "AppError.h"
+#include "IntegerText.h"
+
+#include <cstdint>
+
+namespace {
+
+// One key of the file and the control it belongs to.
+struct Setting {
+    const char* key;
+    bool isFlag;
+    SettingsCheckBox box;     // flags
+    SettingsEdit edit;        // texts
+    const char* defaultText;  // texts; every flag is off by default
+};
+
+constexpr Setting Flag(const char* key, SettingsCheckBox box) {
+    return {key, true, box, SettingsEdit::Edit1, nullptr};
+}
+
+constexpr Setting Text(const char* key, SettingsEdit edit, const char* defaultText) {
+    return {key, false, SettingsCheckBox::CheckBox1, edit, defaultText};
+}
+
+// In the order the keys are read and written.
+constexpr Setting kSettings[] = {
+    Flag("TimeSwitch", SettingsCheckBox::CheckBox3),
+    Text("timer", SettingsEdit::Edit3, "10"),
+    Flag("boot", SettingsCheckBox::CheckBox5),
+    Text("loginname", SettingsEdit::Edit1, "admin"),
+    Text("loginpassword", SettingsEdit::Edit2, "lumko"),
+    Flag("autologin", SettingsCheckBox::CheckBox2),
+    Flag("hide", SettingsCheckBox::CheckBox1),
+};
+
+constexpr bool kFlagDefault = false;
+
+bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
+
+// Flushes the profile cache however the load or save ends.
+class FlushOnExit {
+public:
+    explicit FlushOnExit(ProfileStore& store) : store_(store) {}
+    FlushOnExit(const FlushOnExit&) = delete;
+    FlushOnExit& operator=(const FlushOnExit&) = delete;
+    ~FlushOnExit() { store_.Flush(); }
+
+private:
+    ProfileStore& store_;
+};
+
+}  // namespace
+
+std::string SettingsFilePath(std::string_view modulePath) {
+    std::size_t directoryEnd = 0;  // just past the last delimiter
+    for (std::size_t i = 0; i < modulePath.size(); ++i) {
+        if (IsGbkLeadByte(static_cast<unsigned char>(modulePath[i])) && i + 1 < modulePath.size()) {
+            ++i;  // the second byte belongs to the character
+        } else if (IsPathDelimiter(modulePath[i])) {
+            directoryEnd = i + 1;
+        }
+    }
+    return std::string(modulePath.substr(0, directoryEnd)) + kSettingsFileName;
+}
+
+bool FlagValue(const std::optional<std::string>& value, bool defaultValue) {
+    if (!value) return defaultValue;
+    const std::optional<std::int32_t> number = ParseInteger(*value);
+    return number ? *number != 0 : defaultValue;
+}
+
+std::string TextValue(const std::optional<std::string>& value, std::string_view defaultText) {
+    if (!value) return std::string(defaultText);
+    return value->substr(0, kMaxSettingText);
+}
+
+void LoadSettings(SettingsView& view, ProfileStore& store) {
+    {
+        FlushOnExit flush(store);
+        for (const Setting& setting : kSettings) {
+            const std::optional<std::string> value = store.Read(kSettingsSection, setting.key);
+            if (!setting.isFlag) {
+                view.SetText(setting.edit, TextValue(value, setting.defaultText));
+                continue;
+            }
+            // A handler's error must not cost the keys after it: skipping them would leave the
+            // built-in user name and password in their boxes, and the next save would write
+            // those over the stored ones.
+            try {
+                view.SetChecked(setting.box, FlagValue(value, kFlagDefault));
+            } catch (const AppError& error) {
+                view.ReportError(error);
+            }
+        }
+    }
+    if (view.Checked(SettingsCheckBox::CheckBox1)) view.PostMinimise();
+}
+
+void SaveSettings(const SettingsView& view, ProfileStore& store) {
+    FlushOnExit flush(store);
+    for (const Setting& setting : kSettings) {
+        const std::string value =
+            setting.isFlag ? (view.Checked(setting.box) ? "1" : "0") : view.Text(setting.edit);
+        if (!store.Write(kSettingsSection, setting.key, value)) {
+            throw AppError("Unable to write to " + store.Path());
+        }
+    }
+}

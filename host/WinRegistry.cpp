@@ -1,0 +1,47 @@
+#include "WinRegistry.h"
+
+#include <utility>
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+    if (this != &other) {
+        Close();
+        key_ = other.Release();
+    }
+    return *this;
+}
+
+HKEY RegKey::Release() { return std::exchange(key_, nullptr); }
+
+void RegKey::Close() {
+    if (key_) RegCloseKey(std::exchange(key_, nullptr));
+}
+
+namespace {
+
+class WinRegistryKey : public RegistryKey {
+public:
+    explicit WinRegistryKey(RegKey key) : key_(std::move(key)) {}
+
+    bool SetString(const std::string& name, const std::string& data) override {
+        const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
+        const auto size = static_cast<DWORD>(data.size() + 1);  // with the NUL
+        return RegSetValueExA(key_.Get(), name.c_str(), 0, REG_SZ, bytes, size) == ERROR_SUCCESS;
+    }
+
+    bool DeleteValue(const std::string& name) override {
+        return RegDeleteValueA(key_.Get(), name.c_str()) == ERROR_SUCCESS;
+    }
+
+private:
+    RegKey key_;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> WinRegistry::CreateMachineKey(const std::string& path) {
+    HKEY opened = nullptr;
+    const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_ALL_ACCESS, nullptr, &opened, nullptr);
+    if (result != ERROR_SUCCESS) return nullptr;
+    return std::make_unique<WinRegistryKey>(RegKey(opened));
+}

@@ -1,0 +1,309 @@
+#include "AutoRun.h"
+#include "HostFakes.h"
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+const std::string kFile = "C:\\Program Files\\Pelorin\\setup.ini";
+const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kExe = "C:\\Pelorin\\Pelorin.exe";
+
+bool Contains(const EventLog& log, const std::string& event) {
+    return std::find(log.begin(), log.end(), event) != log.end();
+}
+
+int Clicks(const EventLog& log) {
+    return static_cast<int>(std::count_if(log.begin(), log.end(), [](const std::string& event) {
+        return event.size() > 6 && event.compare(event.size() - 6, 6, " click") == 0;
+    }));
+}
+
+// ---- Reading one value ----
+
+TEST(FlagValue, IsOnForANonZeroIntegerAndTheDefaultForAnythingElse) {
+    enum Expect { Off, On, Default };
+    const struct {
+        const char* value;  // nullptr: no such key
+        Expect expect;
+    } rows[] = {
+        {"1", On},          {"0", Off},         {"-0", Off},        {"+1", On},          {"-1", On},
+        {" 1", On},         {"2", On},          {"00", Off},        {"0x1", On},         {"0X10", On},
+        {"0x0", Off},       {"$10", On},        {"$0", Off},        {"x1", On},          {"X0", Off},
+        {"$FFFFFFFF", On},  {"-2147483648", On},
+        {"0x", Default},    {"0X", Default},    {"$", Default},     {"yes", Default},    {"true", Default},
+        {"on", Default},    {"", Default},      {nullptr, Default}, {"1.0", Default},    {"0xG", Default},
+        {"4294967296", Default},                {"0x100000000", Default},                {"+-1", Default},
+    };
+    for (const auto& row : rows) {
+        const auto value = row.value ? std::optional<std::string>(row.value) : std::nullopt;
+        for (const bool defaultValue : {false, true}) {
+            const bool expected = row.expect == Default ? defaultValue : row.expect == On;
+            EXPECT_EQ(FlagValue(value, defaultValue), expected)
+                << (row.value ? '"' + std::string(row.value) + '"' : "missing") << ", default " << defaultValue;
+        }
+    }
+}
+
+TEST(TextValue, KeepsTheTextAsStoredUpTo2047BytesAndDefaultsOnlyWhenMissing) {
+    const std::string longest(2047, 'a');
+    const struct {
+        std::optional<std::string> value;
+        std::string expected;
+    } rows[] = {
+        {std::string("secret"), "secret"},
+        {std::string(" padded "), " padded "},
+        {std::string("管理员"), "管理员"},
+        {std::string("a=b;c#d"), "a=b;c#d"},
+        {std::string(""), ""},
+        {std::nullopt, "lumko"},
+        {longest, longest},
+        {longest + "b", longest},
+        {std::string(3000, 'c'), std::string(2047, 'c')},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(TextValue(row.value, "lumko"), row.expected)
+            << (row.value ? std::to_string(row.value->size()) + " bytes" : "missing");
+    }
+}
+
+TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
+    const struct {
+        std::string module, file;
+    } rows[] = {
+        {"C:\\Program Files\\Pelorin\\Pelorin.exe", "C:\\Program Files\\Pelorin\\setup.ini"},
+        {"C:\\Pelorin.exe", "C:\\setup.ini"},
+        {"\\\\server\\share\\tools\\Pelorin.exe", "\\\\server\\share\\tools\\setup.ini"},
+        {"D:\\工具\\路由\\Pelorin.exe", "D:\\工具\\路由\\setup.ini"},
+        // "誠" is D5 5C in GBK: its second byte is no backslash.
+        {"D:\\誠\\Pelorin.exe", "D:\\誠\\setup.ini"},
+        {"D:\\tools\\誠.exe", "D:\\tools\\setup.ini"},
+        {"D:\\tools\\a誠誠.exe", "D:\\tools\\setup.ini"},
+        {"C:/Pelorin/Pelorin.exe", "C:/Pelorin/setup.ini"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(SettingsFilePath(row.module), row.file) << row.module;
+}
+
+// ---- Loading ----
+
+struct LoadSettingsTest : testing::Test {
+    EventLog log;
+    FakeSettingsWindow window{log};
+    FakeProfile file{log};
+    FakeRegistry registry;
+
+    LoadSettingsTest() {
+        file.path = kFile;
+        window.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) { SetAutoRun(on, registry, kExe); };
+    }
+
+    void Store(std::map<std::string, std::string> keys) { file.sections["set"] = std::move(keys); }
+
+    static std::map<std::string, std::string> EverythingOn() {
+        return {{"TimeSwitch", "1"},      {"timer", "15"},         {"boot", "1"},  {"loginname", "管理员"},
+                {"loginpassword", "p@ss"}, {"autologin", "1"}, {"hide", "1"}};
+    }
+};
+
+TEST_F(LoadSettingsTest, MissingFileGivesTheDefaultsAndRunsNothing) {
+    LoadSettings(window, file);
+
+    EXPECT_EQ(window.texts[SettingsEdit::Edit1], "admin");
+    EXPECT_EQ(window.texts[SettingsEdit::Edit2], "lumko");
+    EXPECT_EQ(window.texts[SettingsEdit::Edit3], "10");
+    for (const auto& [box, on] : window.checked) EXPECT_FALSE(on) << Name(box);
+    EXPECT_EQ(Clicks(log), 0);
+    EXPECT_EQ(window.minimiseRequests, 0);
+    EXPECT_TRUE(window.errors.empty());
+    EXPECT_TRUE(registry.keys.empty());
+}
+
+TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlushesAndMinimises) {
+    Store(EverythingOn());
+    LoadSettings(window, file);
+
+    const EventLog expected = {
+        "read set/TimeSwitch",    "CheckBox3=on",  "CheckBox3 click",   "read set/timer",
+        "Edit3=15",               "read set/boot", "CheckBox5=on",      "CheckBox5 click",
+        "read set/loginname",     "Edit1=管理员",  "read set/loginpassword", "Edit2=p@ss",
+        "read set/autologin",     "CheckBox2=on",  "CheckBox2 click",   "read set/hide",
+        "CheckBox1=on",           "CheckBox1 click", "flush",           "minimise",
+    };
+    EXPECT_EQ(log, expected);
+}
+
+TEST_F(LoadSettingsTest, TimeSwitchOnRunsTheTimedChangeHandler) {
+    std::vector<bool> timedChangeClicks;
+    window.onClick[SettingsCheckBox::CheckBox3] = [&](bool on) { timedChangeClicks.push_back(on); };
+    Store({{"TimeSwitch", "1"}});
+
+    LoadSettings(window, file);
+
+    EXPECT_EQ(timedChangeClicks, std::vector<bool>{true});
+    EXPECT_TRUE(window.checked[SettingsCheckBox::CheckBox3]);
+}
+
+TEST_F(LoadSettingsTest, BootOnRegistersTheExecutableToStartWithWindows) {
+    Store({{"boot", "1"}});
+
+    LoadSettings(window, file);
+
+    EXPECT_EQ(registry.keys[kRunKey], (std::map<std::string, std::string>{{"Pelorin", kExe}}));
+    EXPECT_EQ(registry.openKeys, 0);
+    EXPECT_TRUE(window.errors.empty());
+}
+
+// Without the rights to the Run key the registration fails; the load must still apply every
+// key, or the built-in user name and password would be saved over the stored ones.
+TEST_F(LoadSettingsTest, RefusedRegistrationIsReportedAndTheLoadGoesOn) {
+    for (const bool refuseOpen : {false, true}) {
+        SCOPED_TRACE(refuseOpen ? "key cannot be opened" : "value cannot be written");
+        log.clear();
+        FakeSettingsWindow loaded{log};
+        loaded.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) { SetAutoRun(on, registry, kExe); };
+        registry.refuseOpen = refuseOpen;
+        registry.refuseWrite = !refuseOpen;
+        Store(EverythingOn());
+
+        LoadSettings(loaded, file);
+
+        EXPECT_EQ(loaded.errors, std::vector<std::string>{"Failed to set data for 'Pelorin'"});
+        EXPECT_TRUE(loaded.checked[SettingsCheckBox::CheckBox5]);
+        EXPECT_EQ(loaded.texts[SettingsEdit::Edit1], "管理员");
+        EXPECT_EQ(loaded.texts[SettingsEdit::Edit2], "p@ss");
+        EXPECT_TRUE(loaded.checked[SettingsCheckBox::CheckBox2]);
+        EXPECT_TRUE(loaded.checked[SettingsCheckBox::CheckBox1]);
+        EXPECT_EQ(loaded.minimiseRequests, 1);
+        EXPECT_TRUE(Contains(log, "flush"));
+
+        // The close that follows writes back what the user had stored.
+        const auto stored = file.sections["set"];
+        SaveSettings(loaded, file);
+        EXPECT_EQ(file.sections["set"], stored);
+    }
+}
+
+TEST_F(LoadSettingsTest, AFlagEqualToTheBoxStateRunsNothing) {
+    for (const bool state : {false, true}) {
+        SCOPED_TRACE(state ? "boxes on, file on" : "boxes off, file off");
+        log.clear();
+        for (auto& [box, on] : window.checked) on = state;
+        const char* flag = state ? "1" : "0";
+        Store({{"TimeSwitch", flag}, {"boot", flag}, {"autologin", flag}, {"hide", flag}});
+
+        LoadSettings(window, file);
+
+        EXPECT_EQ(Clicks(log), 0);
+        EXPECT_TRUE(registry.keys.empty());
+    }
+}
+
+TEST_F(LoadSettingsTest, StartMinimisedPostsTheMinimiseRequestOnlyWhenOn) {
+    const struct {
+        const char* hide;
+        int requests;
+    } rows[] = {{"1", 1}, {"0x1", 1}, {"$1", 1}, {"0", 0}, {"yes", 0}, {"", 0}};
+    for (const auto& row : rows) {
+        FakeSettingsWindow loaded{log};
+        Store({{"hide", row.hide}});
+        LoadSettings(loaded, file);
+        EXPECT_EQ(loaded.minimiseRequests, row.requests) << "hide=" << row.hide;
+    }
+}
+
+TEST_F(LoadSettingsTest, EmptyTextsStayEmptyAndFlagsWithoutAnIntegerStayOff) {
+    Store({{"TimeSwitch", "yes"}, {"timer", ""}, {"boot", "true"}, {"loginname", ""}, {"autologin", "on"}});
+
+    LoadSettings(window, file);
+
+    EXPECT_EQ(window.texts[SettingsEdit::Edit3], "");
+    EXPECT_EQ(window.texts[SettingsEdit::Edit1], "");
+    EXPECT_EQ(window.texts[SettingsEdit::Edit2], "lumko");
+    EXPECT_EQ(Clicks(log), 0);
+}
+
+// ---- Saving ----
+
+struct SaveSettingsTest : testing::Test {
+    EventLog log;
+    FakeSettingsWindow window{log};
+    FakeProfile file{log};
+
+    SaveSettingsTest() { file.path = kFile; }
+
+    static EventLog Writes(const std::vector<std::pair<std::string, std::string>>& keys) {
+        EventLog writes;
+        for (const auto& [key, value] : keys) writes.push_back("write set/" + key + "=" + value);
+        return writes;
+    }
+};
+
+TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderThenFlushes) {
+    const struct {
+        bool timedChange, autoRun, autoLogin, minimised;
+        std::string interval, user, password;
+        EventLog expected;
+    } rows[] = {
+        {true, false, true, false, " 5 ", "管理员", "p=w;d#", Writes({{"TimeSwitch", "1"},
+                                                                    {"timer", " 5 "},
+                                                                    {"boot", "0"},
+                                                                    {"loginname", "管理员"},
+                                                                    {"loginpassword", "p=w;d#"},
+                                                                    {"autologin", "1"},
+                                                                    {"hide", "0"}})},
+        {false, true, false, true, "abc", "", "", Writes({{"TimeSwitch", "0"},
+                                                          {"timer", "abc"},
+                                                          {"boot", "1"},
+                                                          {"loginname", ""},
+                                                          {"loginpassword", ""},
+                                                          {"autologin", "0"},
+                                                          {"hide", "1"}})},
+    };
+    for (const auto& row : rows) {
+        log.clear();
+        window.checked[SettingsCheckBox::CheckBox3] = row.timedChange;
+        window.checked[SettingsCheckBox::CheckBox5] = row.autoRun;
+        window.checked[SettingsCheckBox::CheckBox2] = row.autoLogin;
+        window.checked[SettingsCheckBox::CheckBox1] = row.minimised;
+        window.texts[SettingsEdit::Edit3] = row.interval;
+        window.texts[SettingsEdit::Edit1] = row.user;
+        window.texts[SettingsEdit::Edit2] = row.password;
+
+        SaveSettings(window, file);
+
+        EventLog expected = row.expected;
+        expected.push_back("flush");
+        EXPECT_EQ(log, expected);
+    }
+}
+
+TEST_F(SaveSettingsTest, RefusedWriteRaisesTheErrorAndWritesNothingAfterTheFailedKey) {
+    const char* keys[] = {"TimeSwitch", "timer", "boot", "loginname", "loginpassword", "autologin", "hide"};
+    for (std::size_t failing = 0; failing < std::size(keys); ++failing) {
+        SCOPED_TRACE(keys[failing]);
+        log.clear();
+        file.sections.clear();
+        file.refusing = false;
+        file.refuseFrom = keys[failing];
+
+        try {
+            SaveSettings(window, file);
+            ADD_FAILURE() << "no error";
+        } catch (const AppError& error) {
+            EXPECT_STREQ(error.what(), ("Unable to write to " + kFile).c_str());
+        }
+
+        EventLog attempted;
+        for (const auto& event : log) {
+            if (event.rfind("write ", 0) == 0) attempted.push_back(event.substr(10, event.find('=') - 10));
+        }
+        EXPECT_EQ(attempted, std::vector<std::string>(keys, keys + failing + 1));
+        EXPECT_EQ(file.sections["set"].size(), failing);
+        EXPECT_EQ(log.back(), "flush");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#pragma once
+#include "MessageBoxes.h"
+#include "ProfileStore.h"
+#include "SettingsView.h"
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// The settings controls without handlers: enough to load into and to save from.
+struct SettingsControls : SettingsView {
+    std::map<SettingsEdit, std::string> texts = {
+        {SettingsEdit::Edit1, "admin"}, {SettingsEdit::Edit2, "531862"}, {SettingsEdit::Edit3, "1"}};
+    std::map<SettingsCheckBox, bool> checked = {{SettingsCheckBox::CheckBox1, false},
+                                                {SettingsCheckBox::CheckBox2, false},
+                                                {SettingsCheckBox::CheckBox3, false},
+                                                {SettingsCheckBox::CheckBox5, false}};
+    std::vector<std::string> errors;
+    int minimiseRequests = 0;
+
+    std::string Text(SettingsEdit edit) const override { return texts.at(edit); }
+    void SetText(SettingsEdit edit, const std::string& text) override { texts[edit] = text; }
+    bool Checked(SettingsCheckBox box) const override { return checked.at(box); }
+    void SetChecked(SettingsCheckBox box, bool state) override { checked[box] = state; }
+    void PostMinimise() override { ++minimiseRequests; }
+    void ReportError(const AppError& error) override { errors.push_back(error.what()); }
+};
+
+// Passes every call on to the real file and records the keys it was asked to write.
+struct RecordingProfile : ProfileStore {
+    explicit RecordingProfile(ProfileStore& file) : file(file) {}
+
+    ProfileStore& file;
+    std::vector<std::string> writes;
+
+    std::optional<std::string> Read(const std::string& section, const std::string& key) override {
+        return file.Read(section, key);
+    }
+    bool Write(const std::string& section, const std::string& key, const std::string& value) override {
+        writes.push_back(key);
+        return file.Write(section, key, value);
+    }
+    void Flush() noexcept override { file.Flush(); }
+    std::string Path() const override { return file.Path(); }
+};
+
+struct RecordedBoxes : MessageBoxes {
+    struct Box {
+        std::string text, caption;
+        MessageIcon icon;
+    };
+    std::vector<Box> boxes;
+
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        boxes.push_back({text, caption, icon});
+    }
+};
+
+// A directory of its own under the temporary directory, removed with its contents. Its name
+// holds a blank and GBK text, as the folder of a user's programs may.
+class TempDirectory {
+public:
+    TempDirectory() {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        static int count = 0;
+        path_ = std::string(temp) + "Pelorin 配置 " + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++count) + "\\";
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    TempDirectory(const TempDirectory&) = delete;
+    TempDirectory& operator=(const TempDirectory&) = delete;
+    ~TempDirectory() { Remove(path_); }
+
+    const std::string& Path() const { return path_; }  // with the trailing backslash
+
+private:
+    static void Remove(const std::string& directory) {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = found.cFileName;
+                if (name == "." || name == "..") continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(directory + name + "\\");
+                else DeleteFileA((directory + name).c_str());
+            } while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(directory.c_str());
+    }
+
+    std::string path_;
+};
+
+inline bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+// The file's non-empty lines, split at CR and LF.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty()) lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
