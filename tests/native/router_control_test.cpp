@@ -1,6 +1,6 @@
 #include "RouterControl.h"
 
-#include "support/FakeRouterWindow.h"
+#include "FakeRouterWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "RouterPages.h"
 
 #include "PageText.h"
-#include "support/StatusPage.h"
+#include "StatusPage.h"
 
 #include <gtest/gtest.h>
 

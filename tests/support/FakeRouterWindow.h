@@ -3,7 +3,7 @@
 #include "PageFetcher.h"
 #include "RouterPages.h"
 #include "RouterView.h"
-#include "support/StatusPage.h"
+#include "StatusPage.h"
 
 #include <functional>
 #include <map>

@@ -1,0 +1,311 @@
+// WinInetFetcher against the substitute router, in the network rig, under Wine.
+#include "HttpCredentials.h"
+#include "PageText.h"
+#include "RigSupport.h"
+#include "WinInetFetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr char kLoginPath[] = "/userRpm/Index.htm";
+constexpr char kStatusPath[] = "/userRpm/StatusRpm.htm";
+constexpr char kDisconnectPath[] = "/userRpm/StatusRpm.htm?Disconnect=%B6%CF%20%CF%DF&wan=1";
+constexpr char kRefusalMarker[] = "登录失败";
+constexpr char kDefaultUser[] = "admin";
+constexpr char kDefaultPassword[] = "lumko";
+
+// The fetcher gives up on a silent router after 2.5 s; a dead address on the local link
+// fails after about 3 s, when its hardware address is not found. 4 s leaves room, no more.
+constexpr long long kBlockingBoundMs = 4000;
+
+// The status page line that holds the online time, which changes every second.
+constexpr int kOnlineTimeLine = 47;
+
+using Counts = std::map<std::string, long>;
+
+long Delta(Counts& before, Counts& after, const char* name) { return after[name] - before[name]; }
+
+bool Refused(const std::string& page) { return page.find(kRefusalMarker) != std::string::npos; }
+
+// The text with the online time line blanked, so two status pages fetched a moment apart
+// compare equal. A text that ends inside that line is blanked to its end.
+std::string WithoutOnlineTime(std::string text) {
+    std::size_t at = 0;
+    for (int line = 0; line < kOnlineTimeLine; ++line) {
+        at = text.find('\n', at);
+        if (at == std::string::npos) return text;
+        ++at;
+    }
+    for (; at < text.size() && text[at] != '\r' && text[at] != '\n'; ++at) text[at] = '#';
+    return text;
+}
+
+class FetchInRig : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(control_.Reset()) << "the rig's router gives no control answer"; }
+
+    static PageUrl Url(const std::string& path, const std::string& host = RigRouterAddress()) {
+        PageUrl url;
+        url.host = host;
+        url.path = path;
+        return url;
+    }
+
+    static PageUrl LoginUrl(const std::string& user, const std::string& password) {
+        PageUrl url = Url(kLoginPath);
+        url.user = user;
+        url.password = password;
+        url.withCredentials = true;
+        return url;
+    }
+
+    // The status page as the router sends it to a plain socket with the given login.
+    static PlainHttpAnswer PlainStatus(const std::string& user = kDefaultUser,
+                                       const std::string& password = kDefaultPassword) {
+        return PlainHttpGet(RigRouterAddress(), 80, kStatusPath,
+                            {"Authorization: " + BasicAuthorization(user, password)});
+    }
+
+    // How long one fetch takes, and what it gives.
+    std::string TimedFetch(const PageUrl& url, long long& elapsedMs) {
+        const auto start = std::chrono::steady_clock::now();
+        std::string page = fetcher_.FetchPage(url);
+        elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - start)
+                        .count();
+        return page;
+    }
+
+    RouterControlClient control_;
+    WinInetFetcher fetcher_;
+};
+
+// --- Credentials -------------------------------------------------------------------------
+
+TEST_F(FetchInRig, BeforeAnyLoginTheStatusPageIsRefusedAndItsBodyComesBack) {
+    const PlainHttpAnswer refusal = PlainHttpGet(RigRouterAddress(), 80, kStatusPath);
+    ASSERT_EQ(refusal.status, 401);
+    Counts before = control_.Counts();
+
+    const std::string page = fetcher_.FetchPage(Url(kStatusPath));
+
+    Counts after = control_.Counts();
+    EXPECT_TRUE(Refused(page));
+    EXPECT_EQ(page, refusal.body);
+    EXPECT_EQ(Delta(before, after, "status"), 1);
+    EXPECT_EQ(Delta(before, after, "unauthorized"), 1);
+}
+
+TEST_F(FetchInRig, AnAcceptedLoginIsSentAgainWithRequestsThatCarryNone) {
+    const PlainHttpAnswer reference = PlainStatus();
+    ASSERT_EQ(reference.status, 200);
+    Counts before = control_.Counts();
+
+    const std::string login = fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword));
+    const std::string status = fetcher_.FetchPage(Url(kStatusPath));
+
+    Counts after = control_.Counts();
+    EXPECT_FALSE(Refused(login));
+    EXPECT_NE(login.find("<frameset"), std::string::npos);
+    EXPECT_EQ(WithoutOnlineTime(status), WithoutOnlineTime(reference.body));
+    EXPECT_EQ(Delta(before, after, "login"), 1);
+    EXPECT_EQ(Delta(before, after, "status"), 1);
+    EXPECT_EQ(Delta(before, after, "unauthorized"), 0);
+
+    // The login belongs to that fetcher: another one starts without credentials.
+    WinInetFetcher another;
+    EXPECT_TRUE(Refused(another.FetchPage(Url(kStatusPath))));
+}
+
+TEST_F(FetchInRig, ARefusedLoginIsNotRememberedAndDoesNotDropAnAcceptedOne) {
+    EXPECT_TRUE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, "wrong"))));
+    EXPECT_TRUE(Refused(fetcher_.FetchPage(Url(kStatusPath))));
+
+    EXPECT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    EXPECT_TRUE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, "wrong"))));
+    EXPECT_FALSE(Refused(fetcher_.FetchPage(Url(kStatusPath))));
+}
+
+struct LoginRow {
+    const char* user;
+    const char* password;
+};
+
+TEST_F(FetchInRig, PasswordsThatWouldBreakAUrlLogInAndReachOnlyTheRouter) {
+    const LoginRow rows[] = {
+        {"admin", "p@ss:w/o#r?d"},
+        {"admin", "a@b"},
+        {"admin", ":x@10.0.0.1/"},  // cut at the first "@", the host would be 10.0.0.1
+        {"admin", "#?"},
+        {"root@lan", "%41%"},
+        {"admin", "\xc3\xdc\xc2\xeb"},  // "密码" in GBK
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string("user ") + row.user + ", password " + row.password);
+        ASSERT_TRUE(control_.Reset());
+        ASSERT_TRUE(control_.Config(row.user, row.password, 3000));
+        WinInetFetcher fetcher;
+
+        EXPECT_FALSE(Refused(fetcher.FetchPage(LoginUrl(row.user, row.password))));
+        const std::string status = fetcher.FetchPage(Url(kStatusPath));
+        EXPECT_FALSE(Refused(status));
+        EXPECT_NE(status.find("var wanPara"), std::string::npos);
+
+        Counts counts = control_.Counts();
+        EXPECT_EQ(counts["login"], 1);
+        EXPECT_EQ(counts["status"], 1);
+        EXPECT_EQ(counts["unauthorized"], 0);
+        EXPECT_EQ(counts["foreign"], 0);
+        EXPECT_EQ(counts["dns"], 0);
+    }
+}
+
+// --- Every call reaches the router -------------------------------------------------------
+
+TEST_F(FetchInRig, RepeatedRequestsAllReachTheRouter) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    Counts before = control_.Counts();
+
+    const std::string first = fetcher_.FetchPage(Url(kStatusPath));
+    const std::string second = fetcher_.FetchPage(Url(kStatusPath));
+    fetcher_.FetchPage(Url(kDisconnectPath));
+    fetcher_.FetchPage(Url(kDisconnectPath));
+
+    Counts after = control_.Counts();
+    EXPECT_FALSE(Refused(first));
+    EXPECT_FALSE(Refused(second));
+    EXPECT_EQ(Delta(before, after, "status"), 2);
+    // The query reaches the router byte for byte, or it would count as another page.
+    EXPECT_EQ(Delta(before, after, "disconnect"), 2);
+    EXPECT_EQ(Delta(before, after, "other"), 0);
+    EXPECT_EQ(control_.State()["wan"], "down");
+}
+
+// --- The body ----------------------------------------------------------------------------
+
+TEST_F(FetchInRig, ABodyIsCutAtOnePageBuffer) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    for (const long size : {88888L, 88889L}) {
+        SCOPED_TRACE("body of " + std::to_string(size) + " bytes");
+        ASSERT_TRUE(control_.Fault("big", size, 1));
+        const PlainHttpAnswer sent = PlainStatus();
+        ASSERT_EQ(sent.body.size(), static_cast<std::size_t>(size));
+
+        ASSERT_TRUE(control_.Fault("big", size, 1));
+        const std::string page = fetcher_.FetchPage(Url(kStatusPath));
+        EXPECT_EQ(page.size(), kPageBufferSize);
+        EXPECT_TRUE(page == sent.body.substr(0, kPageBufferSize));
+    }
+}
+
+TEST_F(FetchInRig, ANulByteEndsTheText) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    const PlainHttpAnswer reference = PlainStatus();
+    ASSERT_TRUE(control_.Fault("nul", 10, 1));
+    EXPECT_EQ(fetcher_.FetchPage(Url(kStatusPath)), reference.body.substr(0, 10));
+}
+
+struct DeliveryRow {
+    const char* kind;
+    long arg;
+};
+
+TEST_F(FetchInRig, ABodyDeliveredInPiecesOrLateArrivesWhole) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    const std::string reference = WithoutOnlineTime(PlainStatus().body);
+    ASSERT_GT(reference.size(), 1000u);
+    const DeliveryRow rows[] = {
+        {"chunked", 0},
+        {"slow", 1000},
+        {"slow", 333},
+        {"slow", 100},
+        {"slow", 7},       // over 3 s in all, longer than the time-out, each piece well within it
+        {"delay", 1500},   // late, but within the time-out
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.arg));
+        ASSERT_TRUE(control_.Fault(row.kind, row.arg, 1));
+        long long elapsedMs = 0;
+        const std::string page = TimedFetch(Url(kStatusPath), elapsedMs);
+        std::printf("[ timing   ] %s %ld: %lld ms\n", row.kind, row.arg, elapsedMs);
+        EXPECT_EQ(WithoutOnlineTime(page), reference);
+    }
+}
+
+TEST_F(FetchInRig, ABodyCutShortGivesWhatArrived) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    const std::string reference = WithoutOnlineTime(PlainStatus().body);
+    ASSERT_TRUE(control_.Fault("short", 0, 0));
+    long long elapsedMs = 0;
+    const std::string page = TimedFetch(Url(kStatusPath), elapsedMs);
+    std::printf("[ timing   ] short body: %zu of %zu bytes, %lld ms\n", page.size(), reference.size(),
+                elapsedMs);
+    EXPECT_GT(page.size(), 0u);
+    EXPECT_LT(page.size(), reference.size());
+    EXPECT_EQ(WithoutOnlineTime(page), reference.substr(0, page.size()));
+    EXPECT_LT(elapsedMs, kBlockingBoundMs);
+}
+
+TEST_F(FetchInRig, AConnectionResetGivesTheEmptyText) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_TRUE(control_.Fault("reset", 0, 0));
+    long long elapsedMs = 0;
+    EXPECT_EQ(TimedFetch(Url(kStatusPath), elapsedMs), "");
+    std::printf("[ timing   ] reset: %lld ms\n", elapsedMs);
+    EXPECT_LT(elapsedMs, kBlockingBoundMs);
+}
+
+// --- A router that does not answer -------------------------------------------------------
+
+TEST_F(FetchInRig, ASilentRouterGivesTheEmptyTextWithinTheBound) {
+    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_TRUE(control_.Fault("silent", 0, 0));
+    long long elapsedMs = 0;
+    EXPECT_EQ(TimedFetch(Url(kStatusPath), elapsedMs), "");
+    std::printf("[ timing   ] silent router: %lld ms\n", elapsedMs);
+    RecordProperty("silent_ms", static_cast<int>(elapsedMs));
+    EXPECT_LT(elapsedMs, kBlockingBoundMs);
+    EXPECT_GE(control_.Counts()["status"], 1);  // the request did reach it
+}
+
+TEST_F(FetchInRig, AnUnreachableRouterGivesTheEmptyTextWithinTheBound) {
+    PageUrl login = LoginUrl(kDefaultUser, kDefaultPassword);
+    login.host = RigDeadAddress();
+    for (const PageUrl& url : {login, Url(kStatusPath, RigDeadAddress())}) {
+        SCOPED_TRACE(url.path);
+        long long elapsedMs = 0;
+        EXPECT_EQ(TimedFetch(url, elapsedMs), "");
+        std::printf("[ timing   ] unreachable router, %s: %lld ms\n", url.path.c_str(), elapsedMs);
+        EXPECT_LT(elapsedMs, kBlockingBoundMs);
+    }
+}
+
+TEST_F(FetchInRig, ARefusedConnectionGivesTheEmptyTextAtOnce) {
+    constexpr char kClosedPort[] = ":81";
+    long long elapsedMs = 0;
+    EXPECT_EQ(TimedFetch(Url(kStatusPath, RigRouterAddress() + kClosedPort), elapsedMs), "");
+    std::printf("[ timing   ] refused connection: %lld ms\n", elapsedMs);
+    EXPECT_LT(elapsedMs, kBlockingBoundMs);
+}
+
+// --- Host and port -----------------------------------------------------------------------
+
+TEST_F(FetchInRig, AHostWithAPortIsReachedOnThatPort) {
+    const std::string address = RigRouterAddress() + ":" + std::to_string(RigControlPort());
+    const std::string state = fetcher_.FetchPage(Url("/state", address));
+    EXPECT_EQ(state.rfind("wan=up", 0), 0u) << state;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    RequireRig();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the three configurations and runs every test: the native
+# core tests under AddressSanitizer and UBSan, then the Windows tests under 64-bit Wine
+# (those that talk to a router inside the network rig). Ends with "N passed, N failed".
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash tools/setup.sh
+
+build() {
+  echo "== build $1"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+build native
+build win32   # the release exe: warnings are errors
+build win64
+
+passed=0 failed=0
+run_tests() {
+  echo "== test $1"
+  local log
+  log=$(mktemp)
+  set +e
+  ctest --preset "$1" -j2 2>&1 | tee "$log"
+  set -e
+  local summary
+  summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  rm -f "$log"
+  if [ -z "$summary" ]; then
+    echo "test-all: ctest for $1 ran no tests" >&2
+    failed=$((failed + 1))
+    return
+  fi
+  local f t
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+  t=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$summary")
+  passed=$((passed + t - f))
+  failed=$((failed + f))
+}
+run_tests native
+run_tests win64
+
+echo
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
