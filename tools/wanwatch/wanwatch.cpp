@@ -3,6 +3,7 @@
 // the tray tip would show. Runs in the network rig against the substitute router:
 // tools/wanwatch/run.sh.
 #include "LocalClock.h"
+#include "RigSupport.h"
 #include "RouterControl.h"
 #include "WinInetFetcher.h"
 
@@ -56,10 +57,11 @@ struct ConsoleView : RouterView {
 }  // namespace
 
 int main(int argc, char** argv) {
+    RequireRig();  // it talks to a router: only ever the substitute one
     SetConsoleOutputCP(CP_UTF8);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 12;
     ConsoleView view;
-    if (const char* router = std::getenv("PELORIN_RIG_ROUTER")) view.router = router;
+    view.router = RigRouterAddress();
     WinInetFetcher fetcher;
     LocalClock clock;
     RouterControl control(view, fetcher, clock);

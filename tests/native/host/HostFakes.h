@@ -4,6 +4,7 @@
 #include "ProfileStore.h"
 #include "Registry.h"
 #include "SettingsView.h"
+#include "RecordedBoxes.h"
 
 #include <deque>
 #include <functional>
@@ -144,18 +145,6 @@ struct ScriptedAdapters : AdapterSource {
         AdapterAnswer answer = answers.front();
         answers.pop_front();
         return answer;
-    }
-};
-
-struct RecordedBoxes : MessageBoxes {
-    struct Box {
-        std::string text, caption;
-        MessageIcon icon;
-    };
-    std::vector<Box> boxes;
-
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        boxes.push_back({text, caption, icon});
     }
 };
 

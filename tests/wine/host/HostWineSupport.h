@@ -2,6 +2,7 @@
 #include "MessageBoxes.h"
 #include "ProfileStore.h"
 #include "SettingsView.h"
+#include "RecordedBoxes.h"
 
 #include <windows.h>
 
@@ -44,18 +45,6 @@ struct RecordingProfile : ProfileStore {
     }
     void Flush() noexcept override { file.Flush(); }
     std::string Path() const override { return file.Path(); }
-};
-
-struct RecordedBoxes : MessageBoxes {
-    struct Box {
-        std::string text, caption;
-        MessageIcon icon;
-    };
-    std::vector<Box> boxes;
-
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        boxes.push_back({text, caption, icon});
-    }
 };
 
 // A directory of its own under the temporary directory, removed with its contents. Its name
