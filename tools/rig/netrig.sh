@@ -109,7 +109,7 @@ fi
 # starts inside the PC namespace and never shares a server living in another namespace.
 # Without a template Wine makes a fresh prefix there: slow, but never a shared server.
 if [ -f "$template_prefix/system.reg" ]; then
-  cp -a "$template_prefix" "$rig_prefix"
+  "$root/tools/wine/copy-prefix.sh" "$rig_prefix"
 fi
 
 set +e

@@ -51,7 +51,7 @@ if ((loopback_only)); then
   in_ns=(ip netns exec "$ns")
 fi
 
-cp -a "$template_prefix" "$prefix"
+"$root/tools/wine/copy-prefix.sh" "$prefix"
 
 set +e
 loopback_flag=()

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Copies the project's Wine prefix to DEST, for a run that needs a wineserver of its own
+# (one started inside a network namespace, or one whose registry changes are thrown away).
+set -euo pipefail
+dest=$1
+source "$(dirname "$0")/env.sh"
+[ -f "$WINEPREFIX/system.reg" ] || { echo "copy-prefix: no Wine prefix at $WINEPREFIX (tools/wine/prefix.sh)" >&2; exit 1; }
+# A server of the template that is still winding down may be saving its registry.
+timeout 10 "$PELORIN_WINESERVER" -w 2>/dev/null || true
+cp -a "$WINEPREFIX" "$dest"
