@@ -1,6 +1,7 @@
 // WinInetFetcher against the substitute router, in the network rig, under Wine.
 #include "HttpCredentials.h"
 #include "PageText.h"
+#include "RouterPages.h"
 #include "RigSupport.h"
 #include "WinInetFetcher.h"
 
@@ -13,10 +14,6 @@
 
 namespace {
 
-constexpr char kLoginPath[] = "/userRpm/Index.htm";
-constexpr char kStatusPath[] = "/userRpm/StatusRpm.htm";
-constexpr char kDisconnectPath[] = "/userRpm/StatusRpm.htm?Disconnect=%B6%CF%20%CF%DF&wan=1";
-constexpr char kRefusalMarker[] = "登录失败";
 constexpr char kDefaultUser[] = "admin";
 constexpr char kDefaultPassword[] = "lumko";
 
@@ -30,8 +27,6 @@ constexpr int kOnlineTimeLine = 47;
 using Counts = std::map<std::string, long>;
 
 long Delta(Counts& before, Counts& after, const char* name) { return after[name] - before[name]; }
-
-bool Refused(const std::string& page) { return page.find(kRefusalMarker) != std::string::npos; }
 
 // The text with the online time line blanked, so two status pages fetched a moment apart
 // compare equal. A text that ends inside that line is blanked to its end.
@@ -57,18 +52,16 @@ protected:
         return url;
     }
 
-    static PageUrl LoginUrl(const std::string& user, const std::string& password) {
-        PageUrl url = Url(kLoginPath);
-        url.user = user;
-        url.password = password;
-        url.withCredentials = true;
-        return url;
+    static PageUrl Status(const std::string& host = RigRouterAddress()) { return StatusUrl(host); }
+
+    static PageUrl Login(const std::string& user, const std::string& password) {
+        return LoginUrl(user, password, RigRouterAddress());
     }
 
     // The status page as the router sends it to a plain socket with the given login.
     static PlainHttpAnswer PlainStatus(const std::string& user = kDefaultUser,
                                        const std::string& password = kDefaultPassword) {
-        return PlainHttpGet(RigRouterAddress(), 80, kStatusPath,
+        return PlainHttpGet(RigRouterAddress(), 80, Status().path,
                             {"Authorization: " + BasicAuthorization(user, password)});
     }
 
@@ -89,14 +82,14 @@ protected:
 // --- Credentials -------------------------------------------------------------------------
 
 TEST_F(FetchInRig, BeforeAnyLoginTheStatusPageIsRefusedAndItsBodyComesBack) {
-    const PlainHttpAnswer refusal = PlainHttpGet(RigRouterAddress(), 80, kStatusPath);
+    const PlainHttpAnswer refusal = PlainHttpGet(RigRouterAddress(), 80, Status().path);
     ASSERT_EQ(refusal.status, 401);
     Counts before = control_.Counts();
 
-    const std::string page = fetcher_.FetchPage(Url(kStatusPath));
+    const std::string page = fetcher_.FetchPage(Status());
 
     Counts after = control_.Counts();
-    EXPECT_TRUE(Refused(page));
+    EXPECT_TRUE(LoginFailed(page));
     EXPECT_EQ(page, refusal.body);
     EXPECT_EQ(Delta(before, after, "status"), 1);
     EXPECT_EQ(Delta(before, after, "unauthorized"), 1);
@@ -107,11 +100,11 @@ TEST_F(FetchInRig, AnAcceptedLoginIsSentAgainWithRequestsThatCarryNone) {
     ASSERT_EQ(reference.status, 200);
     Counts before = control_.Counts();
 
-    const std::string login = fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword));
-    const std::string status = fetcher_.FetchPage(Url(kStatusPath));
+    const std::string login = fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword));
+    const std::string status = fetcher_.FetchPage(Status());
 
     Counts after = control_.Counts();
-    EXPECT_FALSE(Refused(login));
+    EXPECT_FALSE(LoginFailed(login));
     EXPECT_NE(login.find("<frameset"), std::string::npos);
     EXPECT_EQ(WithoutOnlineTime(status), WithoutOnlineTime(reference.body));
     EXPECT_EQ(Delta(before, after, "login"), 1);
@@ -120,16 +113,16 @@ TEST_F(FetchInRig, AnAcceptedLoginIsSentAgainWithRequestsThatCarryNone) {
 
     // The login belongs to that fetcher: another one starts without credentials.
     WinInetFetcher another;
-    EXPECT_TRUE(Refused(another.FetchPage(Url(kStatusPath))));
+    EXPECT_TRUE(LoginFailed(another.FetchPage(Status())));
 }
 
 TEST_F(FetchInRig, ARefusedLoginIsNotRememberedAndDoesNotDropAnAcceptedOne) {
-    EXPECT_TRUE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, "wrong"))));
-    EXPECT_TRUE(Refused(fetcher_.FetchPage(Url(kStatusPath))));
+    EXPECT_TRUE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, "wrong"))));
+    EXPECT_TRUE(LoginFailed(fetcher_.FetchPage(Status())));
 
-    EXPECT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
-    EXPECT_TRUE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, "wrong"))));
-    EXPECT_FALSE(Refused(fetcher_.FetchPage(Url(kStatusPath))));
+    EXPECT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+    EXPECT_TRUE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, "wrong"))));
+    EXPECT_FALSE(LoginFailed(fetcher_.FetchPage(Status())));
 }
 
 struct LoginRow {
@@ -152,9 +145,9 @@ TEST_F(FetchInRig, PasswordsThatWouldBreakAUrlLogInAndReachOnlyTheRouter) {
         ASSERT_TRUE(control_.Config(row.user, row.password, 3000));
         WinInetFetcher fetcher;
 
-        EXPECT_FALSE(Refused(fetcher.FetchPage(LoginUrl(row.user, row.password))));
-        const std::string status = fetcher.FetchPage(Url(kStatusPath));
-        EXPECT_FALSE(Refused(status));
+        EXPECT_FALSE(LoginFailed(fetcher.FetchPage(Login(row.user, row.password))));
+        const std::string status = fetcher.FetchPage(Status());
+        EXPECT_FALSE(LoginFailed(status));
         EXPECT_NE(status.find("var wanPara"), std::string::npos);
 
         Counts counts = control_.Counts();
@@ -169,17 +162,17 @@ TEST_F(FetchInRig, PasswordsThatWouldBreakAUrlLogInAndReachOnlyTheRouter) {
 // --- Every call reaches the router -------------------------------------------------------
 
 TEST_F(FetchInRig, RepeatedRequestsAllReachTheRouter) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     Counts before = control_.Counts();
 
-    const std::string first = fetcher_.FetchPage(Url(kStatusPath));
-    const std::string second = fetcher_.FetchPage(Url(kStatusPath));
-    fetcher_.FetchPage(Url(kDisconnectPath));
-    fetcher_.FetchPage(Url(kDisconnectPath));
+    const std::string first = fetcher_.FetchPage(Status());
+    const std::string second = fetcher_.FetchPage(Status());
+    fetcher_.FetchPage(DisconnectUrl(RigRouterAddress()));
+    fetcher_.FetchPage(DisconnectUrl(RigRouterAddress()));
 
     Counts after = control_.Counts();
-    EXPECT_FALSE(Refused(first));
-    EXPECT_FALSE(Refused(second));
+    EXPECT_FALSE(LoginFailed(first));
+    EXPECT_FALSE(LoginFailed(second));
     EXPECT_EQ(Delta(before, after, "status"), 2);
     // The query reaches the router byte for byte, or it would count as another page.
     EXPECT_EQ(Delta(before, after, "disconnect"), 2);
@@ -190,7 +183,7 @@ TEST_F(FetchInRig, RepeatedRequestsAllReachTheRouter) {
 // --- The body ----------------------------------------------------------------------------
 
 TEST_F(FetchInRig, ABodyIsCutAtOnePageBuffer) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     for (const long size : {88888L, 88889L}) {
         SCOPED_TRACE("body of " + std::to_string(size) + " bytes");
         ASSERT_TRUE(control_.Fault("big", size, 1));
@@ -198,17 +191,17 @@ TEST_F(FetchInRig, ABodyIsCutAtOnePageBuffer) {
         ASSERT_EQ(sent.body.size(), static_cast<std::size_t>(size));
 
         ASSERT_TRUE(control_.Fault("big", size, 1));
-        const std::string page = fetcher_.FetchPage(Url(kStatusPath));
+        const std::string page = fetcher_.FetchPage(Status());
         EXPECT_EQ(page.size(), kPageBufferSize);
         EXPECT_TRUE(page == sent.body.substr(0, kPageBufferSize));
     }
 }
 
 TEST_F(FetchInRig, ANulByteEndsTheText) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     const PlainHttpAnswer reference = PlainStatus();
     ASSERT_TRUE(control_.Fault("nul", 10, 1));
-    EXPECT_EQ(fetcher_.FetchPage(Url(kStatusPath)), reference.body.substr(0, 10));
+    EXPECT_EQ(fetcher_.FetchPage(Status()), reference.body.substr(0, 10));
 }
 
 struct DeliveryRow {
@@ -217,7 +210,7 @@ struct DeliveryRow {
 };
 
 TEST_F(FetchInRig, ABodyDeliveredInPiecesOrLateArrivesWhole) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     const std::string reference = WithoutOnlineTime(PlainStatus().body);
     ASSERT_GT(reference.size(), 1000u);
     const DeliveryRow rows[] = {
@@ -232,18 +225,18 @@ TEST_F(FetchInRig, ABodyDeliveredInPiecesOrLateArrivesWhole) {
         SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.arg));
         ASSERT_TRUE(control_.Fault(row.kind, row.arg, 1));
         long long elapsedMs = 0;
-        const std::string page = TimedFetch(Url(kStatusPath), elapsedMs);
+        const std::string page = TimedFetch(Status(), elapsedMs);
         std::printf("[ timing   ] %s %ld: %lld ms\n", row.kind, row.arg, elapsedMs);
         EXPECT_EQ(WithoutOnlineTime(page), reference);
     }
 }
 
 TEST_F(FetchInRig, ABodyCutShortGivesWhatArrived) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     const std::string reference = WithoutOnlineTime(PlainStatus().body);
     ASSERT_TRUE(control_.Fault("short", 0, 0));
     long long elapsedMs = 0;
-    const std::string page = TimedFetch(Url(kStatusPath), elapsedMs);
+    const std::string page = TimedFetch(Status(), elapsedMs);
     std::printf("[ timing   ] short body: %zu of %zu bytes, %lld ms\n", page.size(), reference.size(),
                 elapsedMs);
     EXPECT_GT(page.size(), 0u);
@@ -253,10 +246,10 @@ TEST_F(FetchInRig, ABodyCutShortGivesWhatArrived) {
 }
 
 TEST_F(FetchInRig, AConnectionResetGivesTheEmptyText) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     ASSERT_TRUE(control_.Fault("reset", 0, 0));
     long long elapsedMs = 0;
-    EXPECT_EQ(TimedFetch(Url(kStatusPath), elapsedMs), "");
+    EXPECT_EQ(TimedFetch(Status(), elapsedMs), "");
     std::printf("[ timing   ] reset: %lld ms\n", elapsedMs);
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
 }
@@ -264,10 +257,10 @@ TEST_F(FetchInRig, AConnectionResetGivesTheEmptyText) {
 // --- A router that does not answer -------------------------------------------------------
 
 TEST_F(FetchInRig, ASilentRouterGivesTheEmptyTextWithinTheBound) {
-    ASSERT_FALSE(Refused(fetcher_.FetchPage(LoginUrl(kDefaultUser, kDefaultPassword))));
+    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
     ASSERT_TRUE(control_.Fault("silent", 0, 0));
     long long elapsedMs = 0;
-    EXPECT_EQ(TimedFetch(Url(kStatusPath), elapsedMs), "");
+    EXPECT_EQ(TimedFetch(Status(), elapsedMs), "");
     std::printf("[ timing   ] silent router: %lld ms\n", elapsedMs);
     RecordProperty("silent_ms", static_cast<int>(elapsedMs));
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
@@ -275,9 +268,9 @@ TEST_F(FetchInRig, ASilentRouterGivesTheEmptyTextWithinTheBound) {
 }
 
 TEST_F(FetchInRig, AnUnreachableRouterGivesTheEmptyTextWithinTheBound) {
-    PageUrl login = LoginUrl(kDefaultUser, kDefaultPassword);
+    PageUrl login = Login(kDefaultUser, kDefaultPassword);
     login.host = RigDeadAddress();
-    for (const PageUrl& url : {login, Url(kStatusPath, RigDeadAddress())}) {
+    for (const PageUrl& url : {login, Status(RigDeadAddress())}) {
         SCOPED_TRACE(url.path);
         long long elapsedMs = 0;
         EXPECT_EQ(TimedFetch(url, elapsedMs), "");
@@ -289,7 +282,7 @@ TEST_F(FetchInRig, AnUnreachableRouterGivesTheEmptyTextWithinTheBound) {
 TEST_F(FetchInRig, ARefusedConnectionGivesTheEmptyTextAtOnce) {
     constexpr char kClosedPort[] = ":81";
     long long elapsedMs = 0;
-    EXPECT_EQ(TimedFetch(Url(kStatusPath, RigRouterAddress() + kClosedPort), elapsedMs), "");
+    EXPECT_EQ(TimedFetch(Status(RigRouterAddress() + kClosedPort), elapsedMs), "");
     std::printf("[ timing   ] refused connection: %lld ms\n", elapsedMs);
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
 }

@@ -3,7 +3,7 @@
 #include "Gateway.h"
 #include "ProfileStore.h"
 #include "Registry.h"
-#include "SettingsView.h"
+#include "FakeSettingsWindow.h"
 #include "RecordedBoxes.h"
 
 #include <deque>
@@ -13,67 +13,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// What happened, in order, across the fakes that share one log.
-using EventLog = std::vector<std::string>;
-
-inline const char* Name(SettingsEdit edit) {
-    switch (edit) {
-    case SettingsEdit::Edit1: return "Edit1";
-    case SettingsEdit::Edit2: return "Edit2";
-    case SettingsEdit::Edit3: return "Edit3";
-    }
-    return "?";
-}
-
-inline const char* Name(SettingsCheckBox box) {
-    switch (box) {
-    case SettingsCheckBox::CheckBox1: return "CheckBox1";
-    case SettingsCheckBox::CheckBox2: return "CheckBox2";
-    case SettingsCheckBox::CheckBox3: return "CheckBox3";
-    case SettingsCheckBox::CheckBox5: return "CheckBox5";
-    }
-    return "?";
-}
-
-// The main window's settings controls as created: the built-in texts, every box off. A box
-// whose state changes runs its handler from `onClick` (none: nothing runs) and logs it.
-struct FakeSettingsWindow : SettingsView {
-    explicit FakeSettingsWindow(EventLog& log) : log(log) {}
-
-    EventLog& log;
-    std::map<SettingsEdit, std::string> texts = {
-        {SettingsEdit::Edit1, "admin"}, {SettingsEdit::Edit2, "531862"}, {SettingsEdit::Edit3, "1"}};
-    std::map<SettingsCheckBox, bool> checked = {{SettingsCheckBox::CheckBox1, false},
-                                                {SettingsCheckBox::CheckBox2, false},
-                                                {SettingsCheckBox::CheckBox3, false},
-                                                {SettingsCheckBox::CheckBox5, false}};
-    std::map<SettingsCheckBox, std::function<void(bool)>> onClick;
-    std::vector<std::string> errors;
-    int minimiseRequests = 0;
-
-    std::string Text(SettingsEdit edit) const override { return texts.at(edit); }
-    void SetText(SettingsEdit edit, const std::string& text) override {
-        log.push_back(std::string(Name(edit)) + "=" + text);
-        texts[edit] = text;
-    }
-    bool Checked(SettingsCheckBox box) const override { return checked.at(box); }
-    void SetChecked(SettingsCheckBox box, bool state) override {
-        log.push_back(std::string(Name(box)) + "=" + (state ? "on" : "off"));
-        if (checked.at(box) == state) return;
-        checked[box] = state;
-        log.push_back(std::string(Name(box)) + " click");
-        if (const auto handler = onClick.find(box); handler != onClick.end()) handler->second(state);
-    }
-    void PostMinimise() override {
-        log.push_back("minimise");
-        ++minimiseRequests;
-    }
-    void ReportError(const AppError& error) override {
-        log.push_back(std::string("error: ") + error.what());
-        errors.push_back(error.what());
-    }
-};
 
 // An INI file in memory. `refuseFrom` names the first key whose write the platform refuses.
 struct FakeProfile : ProfileStore {

@@ -1,7 +1,7 @@
 #pragma once
 #include "MessageBoxes.h"
 #include "ProfileStore.h"
-#include "SettingsView.h"
+#include "FakeSettingsWindow.h"
 #include "RecordedBoxes.h"
 
 #include <windows.h>
@@ -10,24 +10,8 @@
 #include <string>
 #include <vector>
 
-// The settings controls without handlers: enough to load into and to save from.
-struct SettingsControls : SettingsView {
-    std::map<SettingsEdit, std::string> texts = {
-        {SettingsEdit::Edit1, "admin"}, {SettingsEdit::Edit2, "531862"}, {SettingsEdit::Edit3, "1"}};
-    std::map<SettingsCheckBox, bool> checked = {{SettingsCheckBox::CheckBox1, false},
-                                                {SettingsCheckBox::CheckBox2, false},
-                                                {SettingsCheckBox::CheckBox3, false},
-                                                {SettingsCheckBox::CheckBox5, false}};
-    std::vector<std::string> errors;
-    int minimiseRequests = 0;
-
-    std::string Text(SettingsEdit edit) const override { return texts.at(edit); }
-    void SetText(SettingsEdit edit, const std::string& text) override { texts[edit] = text; }
-    bool Checked(SettingsCheckBox box) const override { return checked.at(box); }
-    void SetChecked(SettingsCheckBox box, bool state) override { checked[box] = state; }
-    void PostMinimise() override { ++minimiseRequests; }
-    void ReportError(const AppError& error) override { errors.push_back(error.what()); }
-};
+// The settings controls as the window creates them; no box runs a handler.
+using SettingsControls = FakeSettingsWindow;
 
 // Passes every call on to the real file and records the keys it was asked to write.
 struct RecordingProfile : ProfileStore {
