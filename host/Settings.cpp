@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include "AppError.h"
+#include "GbkText.h"
 #include "IntegerText.h"
 
 #include <cstdint>
@@ -26,20 +27,13 @@ constexpr Setting Text(const char* key, SettingsEdit edit, const char* defaultTe
 
 // In the order the keys are read and written.
 constexpr Setting kSettings[] = {
-    Flag("TimeSwitch", SettingsCheckBox::CheckBox3),
-    Text("timer", SettingsEdit::Edit3, "10"),
-    Flag("boot", SettingsCheckBox::CheckBox5),
-    Text("loginname", SettingsEdit::Edit1, "admin"),
-    Text("loginpassword", SettingsEdit::Edit2, "lumko"),
-    Flag("autologin", SettingsCheckBox::CheckBox2),
+    Flag("TimeSwitch", SettingsCheckBox::CheckBox3),     Text("timer", SettingsEdit::Edit3, "10"),
+    Flag("boot", SettingsCheckBox::CheckBox5),           Text("loginname", SettingsEdit::Edit1, "admin"),
+    Text("loginpassword", SettingsEdit::Edit2, "lumko"), Flag("autologin", SettingsCheckBox::CheckBox2),
     Flag("hide", SettingsCheckBox::CheckBox1),
 };
 
 constexpr bool kFlagDefault = false;
-
-bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
-bool IsPathDelimiter(char c) { return c == '\\' || c == '/' || c == ':'; }
 
 // Flushes the profile cache however the load or save ends.
 class FlushOnExit {
@@ -56,15 +50,7 @@ private:
 }  // namespace
 
 std::string SettingsFilePath(std::string_view modulePath) {
-    std::size_t directoryEnd = 0;  // just past the last delimiter
-    for (std::size_t i = 0; i < modulePath.size(); ++i) {
-        if (IsGbkLeadByte(static_cast<unsigned char>(modulePath[i])) && i + 1 < modulePath.size()) {
-            ++i;  // the second byte belongs to the character
-        } else if (IsPathDelimiter(modulePath[i])) {
-            directoryEnd = i + 1;
-        }
-    }
-    return std::string(modulePath.substr(0, directoryEnd)) + kSettingsFileName;
+    return std::string(modulePath.substr(0, FileNameStart(modulePath))) + kSettingsFileName;
 }
 
 bool FlagValue(const std::optional<std::string>& value, bool defaultValue) {

@@ -18,8 +18,8 @@ WinProfileFile::WinProfileFile(std::string path) : path_(std::move(path)) {}
 
 std::optional<std::string> WinProfileFile::Read(const std::string& section, const std::string& key) {
     char buffer[kMaxSettingText + 1];
-    DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer,
-                                            path_.c_str());
+    DWORD length =
+        GetPrivateProfileStringA(section.c_str(), key.c_str(), "", buffer, sizeof buffer, path_.c_str());
     if (length > 0) return std::string(buffer, length);
 
     length = GetPrivateProfileStringA(section.c_str(), key.c_str(), kMissingKey, buffer, sizeof buffer,

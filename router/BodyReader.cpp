@@ -11,7 +11,7 @@ std::string ReadBody(ByteSource& source, std::size_t capacity) {
         const std::size_t room = capacity - total;
         std::size_t got = 0;
         if (!source.Read(buffer.get() + total, room, got)) break;  // keep what arrived
-        if (got == 0) break;                                        // end of the body
+        if (got == 0) break;                                       // end of the body
         total += std::min(got, room);
     }
     return PageTextFromBytes(buffer.get(), total);

@@ -5,6 +5,6 @@
 double LocalClock::Now() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return DayCount({now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                     now.wMilliseconds});
+    return DayCount(
+        {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds});
 }

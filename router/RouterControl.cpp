@@ -15,6 +15,7 @@ const char kWrongLoginCaption[] = "用户名或密码不正确";
 const char kNoticeCaption[] = "提示";
 const char kNotLoggedInText[] = "未登录!";
 const char kSuccessText[] = "成功!";
+const char kNoAnswerText[] = "无法连接路由器，请检查网关地址。";
 
 const char kConnectedCaption[] = "WAN口状态(已连上互联网)";
 const char kNotConnectedCaption[] = "WAN口状态(未连网)";
@@ -30,16 +31,29 @@ RouterControl::RouterControl(RouterView& view, PageFetcher& fetcher, Clock& cloc
     : view_(view), fetcher_(fetcher), clock_(clock) {}
 
 void RouterControl::Login() {
+    const std::string previousCaption = view_.LoginButtonCaption();
     view_.SetLoginButtonCaption(kLoginCaption);
-    const std::string page =
+    const PageAnswer login =
         fetcher_.FetchPage(LoginUrl(view_.UserName(), view_.Password(), view_.RouterAddress()));
-    if (LoginFailed(page)) {
+    if (!login.answered) {
+        // Silence is neither a yes nor a no: the window stays as it was.
+        view_.SetLoginButtonCaption(previousCaption);
+        ShowNoAnswer();
+        return;
+    }
+    if (Refused(login)) {
         view_.ShowMessage(kWrongLoginText, kWrongLoginCaption, MessageIcon::Warning);
         return;
     }
     loggedIn_ = true;
-    // The status page that follows a login is not tested for the marker.
-    ReadStatusInto(fetcher_.FetchPage(StatusUrl(view_.RouterAddress())));
+    // The status page that follows a login is not tested for a refusal. Without an answer
+    // the login is abandoned here, as after a short status page.
+    const PageAnswer status = fetcher_.FetchPage(StatusUrl(view_.RouterAddress()));
+    if (!status.answered) {
+        ShowNoAnswer();
+        return;
+    }
+    ReadStatusInto(status.text);
     view_.SetPollTimerEnabled(true);
     view_.SetLoginButtonEnabled(false);
     view_.SetLoginButtonCaption(kLoggedInCaption);
@@ -47,19 +61,24 @@ void RouterControl::Login() {
 }
 
 void RouterControl::Poll() {
-    const bool mayPoll = view_.AutoLogin() ||
-                         (loggedIn_ && !view_.UserName().empty() && !view_.Password().empty());
+    const bool mayPoll =
+        view_.AutoLogin() || (loggedIn_ && !view_.UserName().empty() && !view_.Password().empty());
     if (!mayPoll) return;
 
-    const std::string page = fetcher_.FetchPage(StatusUrl(view_.RouterAddress()));
+    const PageAnswer status = fetcher_.FetchPage(StatusUrl(view_.RouterAddress()));
+    if (!status.answered) {
+        // The timer goes on; while this box is open, Tick keeps the next polls from stacking.
+        ShowNoAnswer();
+        return;
+    }
     view_.SetLoginButtonCaption(kLoggingInCaption);
-    if (LoginFailed(page)) {
+    if (Refused(status)) {
         // Off before the login, so no tick meets the login's own refusal box.
         view_.SetPollTimerEnabled(false);
         Login();
         return;
     }
-    ReadStatusInto(page);
+    ReadStatusInto(status.text);
     loggedIn_ = true;
     view_.SetLoginButtonEnabled(false);
     view_.SetLoginButtonCaption(kLoggedInCaption);
@@ -89,6 +108,8 @@ void RouterControl::Tick(const std::function<void(const std::exception&)>& repor
     }
 }
 
+void RouterControl::ShowNoAnswer() { view_.ShowMessage(kNoAnswerText, kNoticeCaption, MessageIcon::Warning); }
+
 void RouterControl::ReadStatusInto(const std::string& page) {
     ReadWanStatus(SplitLines(page), [this](WanField field, const std::string& text) {
         if (field == WanField::PublicIp) publicIp_ = text;
@@ -114,11 +135,14 @@ void RouterControl::TimedChangeIfDue() {
     const double minutes = IntervalMinutes(view_.IntervalText());
     if (now < lastIpChange_ + minutes / kMinutesPerDay) return;
     lastIpChange_ = now;
-    fetcher_.FetchPage(DisconnectUrl(view_.RouterAddress()));  // the answer is not judged
+    fetcher_.FetchPage(DisconnectUrl(view_.RouterAddress()));  // its answer, or none, is not judged
 }
 
 void RouterControl::Command(const PageUrl& url) {
-    if (LoginFailed(fetcher_.FetchPage(url))) {
+    const PageAnswer answer = fetcher_.FetchPage(url);
+    if (!answer.answered) {
+        ShowNoAnswer();
+    } else if (Refused(answer)) {
         view_.ShowMessage(kNotLoggedInText, kNoticeCaption, MessageIcon::Warning);
     } else {
         view_.ShowMessage(kSuccessText, kNoticeCaption, MessageIcon::Information);

@@ -27,6 +27,7 @@ public:
     double LastIpChange() const { return lastIpChange_; }
 
 private:
+    void ShowNoAnswer();
     void ReadStatusInto(const std::string& page);
     void ShowLinkState();
     void TimedChangeIfDue();

@@ -7,6 +7,8 @@ const char kNotConnectedIp[] = "0.0.0.0";
 
 namespace {
 
+constexpr int kStatusUnauthorized = 401;
+
 const char kLoginPath[] = "/userRpm/Index.htm";
 const char kStatusPath[] = "/userRpm/StatusRpm.htm";
 // The button texts 断 线 and 连 接, GBK percent-encoded byte by byte, as the router's own form sends them.
@@ -44,6 +46,10 @@ bool LoginFailed(const std::string& pageText) {
     // The page's lines joined with CR LF hold the same occurrences as the text itself, since
     // the marker holds no line break; the page text is cut at its first NUL already.
     return pageText.find(kLoginFailedMarker) != std::string::npos;
+}
+
+bool Refused(const PageAnswer& answer) {
+    return answer.answered && (answer.status == kStatusUnauthorized || LoginFailed(answer.text));
 }
 
 std::string FieldValue(const std::string& line) {

@@ -1,11 +1,12 @@
 #pragma once
 #include "AppError.h"
+#include "PageFetcher.h"
 #include "PageUrl.h"
 #include <functional>
 #include <string>
 #include <vector>
 
-// What the program knows of the router's web pages: the four URLs, the refusal marker
+// What the program knows of the router's web pages: the four URLs, how a refusal looks
 // and the fixed lines of the WAN status page.
 
 enum class WanField { MacAddress, PublicIp, SubnetMask, Gateway, Dns, OnlineTime };
@@ -31,6 +32,11 @@ PageUrl ConnectUrl(const std::string& router);
 
 // True when the page holds the refusal marker.
 bool LoginFailed(const std::string& pageText);
+
+// The router turned the request away: it answered 401, or its page holds the marker
+// (whatever the status: the router answers its own refusal page with status 200). A
+// request without an answer is no refusal; the callers handle it first.
+bool Refused(const PageAnswer& answer);
 
 // The line without its first byte and its last two: "value", gives value.
 std::string FieldValue(const std::string& line);

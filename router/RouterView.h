@@ -9,20 +9,21 @@ class RouterView {
 public:
     virtual ~RouterView() = default;
 
-    virtual std::string UserName() const = 0;       // Edit1
-    virtual std::string Password() const = 0;       // Edit2
-    virtual std::string IntervalText() const = 0;   // Edit3
-    virtual std::string RouterAddress() const = 0;  // Edit4
-    virtual bool AutoLogin() const = 0;             // CheckBox2
-    virtual bool TimedChange() const = 0;           // CheckBox3
+    virtual std::string UserName() const = 0;            // Edit1
+    virtual std::string Password() const = 0;            // Edit2
+    virtual std::string IntervalText() const = 0;        // Edit3
+    virtual std::string RouterAddress() const = 0;       // Edit4
+    virtual bool AutoLogin() const = 0;                  // CheckBox2
+    virtual bool TimedChange() const = 0;                // CheckBox3
+    virtual std::string LoginButtonCaption() const = 0;  // Button1
 
     virtual void ShowWanField(WanField field, const std::string& text) = 0;  // Label2 ... Label12
     virtual void SetLoginButtonCaption(const std::string& caption) = 0;      // Button1
     virtual void SetLoginButtonEnabled(bool enabled) = 0;
-    virtual void SetCredentialsEnabled(bool enabled) = 0;                    // Edit1, Edit2
-    virtual void SetWanCaption(const std::string& caption) = 0;              // GroupBox1
+    virtual void SetCredentialsEnabled(bool enabled) = 0;        // Edit1, Edit2
+    virtual void SetWanCaption(const std::string& caption) = 0;  // GroupBox1
     virtual void SetTrayHint(const std::string& hint) = 0;
-    virtual void SetPollTimerEnabled(bool enabled) = 0;                      // Timer1
+    virtual void SetPollTimerEnabled(bool enabled) = 0;  // Timer1
 
     // A modal box with an OK button; returns when the user has closed it.
     virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;

@@ -1,6 +1,7 @@
 #include "WinInetFetcher.h"
 
 #include "BodyReader.h"
+#include "RouterPages.h"
 
 #include <windows.h>
 #include <wininet.h>
@@ -25,8 +26,6 @@ constexpr DWORD kFreshAnswer =
 // redirect is never followed, so they can never travel to another host.
 constexpr DWORD kRequestFlags = kFreshAnswer | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                                 INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_AUTO_REDIRECT;
-
-constexpr DWORD kStatusUnauthorized = 401;
 
 // Closes its handle when it goes. Each handle is declared after the one it was opened on,
 // so the request is closed before the connection, and the connection before the session.
@@ -63,11 +62,11 @@ private:
     HINTERNET request_;
 };
 
+// 0 when the status cannot be had.
 DWORD StatusCode(HINTERNET request) {
     DWORD status = 0;
     DWORD size = sizeof status;
-    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                        nullptr)) {
+    if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
         return 0;
     }
     return status;
@@ -75,22 +74,23 @@ DWORD StatusCode(HINTERNET request) {
 
 }  // namespace
 
-std::string WinInetFetcher::FetchPage(const PageUrl& url) {
+PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
+    const PageAnswer noAnswer;
     // Never through a proxy: the router is on the local network and the request carries its
     // password.
     InternetHandle session(InternetOpenA("", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    if (!session) return {};
+    if (!session) return noAnswer;
     SetTimeouts(session.get());
 
     const HostPort address = SplitHostPort(url.host);
-    InternetHandle connection(InternetConnectA(session.get(), address.host.c_str(), address.port,
-                                               nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!connection) return {};
+    InternetHandle connection(InternetConnectA(session.get(), address.host.c_str(), address.port, nullptr,
+                                               nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return noAnswer;
     SetTimeouts(connection.get());
 
-    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), nullptr,
-                                            nullptr, nullptr, kRequestFlags, 0));
-    if (!request) return {};
+    InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), nullptr, nullptr,
+                                            nullptr, kRequestFlags, 0));
+    if (!request) return noAnswer;
     SetTimeouts(request.get());
 
     // The request's own credentials, or those the router accepted earlier for this host.
@@ -105,18 +105,22 @@ std::string WinInetFetcher::FetchPage(const PageUrl& url) {
         headers = "Authorization: " + BasicAuthorization(credentials->user, credentials->password) + "\r\n";
     }
 
+    // Fails when the router cannot be reached, refuses or resets the connection, or sends no
+    // answer within the time-out: there is no answer then.
     if (!HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
                           static_cast<DWORD>(headers.size()), nullptr, 0)) {
-        return {};
+        return noAnswer;
     }
-
-    // Any answer but a refusal accepts the login. Beyond that the status is not judged: a
-    // refusal page is handed back like any other.
     const DWORD status = StatusCode(request.get());
-    if (url.withCredentials && status != kStatusUnauthorized && status != 0) {
-        accepted_.Remember(url.host, *credentials);
-    }
+    if (status == 0) return noAnswer;  // no status line came
 
+    PageAnswer answer;
+    answer.answered = true;
+    answer.status = static_cast<int>(status);
     ResponseBody body(request.get());
-    return ReadBody(body);
+    answer.text = ReadBody(body);
+
+    // Only credentials the router did not refuse are sent again.
+    if (url.withCredentials && !Refused(answer)) accepted_.Remember(url.host, *credentials);
+    return answer;
 }

@@ -7,11 +7,11 @@
 // FetchPage on WinInet. Every call opens its own session, sends one GET straight to the
 // router and closes everything before it returns; only the credentials the router accepted
 // outlive a call (per host, for the life of the fetcher), so that the status, disconnect and
-// connect requests after a login are answered. An unreachable or silent router gives the
-// empty text after about three seconds.
+// connect requests after a login are answered. An unreachable, refusing, resetting or
+// silent router gives no answer, after about three seconds at most.
 class WinInetFetcher : public PageFetcher {
 public:
-    std::string FetchPage(const PageUrl& url) override;
+    PageAnswer FetchPage(const PageUrl& url) override;
 
 private:
     CredentialCache accepted_;

@@ -23,8 +23,7 @@ std::string BodyOfSize(std::size_t size) {
 // against the room that the reader has left.
 class PieceSource : public ByteSource {
 public:
-    PieceSource(std::string body, std::vector<std::size_t> pieces,
-                std::size_t capacity = kPageBufferSize)
+    PieceSource(std::string body, std::vector<std::size_t> pieces, std::size_t capacity = kPageBufferSize)
         : body_(std::move(body)), pieces_(std::move(pieces)), capacity_(capacity) {}
 
     // After this many bytes have been handed out the next Read fails.
@@ -73,6 +72,8 @@ TEST(ReadBody, ReadsABodyHandedOutInPiecesWhole) {
         {"status page sized, ragged", 20000, {1460, 1460, 512, 17, 4096}},
         {"empty body", 0, {100}},
         {"one byte body", 1, {100}},
+        {"a full buffer, three bytes at a time", kPageBufferSize, {3}},
+        {"a full buffer, its last piece exactly the room left", kPageBufferSize, {kPageBufferSize - 1, 1}},
     };
     for (const auto& row : rows) {
         const std::string body = BodyOfSize(row.bodySize);
@@ -87,8 +88,8 @@ TEST(ReadBody, ReadsABodyHandedOutInPiecesWhole) {
 TEST(ReadBody, StopsAtTheBufferSizeOfOnePage) {
     ASSERT_EQ(kPageBufferSize, 88888u);
     const std::string longest = BodyOfSize(kPageBufferSize + 1);
-    for (const std::size_t bodySize : {kPageBufferSize - 1, kPageBufferSize, kPageBufferSize + 1,
-                                       kPageBufferSize * 3}) {
+    for (const std::size_t bodySize :
+         {kPageBufferSize - 1, kPageBufferSize, kPageBufferSize + 1, kPageBufferSize * 3}) {
         for (const std::size_t piece : {std::size_t{7}, std::size_t{4096}, kPageBufferSize + 5}) {
             const std::string body = BodyOfSize(bodySize);
             PieceSource source(body, {piece});
@@ -112,8 +113,8 @@ TEST(ReadBody, AsksNeverForMoreThanTheRoomLeft) {
 }
 
 TEST(ReadBody, KeepsWhatArrivedBeforeAFailedRead) {
-    for (const std::size_t failAfter : {std::size_t{0}, std::size_t{1}, std::size_t{500},
-                                        std::size_t{4999}}) {
+    for (const std::size_t failAfter :
+         {std::size_t{0}, std::size_t{1}, std::size_t{500}, std::size_t{4999}}) {
         const std::string body = BodyOfSize(5000);
         PieceSource source(body, {7, 100, 3});
         source.FailAfter(failAfter);

@@ -96,7 +96,9 @@ TEST(SplitHostPort, TakesAPortOnlyWhenADecimalPortFollowsTheLastColon) {
         {"host:0", "host:0", 80},
         {"host:65536", "host:65536", 80},
         {"host:99999", "host:99999", 80},
-        {"host:4294967377", "host:4294967377", 80},
+        {"host:4294967377", "host:4294967377", 80},                      // 2^32 + 81
+        {"host:18446744073709551696", "host:18446744073709551696", 80},  // 2^64 + 80
+        {"host:18446744073709559696", "host:18446744073709559696", 80},  // 2^64 + 8080
         {"host:8a", "host:8a", 80},
         {"host:+80", "host:+80", 80},
         {"host:-1", "host:-1", 80},

@@ -12,17 +12,46 @@ TEST(ParseInteger, AcceptsSignedDecimalAndPrefixedHexadecimal) {
         const char* text;
         std::optional<std::int32_t> value;
     } rows[] = {
-        {"5", 5},           {"+5", 5},           {"-3", -3},          {"-0", 0},
-        {"007", 7},         {"$A", 10},          {"$a", 10},          {"xA", 10},
-        {"XA", 10},         {"0x1A", 26},        {"0X1a", 26},        {"-$10", -16},
-        {" 12", 12},        {"2147483647", 2147483647},               {"-2147483648", INT32_MIN},
-        {"$7FFFFFFF", INT32_MAX},                {"$FFFFFFFF", -1},
-        {"2147483648", std::nullopt},            {"-2147483649", std::nullopt},
-        {"$100000000", std::nullopt},            {"99999999999999999999", std::nullopt},
-        {"", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt}, {"$", std::nullopt},
-        {"0x", std::nullopt}, {"5x", std::nullopt}, {"12 ", std::nullopt}, {"1 2", std::nullopt},
-        {"yes", std::nullopt}, {"true", std::nullopt}, {"$G", std::nullopt}, {"0b1", std::nullopt},
-        {"1.5", std::nullopt}, {"--1", std::nullopt}, {"+-1", std::nullopt}, {"0x-1", std::nullopt},
+        {"5", 5},
+        {"+5", 5},
+        {"-3", -3},
+        {"-0", 0},
+        {"007", 7},
+        {"$A", 10},
+        {"$a", 10},
+        {"xA", 10},
+        {"XA", 10},
+        {"0x1A", 26},
+        {"0X1a", 26},
+        {"-$10", -16},
+        {" 12", 12},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"$7FFFFFFF", INT32_MAX},
+        {"$FFFFFFFF", -1},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"$100000000", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"-", std::nullopt},
+        {"$", std::nullopt},
+        {"0x", std::nullopt},
+        {"5x", std::nullopt},
+        {"12 ", std::nullopt},
+        {"1 2", std::nullopt},
+        {"yes", std::nullopt},
+        {"true", std::nullopt},
+        {"$G", std::nullopt},
+        {"0b1", std::nullopt},
+        {"1.5", std::nullopt},
+        {"--1", std::nullopt},
+        {"+-1", std::nullopt},
+        {"0x-1", std::nullopt},
+        {"1a", std::nullopt},
+        {"A", std::nullopt},
+        {"1A", std::nullopt},  // hex digits need a prefix
     };
     for (const auto& row : rows) EXPECT_EQ(ParseInteger(row.text), row.value) << '"' << row.text << '"';
 }
@@ -32,8 +61,8 @@ TEST(IntervalMinutes, TrimsBlanksAndControlsAndFallsBackToOne) {
         const char* text;
         std::int32_t minutes;
     } rows[] = {
-        {"10", 10}, {" 5 ", 5}, {"\t5\r\n", 5}, {"5x", 1}, {"$A", 10}, {"0", 0}, {"-3", -3},
-        {"", 1},    {"   ", 1}, {"abc", 1},     {"1 0", 1}, {"4294967296", 1},
+        {"10", 10}, {" 5 ", 5}, {"\t5\r\n", 5}, {"5x", 1},  {"$A", 10}, {"0", 0},
+        {"-3", -3}, {"", 1},    {"   ", 1},     {"abc", 1}, {"1 0", 1}, {"4294967296", 1},
     };
     for (const auto& row : rows) EXPECT_EQ(IntervalMinutes(row.text), row.minutes) << '"' << row.text << '"';
 }

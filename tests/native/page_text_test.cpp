@@ -13,8 +13,9 @@ TEST(SplitLines, BreaksAtCrLfAndCrLfPairs) {
     } rows[] = {
         {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
         {"a\r\n", {"a"}},
-        {"\n\r", {"", ""}},                      // LF then CR is two breaks
+        {"\n\r", {"", ""}},  // LF then CR is two breaks
         {"a\n\rb", {"a", "", "b"}},
+        {"a\n\nb", {"a", "", "b"}},  // LF LF is two breaks too
         {"", {}},
         {"\r\n\r\n", {"", ""}},
         {"only", {"only"}},

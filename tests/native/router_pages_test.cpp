@@ -44,6 +44,28 @@ TEST(LoginFailed, FindsTheGbkMarkerAnywhere) {
     EXPECT_FALSE(LoginFailed(StatusPage()));
 }
 
+TEST(Refused, IsA401OrThePageWithTheMarkerWhateverItsStatus) {
+    const std::string marker = kLoginFailedMarker;
+    const struct {
+        PageAnswer answer;
+        bool refused;
+    } rows[] = {
+        {{true, 200, "<p>" + marker + "</p>"}, true},  // the router's own refusal page
+        {{true, 401, "<p>" + marker + "</p>"}, true},
+        {{true, 401, "401 Unauthorized"}, true},  // a bare 401 without the marker
+        {{true, 401, ""}, true},
+        {{true, 404, marker}, true},
+        {{true, 200, StatusPage()}, false},
+        {{true, 200, ""}, false},
+        {{true, 403, "403 Forbidden"}, false},
+        {{true, 500, ""}, false},
+        {{false, 0, ""}, false},  // no answer is no refusal
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Refused(row.answer), row.refused) << row.answer.status << " " << row.answer.text;
+    }
+}
+
 TEST(FieldValue, DropsTheFirstByteAndTheLastTwo) {
     const struct {
         std::string line, value;

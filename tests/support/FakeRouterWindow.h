@@ -10,8 +10,23 @@
 #include <string>
 #include <vector>
 
-// The window's controls as plain fields, with every message box recorded. `whileBoxOpen`
-// runs while a box is "open", standing for what the box's message loop delivers.
+inline const char* Name(WanField field) {
+    switch (field) {
+    case WanField::MacAddress: return "MacAddress";
+    case WanField::PublicIp: return "PublicIp";
+    case WanField::SubnetMask: return "SubnetMask";
+    case WanField::Gateway: return "Gateway";
+    case WanField::Dns: return "Dns";
+    case WanField::OnlineTime: return "OnlineTime";
+    }
+    return "?";
+}
+
+// The window's controls as plain fields, with every message box recorded. `calls` holds
+// every change made to the window, in order ("caption 登录", "field PublicIp=...", "timer on",
+// "box 提示", ...); a FakeRouterPages given the same record adds its requests ("fetch
+// /userRpm/Index.htm"). `whileBoxOpen` runs while a box is "open", standing for what the
+// box's message loop delivers.
 struct FakeRouterWindow : RouterView {
     struct Box {
         std::string text, caption;
@@ -26,6 +41,7 @@ struct FakeRouterWindow : RouterView {
     bool loginEnabled = true, credentialsEnabled = true, timerEnabled = true;
     std::string wanCaption = "WAN口状态", trayHint = "Pelorin";
     std::vector<Box> boxes;
+    std::vector<std::string> calls;
     std::function<void()> whileBoxOpen;
 
     std::string UserName() const override { return user; }
@@ -34,15 +50,38 @@ struct FakeRouterWindow : RouterView {
     std::string RouterAddress() const override { return router; }
     bool AutoLogin() const override { return autoLogin; }
     bool TimedChange() const override { return timedChange; }
+    std::string LoginButtonCaption() const override { return loginCaption; }
 
-    void ShowWanField(WanField field, const std::string& text) override { fields[field] = text; }
-    void SetLoginButtonCaption(const std::string& caption) override { loginCaption = caption; }
-    void SetLoginButtonEnabled(bool enabled) override { loginEnabled = enabled; }
-    void SetCredentialsEnabled(bool enabled) override { credentialsEnabled = enabled; }
-    void SetWanCaption(const std::string& caption) override { wanCaption = caption; }
-    void SetTrayHint(const std::string& hint) override { trayHint = hint; }
-    void SetPollTimerEnabled(bool enabled) override { timerEnabled = enabled; }
+    void ShowWanField(WanField field, const std::string& text) override {
+        calls.push_back(std::string("field ") + Name(field) + "=" + text);
+        fields[field] = text;
+    }
+    void SetLoginButtonCaption(const std::string& caption) override {
+        calls.push_back("caption " + caption);
+        loginCaption = caption;
+    }
+    void SetLoginButtonEnabled(bool enabled) override {
+        calls.push_back(enabled ? "button on" : "button off");
+        loginEnabled = enabled;
+    }
+    void SetCredentialsEnabled(bool enabled) override {
+        calls.push_back(enabled ? "credentials on" : "credentials off");
+        credentialsEnabled = enabled;
+    }
+    void SetWanCaption(const std::string& caption) override {
+        calls.push_back("wan " + caption);
+        wanCaption = caption;
+    }
+    void SetTrayHint(const std::string& hint) override {
+        calls.push_back("hint " + hint);
+        trayHint = hint;
+    }
+    void SetPollTimerEnabled(bool enabled) override {
+        calls.push_back(enabled ? "timer on" : "timer off");
+        timerEnabled = enabled;
+    }
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        calls.push_back("box " + caption);
         boxes.push_back({text, caption, icon});
         if (whileBoxOpen) {
             auto during = whileBoxOpen;
@@ -52,27 +91,43 @@ struct FakeRouterWindow : RouterView {
     }
 };
 
-// A router that answers from its fields and records every URL asked for.
+// A router that answers from its fields and records every URL asked for. Its refusals are
+// `refusalPage` with `refusalStatus`: by default a page with the marker sent with status 200;
+// PlainRefusals() makes them a bare 401 without the marker, as a small embedded web server
+// sends.
 struct FakeRouterPages : PageFetcher {
     bool loginAccepted = true;
     bool statusRefused = false;
-    bool unreachable = false;
+    bool unreachable = false;  // no answer at all
+    int answersLeft = -1;      // falls silent after this many answers; -1: never
+    int refusalStatus = 200;
+    std::string refusalPage = MarkerPage();
     std::string statusPage = StatusPage();
     std::vector<std::string> requests;
+    std::vector<std::string>* calls = nullptr;  // the window's record, for the order of events
 
-    static std::string RefusalPage() { return std::string("<html>") + kLoginFailedMarker + "</html>"; }
+    static std::string MarkerPage() { return std::string("<html>") + kLoginFailedMarker + "</html>"; }
 
-    std::string FetchPage(const PageUrl& url) override {
-        requests.push_back(url.Text());
-        if (unreachable) return std::string();
-        if (url.withCredentials) {
-            if (!loginAccepted) return RefusalPage();
-            statusRefused = false;
-            return "<html>index</html>";
-        }
-        if (statusRefused) return RefusalPage();
-        return statusPage;
+    void PlainRefusals() {
+        refusalStatus = 401;
+        refusalPage = "401 Unauthorized";
     }
+
+    PageAnswer FetchPage(const PageUrl& url) override {
+        requests.push_back(url.Text());
+        if (calls) calls->push_back("fetch " + url.path);
+        if (unreachable || answersLeft == 0) return PageAnswer{};
+        if (answersLeft > 0) --answersLeft;
+        if (url.withCredentials) {
+            if (!loginAccepted) return Answer(refusalStatus, refusalPage);
+            statusRefused = false;
+            return Answer(200, "<html>index</html>");
+        }
+        if (statusRefused) return Answer(refusalStatus, refusalPage);
+        return Answer(200, statusPage);
+    }
+
+    static PageAnswer Answer(int status, const std::string& text) { return {true, status, text}; }
 };
 
 struct FakeClock : Clock {

@@ -1,8 +1,8 @@
 // WinInetFetcher against the substitute router, in the network rig, under Wine.
 #include "HttpCredentials.h"
 #include "PageText.h"
-#include "RouterPages.h"
 #include "RigSupport.h"
+#include "RouterPages.h"
 #include "WinInetFetcher.h"
 
 #include <gtest/gtest.h>
@@ -66,13 +66,27 @@ protected:
     }
 
     // How long one fetch takes, and what it gives.
-    std::string TimedFetch(const PageUrl& url, long long& elapsedMs) {
+    PageAnswer TimedFetch(const PageUrl& url, long long& elapsedMs) {
         const auto start = std::chrono::steady_clock::now();
-        std::string page = fetcher_.FetchPage(url);
-        elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now() - start)
-                        .count();
-        return page;
+        PageAnswer answer = fetcher_.FetchPage(url);
+        elapsedMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                .count();
+        return answer;
+    }
+
+    // Logs the fetcher in and checks that the router said yes.
+    void LogIn() {
+        const PageAnswer login = fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword));
+        ASSERT_EQ(login.status, 200);
+        ASSERT_FALSE(Refused(login));
+    }
+
+    // A fetch that gets no answer gives nothing else either.
+    static void ExpectNoAnswer(const PageAnswer& answer) {
+        EXPECT_FALSE(answer.answered);
+        EXPECT_EQ(answer.status, 0);
+        EXPECT_EQ(answer.text, "");
     }
 
     RouterControlClient control_;
@@ -86,11 +100,13 @@ TEST_F(FetchInRig, BeforeAnyLoginTheStatusPageIsRefusedAndItsBodyComesBack) {
     ASSERT_EQ(refusal.status, 401);
     Counts before = control_.Counts();
 
-    const std::string page = fetcher_.FetchPage(Status());
+    const PageAnswer page = fetcher_.FetchPage(Status());
 
     Counts after = control_.Counts();
-    EXPECT_TRUE(LoginFailed(page));
-    EXPECT_EQ(page, refusal.body);
+    EXPECT_TRUE(page.answered);
+    EXPECT_EQ(page.status, 401);
+    EXPECT_TRUE(LoginFailed(page.text));
+    EXPECT_EQ(page.text, refusal.body);
     EXPECT_EQ(Delta(before, after, "status"), 1);
     EXPECT_EQ(Delta(before, after, "unauthorized"), 1);
 }
@@ -100,29 +116,43 @@ TEST_F(FetchInRig, AnAcceptedLoginIsSentAgainWithRequestsThatCarryNone) {
     ASSERT_EQ(reference.status, 200);
     Counts before = control_.Counts();
 
-    const std::string login = fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword));
-    const std::string status = fetcher_.FetchPage(Status());
+    const PageAnswer login = fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword));
+    const PageAnswer status = fetcher_.FetchPage(Status());
 
     Counts after = control_.Counts();
-    EXPECT_FALSE(LoginFailed(login));
-    EXPECT_NE(login.find("<frameset"), std::string::npos);
-    EXPECT_EQ(WithoutOnlineTime(status), WithoutOnlineTime(reference.body));
+    EXPECT_EQ(login.status, 200);
+    EXPECT_FALSE(Refused(login));
+    EXPECT_NE(login.text.find("<frameset"), std::string::npos);
+    EXPECT_EQ(status.status, 200);
+    EXPECT_EQ(WithoutOnlineTime(status.text), WithoutOnlineTime(reference.body));
     EXPECT_EQ(Delta(before, after, "login"), 1);
     EXPECT_EQ(Delta(before, after, "status"), 1);
     EXPECT_EQ(Delta(before, after, "unauthorized"), 0);
 
     // The login belongs to that fetcher: another one starts without credentials.
     WinInetFetcher another;
-    EXPECT_TRUE(LoginFailed(another.FetchPage(Status())));
+    EXPECT_EQ(another.FetchPage(Status()).status, 401);
 }
 
 TEST_F(FetchInRig, ARefusedLoginIsNotRememberedAndDoesNotDropAnAcceptedOne) {
-    EXPECT_TRUE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, "wrong"))));
-    EXPECT_TRUE(LoginFailed(fetcher_.FetchPage(Status())));
+    // Refused with the firmware's page, and with a bare 401 page that lacks the marker.
+    for (const bool plain : {false, true}) {
+        SCOPED_TRACE(plain ? "bare 401" : "refusal page with the marker");
+        ASSERT_TRUE(control_.Reset());
+        ASSERT_TRUE(control_.RefusePlainly(plain));
+        WinInetFetcher fetcher;
 
-    EXPECT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
-    EXPECT_TRUE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, "wrong"))));
-    EXPECT_FALSE(LoginFailed(fetcher_.FetchPage(Status())));
+        const PageAnswer wrong = fetcher.FetchPage(Login(kDefaultUser, "wrong"));
+        EXPECT_TRUE(wrong.answered);
+        EXPECT_EQ(wrong.status, 401);
+        EXPECT_EQ(LoginFailed(wrong.text), !plain);
+        EXPECT_TRUE(Refused(wrong));
+        EXPECT_TRUE(Refused(fetcher.FetchPage(Status())));
+
+        EXPECT_FALSE(Refused(fetcher.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+        EXPECT_TRUE(Refused(fetcher.FetchPage(Login(kDefaultUser, "wrong"))));
+        EXPECT_EQ(fetcher.FetchPage(Status()).status, 200);
+    }
 }
 
 struct LoginRow {
@@ -145,10 +175,10 @@ TEST_F(FetchInRig, PasswordsThatWouldBreakAUrlLogInAndReachOnlyTheRouter) {
         ASSERT_TRUE(control_.Config(row.user, row.password, 3000));
         WinInetFetcher fetcher;
 
-        EXPECT_FALSE(LoginFailed(fetcher.FetchPage(Login(row.user, row.password))));
-        const std::string status = fetcher.FetchPage(Status());
-        EXPECT_FALSE(LoginFailed(status));
-        EXPECT_NE(status.find("var wanPara"), std::string::npos);
+        EXPECT_EQ(fetcher.FetchPage(Login(row.user, row.password)).status, 200);
+        const PageAnswer status = fetcher.FetchPage(Status());
+        EXPECT_EQ(status.status, 200);
+        EXPECT_NE(status.text.find("var wanPara"), std::string::npos);
 
         Counts counts = control_.Counts();
         EXPECT_EQ(counts["login"], 1);
@@ -162,17 +192,17 @@ TEST_F(FetchInRig, PasswordsThatWouldBreakAUrlLogInAndReachOnlyTheRouter) {
 // --- Every call reaches the router -------------------------------------------------------
 
 TEST_F(FetchInRig, RepeatedRequestsAllReachTheRouter) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     Counts before = control_.Counts();
 
-    const std::string first = fetcher_.FetchPage(Status());
-    const std::string second = fetcher_.FetchPage(Status());
+    const PageAnswer first = fetcher_.FetchPage(Status());
+    const PageAnswer second = fetcher_.FetchPage(Status());
     fetcher_.FetchPage(DisconnectUrl(RigRouterAddress()));
     fetcher_.FetchPage(DisconnectUrl(RigRouterAddress()));
 
     Counts after = control_.Counts();
-    EXPECT_FALSE(LoginFailed(first));
-    EXPECT_FALSE(LoginFailed(second));
+    EXPECT_EQ(first.status, 200);
+    EXPECT_EQ(second.status, 200);
     EXPECT_EQ(Delta(before, after, "status"), 2);
     // The query reaches the router byte for byte, or it would count as another page.
     EXPECT_EQ(Delta(before, after, "disconnect"), 2);
@@ -183,7 +213,7 @@ TEST_F(FetchInRig, RepeatedRequestsAllReachTheRouter) {
 // --- The body ----------------------------------------------------------------------------
 
 TEST_F(FetchInRig, ABodyIsCutAtOnePageBuffer) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     for (const long size : {88888L, 88889L}) {
         SCOPED_TRACE("body of " + std::to_string(size) + " bytes");
         ASSERT_TRUE(control_.Fault("big", size, 1));
@@ -191,17 +221,18 @@ TEST_F(FetchInRig, ABodyIsCutAtOnePageBuffer) {
         ASSERT_EQ(sent.body.size(), static_cast<std::size_t>(size));
 
         ASSERT_TRUE(control_.Fault("big", size, 1));
-        const std::string page = fetcher_.FetchPage(Status());
-        EXPECT_EQ(page.size(), kPageBufferSize);
-        EXPECT_TRUE(page == sent.body.substr(0, kPageBufferSize));
+        const PageAnswer page = fetcher_.FetchPage(Status());
+        EXPECT_EQ(page.status, 200);
+        EXPECT_EQ(page.text.size(), kPageBufferSize);
+        EXPECT_TRUE(page.text == sent.body.substr(0, kPageBufferSize));
     }
 }
 
 TEST_F(FetchInRig, ANulByteEndsTheText) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     const PlainHttpAnswer reference = PlainStatus();
     ASSERT_TRUE(control_.Fault("nul", 10, 1));
-    EXPECT_EQ(fetcher_.FetchPage(Status()), reference.body.substr(0, 10));
+    EXPECT_EQ(fetcher_.FetchPage(Status()).text, reference.body.substr(0, 10));
 }
 
 struct DeliveryRow {
@@ -210,79 +241,80 @@ struct DeliveryRow {
 };
 
 TEST_F(FetchInRig, ABodyDeliveredInPiecesOrLateArrivesWhole) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     const std::string reference = WithoutOnlineTime(PlainStatus().body);
     ASSERT_GT(reference.size(), 1000u);
     const DeliveryRow rows[] = {
-        {"chunked", 0},
-        {"slow", 1000},
-        {"slow", 333},
-        {"slow", 100},
-        {"slow", 7},       // over 3 s in all, longer than the time-out, each piece well within it
-        {"delay", 1500},   // late, but within the time-out
+        {"chunked", 0},  {"slow", 1000}, {"slow", 333},
+        {"slow", 100},   {"slow", 7},  // over 3 s in all, longer than the time-out, each piece well within it
+        {"delay", 1500},               // late, but within the time-out
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.arg));
         ASSERT_TRUE(control_.Fault(row.kind, row.arg, 1));
         long long elapsedMs = 0;
-        const std::string page = TimedFetch(Status(), elapsedMs);
+        const PageAnswer page = TimedFetch(Status(), elapsedMs);
         std::printf("[ timing   ] %s %ld: %lld ms\n", row.kind, row.arg, elapsedMs);
-        EXPECT_EQ(WithoutOnlineTime(page), reference);
+        EXPECT_EQ(page.status, 200);
+        EXPECT_EQ(WithoutOnlineTime(page.text), reference);
     }
 }
 
 TEST_F(FetchInRig, ABodyCutShortGivesWhatArrived) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     const std::string reference = WithoutOnlineTime(PlainStatus().body);
     ASSERT_TRUE(control_.Fault("short", 0, 0));
     long long elapsedMs = 0;
-    const std::string page = TimedFetch(Status(), elapsedMs);
+    const PageAnswer answer = TimedFetch(Status(), elapsedMs);
+    const std::string& page = answer.text;
     std::printf("[ timing   ] short body: %zu of %zu bytes, %lld ms\n", page.size(), reference.size(),
                 elapsedMs);
+    EXPECT_TRUE(answer.answered);  // the answer came, only its body was cut
+    EXPECT_EQ(answer.status, 200);
     EXPECT_GT(page.size(), 0u);
     EXPECT_LT(page.size(), reference.size());
     EXPECT_EQ(WithoutOnlineTime(page), reference.substr(0, page.size()));
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
 }
 
-TEST_F(FetchInRig, AConnectionResetGivesTheEmptyText) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+TEST_F(FetchInRig, AConnectionResetGivesNoAnswer) {
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     ASSERT_TRUE(control_.Fault("reset", 0, 0));
     long long elapsedMs = 0;
-    EXPECT_EQ(TimedFetch(Status(), elapsedMs), "");
+    ExpectNoAnswer(TimedFetch(Status(), elapsedMs));
     std::printf("[ timing   ] reset: %lld ms\n", elapsedMs);
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
 }
 
 // --- A router that does not answer -------------------------------------------------------
 
-TEST_F(FetchInRig, ASilentRouterGivesTheEmptyTextWithinTheBound) {
-    ASSERT_FALSE(LoginFailed(fetcher_.FetchPage(Login(kDefaultUser, kDefaultPassword))));
+TEST_F(FetchInRig, ASilentRouterGivesNoAnswerWithinTheBound) {
+    ASSERT_NO_FATAL_FAILURE(LogIn());
     ASSERT_TRUE(control_.Fault("silent", 0, 0));
     long long elapsedMs = 0;
-    EXPECT_EQ(TimedFetch(Status(), elapsedMs), "");
+    ExpectNoAnswer(TimedFetch(Status(), elapsedMs));
     std::printf("[ timing   ] silent router: %lld ms\n", elapsedMs);
     RecordProperty("silent_ms", static_cast<int>(elapsedMs));
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
     EXPECT_GE(control_.Counts()["status"], 1);  // the request did reach it
 }
 
-TEST_F(FetchInRig, AnUnreachableRouterGivesTheEmptyTextWithinTheBound) {
+TEST_F(FetchInRig, AnUnreachableRouterGivesNoAnswerWithinTheBound) {
     PageUrl login = Login(kDefaultUser, kDefaultPassword);
     login.host = RigDeadAddress();
     for (const PageUrl& url : {login, Status(RigDeadAddress())}) {
         SCOPED_TRACE(url.path);
         long long elapsedMs = 0;
-        EXPECT_EQ(TimedFetch(url, elapsedMs), "");
+        ExpectNoAnswer(TimedFetch(url, elapsedMs));
         std::printf("[ timing   ] unreachable router, %s: %lld ms\n", url.path.c_str(), elapsedMs);
         EXPECT_LT(elapsedMs, kBlockingBoundMs);
     }
 }
 
-TEST_F(FetchInRig, ARefusedConnectionGivesTheEmptyTextAtOnce) {
+TEST_F(FetchInRig, ARefusedConnectionGivesNoAnswerAtOnce) {
     constexpr char kClosedPort[] = ":81";
     long long elapsedMs = 0;
-    EXPECT_EQ(TimedFetch(Status(RigRouterAddress() + kClosedPort), elapsedMs), "");
+    ExpectNoAnswer(TimedFetch(Status(RigRouterAddress() + kClosedPort), elapsedMs));
     std::printf("[ timing   ] refused connection: %lld ms\n", elapsedMs);
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
 }
@@ -291,8 +323,9 @@ TEST_F(FetchInRig, ARefusedConnectionGivesTheEmptyTextAtOnce) {
 
 TEST_F(FetchInRig, AHostWithAPortIsReachedOnThatPort) {
     const std::string address = RigRouterAddress() + ":" + std::to_string(RigControlPort());
-    const std::string state = fetcher_.FetchPage(Url("/state", address));
-    EXPECT_EQ(state.rfind("wan=up", 0), 0u) << state;
+    const PageAnswer state = fetcher_.FetchPage(Url("/state", address));
+    EXPECT_EQ(state.status, 200);
+    EXPECT_EQ(state.text.rfind("wan=up", 0), 0u) << state.text;
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ TEST_F(RouterCycleTest, LoginPollTimedDisconnectRedialAndNewAddress) {
     control.TimedChangeSwitched(true);
     control.Poll();
     EXPECT_EQ(window.wanCaption, "WAN口状态(已连上互联网)");
-    EXPECT_EQ(window.trayHint.rfind("Pelorin\r公网IP：" + firstIp + "\r上网时间：", 0), 0u) << window.trayHint;
+    EXPECT_EQ(window.trayHint.rfind("Pelorin\r公网IP：" + firstIp + "\r上网时间：", 0), 0u)
+        << window.trayHint;
     EXPECT_EQ(router.Counts()["disconnect"], 1);
     EXPECT_EQ(router.State()["wan"], "down");
 
@@ -120,12 +121,63 @@ TEST_F(RouterCycleTest, WrongPasswordWarnsAndCommandsReportNotLoggedIn) {
     ExpectNothingLeftTheRouter();
 }
 
-TEST_F(RouterCycleTest, UnreachableRouterFailsAtTheStatusRead) {
-    window.router = RigDeadAddress();
-    EXPECT_THROW(control.Login(), ListIndexError);
-    control.Disconnect();
+TEST_F(RouterCycleTest, ARouterWhoseRefusalIsABare401IsNotLoggedInWithAWrongPassword) {
+    ASSERT_TRUE(router.RefusePlainly(true));
+    window.password = "wrong";
+    control.Login();
     ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, "成功!");  // the empty page holds no refusal
+    EXPECT_EQ(window.boxes[0].caption, "用户名或密码不正确");
+    EXPECT_FALSE(control.LoggedIn());
+    EXPECT_EQ(window.loginCaption, "登录");
+    EXPECT_TRUE(window.loginEnabled && window.credentialsEnabled);
+
+    // Its refused status page sends the poll to log in again, and that login is refused too.
+    window.autoLogin = true;
+    control.Tick([](const std::exception& e) { ADD_FAILURE() << e.what(); });
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[1].caption, "用户名或密码不正确");
+    EXPECT_FALSE(control.LoggedIn());
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_TRUE(window.fields.empty());
+
+    control.Disconnect();
+    EXPECT_EQ(window.boxes.back().text, "未登录!");
+    EXPECT_EQ(router.State()["wan"], "up");
+    auto counts = router.Counts();
+    EXPECT_EQ(counts["login"], 2);
+    EXPECT_EQ(counts["unauthorized"], 4);
+}
+
+TEST_F(RouterCycleTest, ARouterThatDoesNotAnswerChangesNothingButSaysSo) {
+    const char kNoAnswer[] = "无法连接路由器，请检查网关地址。";
+    window.router = RigDeadAddress();
+    window.timerEnabled = false;
+    control.Login();
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, kNoAnswer);
+    EXPECT_EQ(window.boxes[0].caption, "提示");
+    EXPECT_FALSE(control.LoggedIn());
+    EXPECT_FALSE(window.timerEnabled);
+    EXPECT_TRUE(window.fields.empty());
+
+    control.Disconnect();
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[1].text, kNoAnswer);
+
+    // Logged in, then the router falls silent: the poll says so once and shows nothing.
+    window.router = RigRouterAddress();
+    control.Login();
+    ASSERT_TRUE(control.LoggedIn());
+    ASSERT_TRUE(router.Fault("silent"));
+    window.calls.clear();
+    std::vector<std::string> errors;
+    control.Tick([&](const std::exception& e) { errors.push_back(e.what()); });
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"box 提示"}));
+    EXPECT_EQ(window.boxes.back().text, kNoAnswer);
+    EXPECT_TRUE(window.timerEnabled);
+    ASSERT_TRUE(router.Fault("none"));
+    ExpectNothingLeftTheRouter();
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ struct CountingView : RouterView {
     std::string RouterAddress() const override { return "192.168.1.1"; }
     bool AutoLogin() const override { return true; }
     bool TimedChange() const override { return false; }
+    std::string LoginButtonCaption() const override { return loginCaption; }
     void ShowWanField(WanField field, const std::string& text) override {
         fields[static_cast<int>(field)] = text;
     }
@@ -35,7 +36,7 @@ struct CountingView : RouterView {
 // Hands out the same page every time (the copy is part of what a real fetch returns).
 struct FixedPage : PageFetcher {
     std::string page;
-    std::string FetchPage(const PageUrl&) override { return page; }
+    PageAnswer FetchPage(const PageUrl&) override { return {true, 200, page}; }
 };
 
 struct FixedClock : Clock {
@@ -47,13 +48,13 @@ std::string RouterLikeStatusPage() {
     for (int i = 0; i < 120; ++i) {
         std::string line;
         switch (i) {
-            case 36: line = "\"00-1D-0F-12-34-56\","; break;
-            case 37: line = "\"203.0.113.10\","; break;
-            case 39: line = "\"255.255.255.0\","; break;
-            case 42: line = "\"203.0.113.1\","; break;
-            case 46: line = "\"203.0.113.53 , 198.51.100.53\","; break;
-            case 47: line = "\"3 day(s) 04:05:06\","; break;
-            default: line = "var statusPara" + std::to_string(i) + " = new Array(0, 1, 2, 3);";
+        case 36: line = "\"00-1D-0F-12-34-56\","; break;
+        case 37: line = "\"203.0.113.10\","; break;
+        case 39: line = "\"255.255.255.0\","; break;
+        case 42: line = "\"203.0.113.1\","; break;
+        case 46: line = "\"203.0.113.53 , 198.51.100.53\","; break;
+        case 47: line = "\"3 day(s) 04:05:06\","; break;
+        default: line = "var statusPara" + std::to_string(i) + " = new Array(0, 1, 2, 3);";
         }
         page += line + "\r\n";
     }

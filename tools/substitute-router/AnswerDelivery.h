@@ -9,5 +9,5 @@ class StopSignal;
 enum class AfterAnswer { KeepOpen, Close, Gone };
 
 // Gone: the socket has been closed here. Close: the caller should close it.
-AfterAnswer deliverAnswer(int fd, const HttpResponse& response, const Fault& fault, bool headOnly,
+AfterAnswer DeliverAnswer(int fd, const HttpResponse& response, const Fault& fault, bool headOnly,
                           bool keepAlive, const StopSignal& stop);

@@ -4,4 +4,4 @@
 
 // Standard base64 (RFC 4648, with padding optional). Nothing for text that is not base64,
 // so a garbled Authorization header is a refusal rather than a lucky match.
-std::optional<std::string> decodeBase64(const std::string& text);
+std::optional<std::string> DecodeBase64(const std::string& text);

@@ -4,93 +4,108 @@
 
 namespace {
 
-std::optional<int> parsePort(const std::string& text) {
-  const auto value = parseCount(text);
-  if (!value || *value < 1 || *value > 65535) return std::nullopt;
-  return static_cast<int>(*value);
+std::optional<int> ParsePort(const std::string& text) {
+    const auto value = ParseCount(text);
+    if (!value || *value < 1 || *value > 65535) return std::nullopt;
+    return static_cast<int>(*value);
 }
 
 }  // namespace
 
-const char* usageText() {
-  return "Usage: substitute-router [options]\n"
-         "Serves a home router's admin pages (login, WAN status, disconnect, connect) on port 80.\n"
-         "\n"
-         "  --address A         the router's own address (default 192.168.1.1)\n"
-         "  --port P            web port (default 80)\n"
-         "  --control-port C    control port, on the router's address (default 8081)\n"
-         "  --user U            administrator user name (default admin)\n"
-         "  --password P        administrator password (default lumko)\n"
-         "  --redial-ms N       delay before the WAN link comes back after a disconnect (default 3000)\n"
-         "  --fault KIND[:ARG]  misbehave on every request: delay[:ms] silent reset short big[:bytes]\n"
-         "                      nul[:position] slow[:piece bytes] chunked\n"
-         "  --help              this text\n"
-         "\n"
-         "Control (plain HTTP GET on the control port): /reset /counts /state\n"
-         "  /config?user=U&password=P&redial=MS   /fault?kind=K&arg=N&count=C\n";
+std::optional<bool> ParsePlainRefusal(const std::string& text) {
+    if (text == "marker") return false;
+    if (text == "plain") return true;
+    return std::nullopt;
 }
 
-CommandLineResult parseCommandLine(int argc, char** argv, Options& options, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string name = argv[i];
-    if (name == "--help" || name == "-h") return CommandLineResult::Help;
-    std::string value;
-    const auto eq = name.find('=');
-    static const char* const kNames[] = {"--address", "--port", "--control-port", "--user",
-                                         "--password", "--redial-ms", "--fault"};
-    bool known = false;
-    for (const char* k : kNames) known = known || name.substr(0, eq) == k;
-    if (!known) {
-      error = "unknown option " + name;
-      return CommandLineResult::Error;
-    }
-    if (name.compare(0, 2, "--") == 0 && eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name.erase(eq);
-    } else if (i + 1 < argc) {
-      value = argv[++i];
-    } else {
-      error = "missing value for " + name;
-      return CommandLineResult::Error;
-    }
+const char* UsageText() {
+    return "Usage: substitute-router [options]\n"
+           "Serves a home router's admin pages (login, WAN status, disconnect, connect) on port 80.\n"
+           "\n"
+           "  --address A         the router's own address (default 192.168.1.1)\n"
+           "  --port P            web port (default 80)\n"
+           "  --control-port C    control port, on the router's address (default 8081)\n"
+           "  --user U            administrator user name (default admin)\n"
+           "  --password P        administrator password (default lumko)\n"
+           "  --redial-ms N       delay before the WAN link comes back after a disconnect (default 3000)\n"
+           "  --refusal KIND      how a refusal looks: marker (a 401 page with the \"login failed\" text,\n"
+           "                      default) or plain (a bare \"401 Unauthorized\" page without it)\n"
+           "  --fault KIND[:ARG]  misbehave on every request: delay[:ms] silent reset short big[:bytes]\n"
+           "                      nul[:position] slow[:piece bytes] chunked\n"
+           "  --help              this text\n"
+           "\n"
+           "Control (plain HTTP GET on the control port): /reset /counts /state\n"
+           "  /config?user=U&password=P&redial=MS&refusal=marker|plain   /fault?kind=K&arg=N&count=C\n";
+}
 
-    if (name == "--address") {
-      in_addr parsed{};
-      if (inet_pton(AF_INET, value.c_str(), &parsed) != 1) {
-        error = "not an IPv4 address: " + value;
-        return CommandLineResult::Error;
-      }
-      options.address = value;
-    } else if (name == "--port" || name == "--control-port") {
-      const auto port = parsePort(value);
-      if (!port) {
-        error = "bad port for " + name + ": " + value;
-        return CommandLineResult::Error;
-      }
-      (name == "--port" ? options.port : options.controlPort) = *port;
-    } else if (name == "--user") {
-      options.settings.user = value;
-    } else if (name == "--password") {
-      options.settings.password = value;
-    } else if (name == "--redial-ms") {
-      const auto ms = parseCount(value);
-      if (!ms || *ms > kMaxRedialMs) {
-        error = "bad re-dial delay: " + value;
-        return CommandLineResult::Error;
-      }
-      options.settings.redialMs = *ms;
-    } else if (name == "--fault") {
-      const auto fault = parseFault(value);
-      if (!fault) {
-        error = "bad fault: " + value;
-        return CommandLineResult::Error;
-      }
-      options.runFault = *fault;
+CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name == "--help" || name == "-h") return CommandLineResult::Help;
+        std::string value;
+        const auto eq = name.find('=');
+        static const char* const kNames[] = {"--address",  "--port",      "--control-port", "--user",
+                                             "--password", "--redial-ms", "--refusal",      "--fault"};
+        bool known = false;
+        for (const char* k : kNames) known = known || name.substr(0, eq) == k;
+        if (!known) {
+            error = "unknown option " + name;
+            return CommandLineResult::Error;
+        }
+        if (name.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.erase(eq);
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            error = "missing value for " + name;
+            return CommandLineResult::Error;
+        }
+
+        if (name == "--address") {
+            in_addr parsed{};
+            if (inet_pton(AF_INET, value.c_str(), &parsed) != 1) {
+                error = "not an IPv4 address: " + value;
+                return CommandLineResult::Error;
+            }
+            options.address = value;
+        } else if (name == "--port" || name == "--control-port") {
+            const auto port = ParsePort(value);
+            if (!port) {
+                error = "bad port for " + name + ": " + value;
+                return CommandLineResult::Error;
+            }
+            (name == "--port" ? options.port : options.controlPort) = *port;
+        } else if (name == "--user") {
+            options.settings.user = value;
+        } else if (name == "--password") {
+            options.settings.password = value;
+        } else if (name == "--redial-ms") {
+            const auto ms = ParseCount(value);
+            if (!ms || *ms > kMaxRedialMs) {
+                error = "bad re-dial delay: " + value;
+                return CommandLineResult::Error;
+            }
+            options.settings.redialMs = *ms;
+        } else if (name == "--refusal") {
+            const auto plain = ParsePlainRefusal(value);
+            if (!plain) {
+                error = "bad refusal: " + value;
+                return CommandLineResult::Error;
+            }
+            options.settings.plainRefusal = *plain;
+        } else if (name == "--fault") {
+            const auto fault = ParseFault(value);
+            if (!fault) {
+                error = "bad fault: " + value;
+                return CommandLineResult::Error;
+            }
+            options.runFault = *fault;
+        }
     }
-  }
-  if (options.port == options.controlPort) {
-    error = "the web port and the control port must differ";
-    return CommandLineResult::Error;
-  }
-  return CommandLineResult::Run;
+    if (options.port == options.controlPort) {
+        error = "the web port and the control port must differ";
+        return CommandLineResult::Error;
+    }
+    return CommandLineResult::Run;
 }

@@ -6,17 +6,20 @@
 #include <string>
 
 struct Options {
-  std::string address = "192.168.1.1";  // the router's own address on the LAN
-  int port = 80;
-  int controlPort = 8081;
-  RouterSettings settings;
-  Fault runFault;  // applied to every request of the run
+    std::string address = "192.168.1.1";  // the router's own address on the LAN
+    int port = 80;
+    int controlPort = 8081;
+    RouterSettings settings;
+    Fault runFault;  // applied to every request of the run
 };
 
 enum class CommandLineResult { Run, Help, Error };
 
-CommandLineResult parseCommandLine(int argc, char** argv, Options& options, std::string& error);
-const char* usageText();
+CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std::string& error);
+const char* UsageText();
+
+// "marker" (the firmware's refusal page) or "plain" (a bare 401 page); nothing else.
+std::optional<bool> ParsePlainRefusal(const std::string& text);
 
 // Re-dial delays beyond a day are typos; the bound also keeps clock arithmetic in range.
 constexpr long kMaxRedialMs = 86400000;

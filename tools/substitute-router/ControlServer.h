@@ -4,4 +4,4 @@
 class RouterState;
 class StopSignal;
 
-void serveControlConnection(int fd, RouterState& state, const StopSignal& stop);
+void ServeControlConnection(int fd, RouterState& state, const StopSignal& stop);

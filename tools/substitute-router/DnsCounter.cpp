@@ -6,12 +6,12 @@
 
 #include <sys/socket.h>
 
-void countDnsQueries(int udpFd, RouterState& state, const StopSignal& stop) {
-  char datagram[2048];
-  for (;;) {
-    const WaitResult ready = waitReadable(udpFd, stop, -1);
-    if (ready == WaitResult::Stopped) return;
-    if (ready != WaitResult::Ready) continue;
-    if (recv(udpFd, datagram, sizeof datagram, MSG_DONTWAIT) >= 0) state.count(Route::Dns);
-  }
+void CountDnsQueries(int udpFd, RouterState& state, const StopSignal& stop) {
+    char datagram[2048];
+    for (;;) {
+        const WaitResult ready = WaitReadable(udpFd, stop, -1);
+        if (ready == WaitResult::Stopped) return;
+        if (ready != WaitResult::Ready) continue;
+        if (recv(udpFd, datagram, sizeof datagram, MSG_DONTWAIT) >= 0) state.Count(Route::Dns);
+    }
 }

@@ -3,4 +3,4 @@
 class RouterState;
 class StopSignal;
 
-void countDnsQueries(int udpFd, RouterState& state, const StopSignal& stop);
+void CountDnsQueries(int udpFd, RouterState& state, const StopSignal& stop);

@@ -7,30 +7,30 @@
 class StopSignal;
 
 struct HttpRequest {
-  std::string method;
-  std::string target;
-  std::string version;  // "HTTP/1.1"
-  std::vector<std::pair<std::string, std::string>> headers;
+    std::string method;
+    std::string target;
+    std::string version;  // "HTTP/1.1"
+    std::vector<std::pair<std::string, std::string>> headers;
 
-  // The first header of that name (case-insensitive), or nullptr.
-  const std::string* header(const std::string& name) const;
-  // Whether the client wants the connection kept open after the answer.
-  bool keepAlive() const;
+    // The first header of that name (case-insensitive), or nullptr.
+    const std::string* Header(const std::string& name) const;
+    // Whether the client wants the connection kept open after the answer.
+    bool KeepAlive() const;
 };
 
 enum class ReadResult { Ok, Closed, Timeout, Stopped, Malformed };
 
 class RequestReader {
 public:
-  explicit RequestReader(int fd) : fd_(fd) {}
-  // idleMs bounds the wait for a request to start, partMs the wait for each later piece.
-  ReadResult read(HttpRequest& request, const StopSignal& stop, int idleMs, int partMs);
+    explicit RequestReader(int fd) : fd_(fd) {}
+    // idleMs bounds the wait for a request to start, partMs the wait for each later piece.
+    ReadResult Read(HttpRequest& request, const StopSignal& stop, int idleMs, int partMs);
 
 private:
-  bool fill(const StopSignal& stop, int timeoutMs, ReadResult& failure);
+    bool Fill(const StopSignal& stop, int timeoutMs, ReadResult& failure);
 
-  int fd_;
-  std::string buffer_;  // received bytes not consumed yet
+    int fd_;
+    std::string buffer_;  // received bytes not consumed yet
 };
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b);
+bool EqualsIgnoringCase(const std::string& a, const std::string& b);

@@ -5,14 +5,14 @@
 #include <vector>
 
 struct HttpResponse {
-  int status = 200;
-  std::string reason = "OK";
-  std::string contentType = "text/html; charset=gb2312";
-  std::vector<std::pair<std::string, std::string>> extraHeaders;
-  std::string body;
+    int status = 200;
+    std::string reason = "OK";
+    std::string contentType = "text/html; charset=gb2312";
+    std::vector<std::pair<std::string, std::string>> extraHeaders;
+    std::string body;
 };
 
 enum class BodyFraming { ContentLength, Chunked };
 
 // Status line and headers up to and including the blank line.
-std::string responseHead(const HttpResponse& response, bool keepAlive, BodyFraming framing);
+std::string ResponseHead(const HttpResponse& response, bool keepAlive, BodyFraming framing);

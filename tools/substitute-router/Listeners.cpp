@@ -20,88 +20,90 @@ namespace {
 // rather than letting a runaway client exhaust threads.
 constexpr int kMaxConnections = 256;
 
-int openSocket(int type, const std::string& address, int port, std::string& error) {
-  sockaddr_in where{};
-  where.sin_family = AF_INET;
-  where.sin_port = htons(static_cast<uint16_t>(port));
-  if (address.empty()) {
-    where.sin_addr.s_addr = htonl(INADDR_ANY);
-  } else if (inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
-    error = "not an IPv4 address: " + address;
-    return -1;
-  }
-  const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = std::string("socket: ") + std::strerror(errno);
-    return -1;
-  }
-  const int on = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  const std::string shown = (address.empty() ? std::string("0.0.0.0") : address) + ":" + std::to_string(port);
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0) {
-    error = "bind " + shown + ": " + std::strerror(errno);
-    close(fd);
-    return -1;
-  }
-  if (type == SOCK_STREAM && listen(fd, 64) != 0) {
-    error = "listen " + shown + ": " + std::strerror(errno);
-    close(fd);
-    return -1;
-  }
-  return fd;
+int OpenSocket(int type, const std::string& address, int port, std::string& error) {
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(static_cast<uint16_t>(port));
+    if (address.empty()) {
+        where.sin_addr.s_addr = htonl(INADDR_ANY);
+    } else if (inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1) {
+        error = "not an IPv4 address: " + address;
+        return -1;
+    }
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return -1;
+    }
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    const std::string shown =
+        (address.empty() ? std::string("0.0.0.0") : address) + ":" + std::to_string(port);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0) {
+        error = "bind " + shown + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    if (type == SOCK_STREAM && listen(fd, 64) != 0) {
+        error = "listen " + shown + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 }  // namespace
 
-int openTcpListener(const std::string& address, int port, std::string& error) {
-  return openSocket(SOCK_STREAM, address, port, error);
+int OpenTcpListener(const std::string& address, int port, std::string& error) {
+    return OpenSocket(SOCK_STREAM, address, port, error);
 }
 
-int openUdpSocket(const std::string& address, int port, std::string& error) {
-  return openSocket(SOCK_DGRAM, address, port, error);
+int OpenUdpSocket(const std::string& address, int port, std::string& error) {
+    return OpenSocket(SOCK_DGRAM, address, port, error);
 }
 
-void ConnectionThreads::start(int fd, std::function<void(int)> work) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (running_ >= kMaxConnections) {
-      close(fd);
-      return;
+void ConnectionThreads::Start(int fd, std::function<void(int)> work) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (running_ >= kMaxConnections) {
+            close(fd);
+            return;
+        }
+        ++running_;
     }
-    ++running_;
-  }
-  try {
-    std::thread([this, fd, work = std::move(work)] {
-      work(fd);
-      std::lock_guard<std::mutex> lock(mutex_);
-      --running_;
-      ended_.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    close(fd);
-    std::lock_guard<std::mutex> lock(mutex_);
-    --running_;
-    ended_.notify_all();
-  }
-}
-
-bool ConnectionThreads::waitAllEnded(int timeoutMs) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return running_ == 0; });
-}
-
-void acceptLoop(int listenFd, const StopSignal& stop, ConnectionThreads& threads, std::function<void(int)> work) {
-  for (;;) {
-    const WaitResult ready = waitReadable(listenFd, stop, -1);
-    if (ready == WaitResult::Stopped) return;
-    if (ready != WaitResult::Ready) continue;
-    const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      // A connection that went away before accept, or a passing shortage: try again.
-      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) stop.sleepFor(50);
-      continue;
+    try {
+        std::thread([this, fd, work = std::move(work)] {
+            work(fd);
+            std::lock_guard<std::mutex> lock(mutex_);
+            --running_;
+            ended_.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        close(fd);
+        std::lock_guard<std::mutex> lock(mutex_);
+        --running_;
+        ended_.notify_all();
     }
-    setNoDelay(fd);
-    threads.start(fd, work);
-  }
+}
+
+bool ConnectionThreads::WaitAllEnded(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return running_ == 0; });
+}
+
+void AcceptLoop(int listenFd, const StopSignal& stop, ConnectionThreads& threads,
+                std::function<void(int)> work) {
+    for (;;) {
+        const WaitResult ready = WaitReadable(listenFd, stop, -1);
+        if (ready == WaitResult::Stopped) return;
+        if (ready != WaitResult::Ready) continue;
+        const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            // A connection that went away before accept, or a passing shortage: try again.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) stop.SleepFor(50);
+            continue;
+        }
+        SetNoDelay(fd);
+        threads.Start(fd, work);
+    }
 }

@@ -3,15 +3,15 @@
 #include <map>
 #include <string>
 
-struct SplitTarget {
-  std::string path;
-  std::string query;  // after the first '?', without it
+struct TargetParts {
+    std::string path;
+    std::string query;  // after the first '?', without it
 };
 
-SplitTarget splitTarget(const std::string& target);
+TargetParts SplitTarget(const std::string& target);
 
 // %XX becomes the byte, '+' a space; a '%' not followed by two hex digits stays as it is.
-std::string percentDecode(const std::string& text);
+std::string PercentDecode(const std::string& text);
 
 // name=value pairs separated by '&'; names and values percent-decoded; the last one wins.
-std::map<std::string, std::string> parseQuery(const std::string& query);
+std::map<std::string, std::string> ParseQuery(const std::string& query);

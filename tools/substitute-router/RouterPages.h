@@ -6,16 +6,18 @@
 #include <cstddef>
 #include <string>
 
-std::string loginPage();
+std::string LoginPage();
 // The WAN status page; lines 36, 37, 39, 42, 46 and 47 hold the WAN fields.
-std::string statusPage(const WanView& wan, const std::string& routerAddress);
+std::string StatusPage(const WanView& wan, const std::string& routerAddress);
 // The answer to a refused login; carries the "login failed" text the program looks for.
-std::string refusedPage();
-std::string notFoundPage();
+std::string RefusedPage();
+// The refusal of a router that says no more than its status: no marker in it.
+std::string PlainRefusedPage();
+std::string NotFoundPage();
 // What a request meant for another host gets: nothing that looks like the router.
-std::string foreignPage();
+std::string ForeignPage();
 // Exactly size bytes of printable text in CR LF lines.
-std::string fillerBody(std::size_t size);
+std::string FillerBody(std::size_t size);
 
 // "D day(s) HH:MM:SS"
-std::string onlineTimeText(long seconds);
+std::string OnlineTimeText(long seconds);

@@ -8,7 +8,7 @@ constexpr const char* kPublicPrefix = "203.0.113.";
 constexpr int kFirstIpHost = 10;
 constexpr int kLastIpHost = 250;
 constexpr const char* kWanMac = "02-1A-2B-3C-4D-5E";  // locally administered
-constexpr const char* kUpMask = "255.255.255.255";     // point-to-point link
+constexpr const char* kUpMask = "255.255.255.255";    // point-to-point link
 constexpr const char* kUpGateway = "203.0.113.1";
 constexpr const char* kUpDns = "203.0.113.53 , 198.51.100.53";
 constexpr const char* kNoAddress = "0.0.0.0";
@@ -18,25 +18,25 @@ constexpr const char* kNoDns = "0.0.0.0 , 0.0.0.0";
 
 RouterState::RouterState(const RouterSettings& initial, const Fault& runFault)
     : initial_(initial), runFault_(runFault), settings_(initial), nextIpHost_(kFirstIpHost) {
-  comeUpLocked(Clock::now());
+    ComeUpLocked(Clock::now());
 }
 
-void RouterState::comeUpLocked(Clock::time_point since) {
-  up_ = true;
-  ipHost_ = nextIpHost_;
-  nextIpHost_ = nextIpHost_ >= kLastIpHost ? kFirstIpHost : nextIpHost_ + 1;
-  upSince_ = since;
-  redialAt_.reset();
+void RouterState::ComeUpLocked(Clock::time_point since) {
+    up_ = true;
+    ipHost_ = nextIpHost_;
+    nextIpHost_ = nextIpHost_ >= kLastIpHost ? kFirstIpHost : nextIpHost_ + 1;
+    upSince_ = since;
+    redialAt_.reset();
 }
 
-void RouterState::settleLocked(Clock::time_point now) {
-  // The re-dial is settled lazily, on the next look at the link, dated when it was due.
-  if (!up_ && redialAt_ && now >= *redialAt_) comeUpLocked(*redialAt_);
+void RouterState::SettleLocked(Clock::time_point now) {
+    // The re-dial is settled lazily, on the next look at the link, dated when it was due.
+    if (!up_ && redialAt_ && now >= *redialAt_) ComeUpLocked(*redialAt_);
 }
 
-void RouterState::count(Route route) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  switch (route) {
+void RouterState::Count(Route route) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    switch (route) {
     case Route::Login: ++counts_.login; break;
     case Route::Status: ++counts_.status; break;
     case Route::Disconnect: ++counts_.disconnect; break;
@@ -44,93 +44,100 @@ void RouterState::count(Route route) {
     case Route::Other: ++counts_.other; break;
     case Route::Foreign: ++counts_.foreign; break;
     case Route::Dns: ++counts_.dns; break;
-  }
+    }
 }
 
-void RouterState::countUnauthorized() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  ++counts_.unauthorized;
+void RouterState::CountUnauthorized() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++counts_.unauthorized;
 }
 
-bool RouterState::acceptsCredentials(const std::string& user, const std::string& password) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return user == settings_.user && password == settings_.password;
+bool RouterState::AcceptsCredentials(const std::string& user, const std::string& password) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return user == settings_.user && password == settings_.password;
 }
 
-WanView RouterState::disconnect() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto now = Clock::now();
-  settleLocked(now);
-  up_ = false;
-  redialAt_ = now + std::chrono::milliseconds(settings_.redialMs);
-  return viewLocked(now);
+bool RouterState::RefusesPlainly() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_.plainRefusal;
 }
 
-WanView RouterState::connect() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto now = Clock::now();
-  settleLocked(now);
-  if (!up_) comeUpLocked(now);
-  return viewLocked(now);
+WanView RouterState::Disconnect() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    SettleLocked(now);
+    up_ = false;
+    redialAt_ = now + std::chrono::milliseconds(settings_.redialMs);
+    return ViewLocked(now);
 }
 
-WanView RouterState::wan() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto now = Clock::now();
-  settleLocked(now);
-  return viewLocked(now);
+WanView RouterState::Connect() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    SettleLocked(now);
+    if (!up_) ComeUpLocked(now);
+    return ViewLocked(now);
 }
 
-WanView RouterState::viewLocked(Clock::time_point now) const {
-  WanView view;
-  view.up = up_;
-  view.mac = kWanMac;
-  if (up_) {
-    view.ip = kPublicPrefix + std::to_string(ipHost_);
-    view.mask = kUpMask;
-    view.gateway = kUpGateway;
-    view.dns = kUpDns;
-    view.onlineSeconds = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::seconds>(now - upSince_).count());
-  } else {
-    view.ip = view.mask = view.gateway = kNoAddress;
-    view.dns = kNoDns;
-  }
-  return view;
+WanView RouterState::Wan() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    SettleLocked(now);
+    return ViewLocked(now);
 }
 
-Fault RouterState::takeFault() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (requestFault_.kind == FaultKind::None) return runFault_;
-  const Fault fault = requestFault_;
-  if (requestFaultLeft_ > 0 && --requestFaultLeft_ == 0) requestFault_ = Fault{};
-  return fault;
+WanView RouterState::ViewLocked(Clock::time_point now) const {
+    WanView view;
+    view.up = up_;
+    view.mac = kWanMac;
+    if (up_) {
+        view.ip = kPublicPrefix + std::to_string(ipHost_);
+        view.mask = kUpMask;
+        view.gateway = kUpGateway;
+        view.dns = kUpDns;
+        view.onlineSeconds =
+            static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - upSince_).count());
+    } else {
+        view.ip = view.mask = view.gateway = kNoAddress;
+        view.dns = kNoDns;
+    }
+    return view;
 }
 
-void RouterState::setRequestFault(const Fault& fault, long count) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  requestFault_ = fault;
-  requestFaultLeft_ = fault.kind == FaultKind::None ? 0 : count;
+Fault RouterState::TakeFault() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (requestFault_.kind == FaultKind::None) return runFault_;
+    const Fault fault = requestFault_;
+    if (requestFaultLeft_ > 0 && --requestFaultLeft_ == 0) requestFault_ = Fault{};
+    return fault;
 }
 
-void RouterState::reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  settings_ = initial_;
-  counts_ = RequestCounts{};
-  requestFault_ = Fault{};
-  requestFaultLeft_ = 0;
-  comeUpLocked(Clock::now());
+void RouterState::SetRequestFault(const Fault& fault, long count) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requestFault_ = fault;
+    requestFaultLeft_ = fault.kind == FaultKind::None ? 0 : count;
 }
 
-void RouterState::configure(const std::optional<std::string>& user, const std::optional<std::string>& password,
-                            std::optional<long> redialMs) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (user) settings_.user = *user;
-  if (password) settings_.password = *password;
-  if (redialMs) settings_.redialMs = *redialMs;
+void RouterState::Reset() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settings_ = initial_;
+    counts_ = RequestCounts{};
+    requestFault_ = Fault{};
+    requestFaultLeft_ = 0;
+    ComeUpLocked(Clock::now());
 }
 
-RequestCounts RouterState::counts() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return counts_;
+void RouterState::Configure(const std::optional<std::string>& user,
+                            const std::optional<std::string>& password, std::optional<long> redialMs,
+                            std::optional<bool> plainRefusal) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (user) settings_.user = *user;
+    if (password) settings_.password = *password;
+    if (redialMs) settings_.redialMs = *redialMs;
+    if (plainRefusal) settings_.plainRefusal = *plainRefusal;
+}
+
+RequestCounts RouterState::Counts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return counts_;
 }

@@ -8,18 +8,18 @@ class StopSignal;
 
 enum class WaitResult { Ready, Timeout, Stopped, Failed };
 
-WaitResult waitReadable(int fd, const StopSignal& stop, int timeoutMs);
+WaitResult WaitReadable(int fd, const StopSignal& stop, int timeoutMs);
 
 // Writes everything, waiting at most timeoutMs for the peer to make room each time.
-bool sendAll(int fd, const char* data, std::size_t size, const StopSignal& stop, int timeoutMs = 10000);
-inline bool sendAll(int fd, const std::string& data, const StopSignal& stop) {
-  return sendAll(fd, data.data(), data.size(), stop);
+bool SendAll(int fd, const char* data, std::size_t size, const StopSignal& stop, int timeoutMs = 10000);
+inline bool SendAll(int fd, const std::string& data, const StopSignal& stop) {
+    return SendAll(fd, data.data(), data.size(), stop);
 }
 
 // Answers go out without waiting for the peer's delayed ACK.
-void setNoDelay(int fd);
+void SetNoDelay(int fd);
 // Closes so that the peer sees RST instead of an orderly end.
-void closeWithReset(int fd);
+void CloseWithReset(int fd);
 // Sends FIN, lets the peer's unread data drain briefly, then closes: a plain close() with
 // unread input would turn into a RST and could destroy the answer in flight.
-void closeGracefully(int fd, const StopSignal& stop);
+void CloseGracefully(int fd, const StopSignal& stop);

@@ -4,18 +4,18 @@
 // sleeps past a SIGTERM.
 class StopSignal {
 public:
-  StopSignal();
-  ~StopSignal();
-  StopSignal(const StopSignal&) = delete;
-  StopSignal& operator=(const StopSignal&) = delete;
+    StopSignal();
+    ~StopSignal();
+    StopSignal(const StopSignal&) = delete;
+    StopSignal& operator=(const StopSignal&) = delete;
 
-  void trigger();
-  bool triggered() const;
-  int fd() const { return readEnd_; }
-  // Waits ms milliseconds; false when the stop came first.
-  bool sleepFor(int ms) const;
+    void Trigger();
+    bool Triggered() const;
+    int Fd() const { return readEnd_; }
+    // Waits ms milliseconds; false when the stop came first.
+    bool SleepFor(int ms) const;
 
 private:
-  int readEnd_ = -1;
-  int writeEnd_ = -1;
+    int readEnd_ = -1;
+    int writeEnd_ = -1;
 };

@@ -30,149 +30,160 @@ constexpr const char* kRealm = "Basic realm=\"Pelorin Router\"";
 constexpr int kIdleMs = 60000;
 constexpr int kPartMs = 10000;
 
-Route routeOf(const std::string& target) {
-  if (target == kLoginTarget) return Route::Login;
-  if (target == kStatusTarget) return Route::Status;
-  if (target == kDisconnectTarget) return Route::Disconnect;
-  if (target == kConnectTarget) return Route::Connect;
-  return Route::Other;
+Route RouteOf(const std::string& target) {
+    if (target == kLoginTarget) return Route::Login;
+    if (target == kStatusTarget) return Route::Status;
+    if (target == kDisconnectTarget) return Route::Disconnect;
+    if (target == kConnectTarget) return Route::Connect;
+    return Route::Other;
 }
 
-std::string localAddress(int fd) {
-  sockaddr_in local{};
-  socklen_t size = sizeof local;
-  if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0 || local.sin_family != AF_INET) return "";
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
-  return text;
+std::string LocalAddress(int fd) {
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0 || local.sin_family != AF_INET) {
+        return "";
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    return text;
 }
 
 // Basic credentials must match byte for byte; user names have no colon, passwords may.
-bool authorised(const HttpRequest& request, const RouterState& state) {
-  const std::string* value = request.header("Authorization");
-  if (!value || value->size() < 6 || !equalsIgnoringCase(value->substr(0, 5), "Basic") || (*value)[5] != ' ')
-    return false;
-  const auto start = value->find_first_not_of(' ', 5);
-  if (start == std::string::npos) return false;
-  const auto decoded = decodeBase64(value->substr(start));
-  if (!decoded) return false;
-  const auto colon = decoded->find(':');
-  if (colon == std::string::npos) return false;
-  return state.acceptsCredentials(decoded->substr(0, colon), decoded->substr(colon + 1));
+bool Authorised(const HttpRequest& request, const RouterState& state) {
+    const std::string* value = request.Header("Authorization");
+    if (!value || value->size() < 6 || !EqualsIgnoringCase(value->substr(0, 5), "Basic") ||
+        (*value)[5] != ' ') {
+        return false;
+    }
+    const auto start = value->find_first_not_of(' ', 5);
+    if (start == std::string::npos) return false;
+    const auto decoded = DecodeBase64(value->substr(start));
+    if (!decoded) return false;
+    const auto colon = decoded->find(':');
+    if (colon == std::string::npos) return false;
+    return state.AcceptsCredentials(decoded->substr(0, colon), decoded->substr(colon + 1));
 }
 
-HttpResponse page(const std::string& body) {
-  HttpResponse response;
-  response.body = body;
-  return response;
+HttpResponse Page(const std::string& body) {
+    HttpResponse response;
+    response.body = body;
+    return response;
 }
 
-HttpResponse notFound(const std::string& body) {
-  HttpResponse response;
-  response.status = 404;
-  response.reason = "Not Found";
-  response.body = body;
-  return response;
+HttpResponse NotFound(const std::string& body) {
+    HttpResponse response;
+    response.status = 404;
+    response.reason = "Not Found";
+    response.body = body;
+    return response;
 }
 
 // Carries out what the request asks and builds the answer the router would send.
-HttpResponse answerFor(const HttpRequest& request, Route route, const Fault& fault, const WebContext& context) {
-  RouterState& state = context.state;
-  if (route == Route::Other) return notFound(notFoundPage());
+HttpResponse AnswerFor(const HttpRequest& request, Route route, const Fault& fault,
+                       const WebContext& context) {
+    RouterState& state = context.state;
+    if (route == Route::Other) return NotFound(NotFoundPage());
 
-  if (!authorised(request, state)) {
-    state.countUnauthorized();
-    HttpResponse refused;
-    refused.status = 401;
-    refused.reason = "Unauthorized";
-    refused.extraHeaders.emplace_back("WWW-Authenticate", kRealm);
-    refused.body = refusedPage();
-    return refused;
-  }
+    if (!Authorised(request, state)) {
+        state.CountUnauthorized();
+        HttpResponse refused;
+        refused.status = 401;
+        refused.reason = "Unauthorized";
+        refused.extraHeaders.emplace_back("WWW-Authenticate", kRealm);
+        if (state.RefusesPlainly()) {
+            refused.contentType = "text/plain";
+            refused.body = PlainRefusedPage();
+        } else {
+            refused.body = RefusedPage();
+        }
+        return refused;
+    }
 
-  HttpResponse response;
-  if (route == Route::Login) {
-    response = page(loginPage());
-  } else {
-    // Disconnect and connect answer with the status page as it stands right after them.
-    const WanView wan = route == Route::Disconnect ? state.disconnect()
-                        : route == Route::Connect  ? state.connect()
-                                                   : state.wan();
-    response = page(statusPage(wan, context.routerAddress));
-  }
-  if (fault.kind == FaultKind::Big) response.body = fillerBody(static_cast<std::size_t>(fault.arg));
-  return response;
+    HttpResponse response;
+    if (route == Route::Login) {
+        response = Page(LoginPage());
+    } else {
+        // Disconnect and connect answer with the status page as it stands right after them.
+        const WanView wan = route == Route::Disconnect ? state.Disconnect()
+                            : route == Route::Connect  ? state.Connect()
+                                                       : state.Wan();
+        response = Page(StatusPage(wan, context.routerAddress));
+    }
+    if (fault.kind == FaultKind::Big) response.body = FillerBody(static_cast<std::size_t>(fault.arg));
+    return response;
 }
 
 // Holds the connection without a word until the client gives up (or the router stops).
-void staySilent(int fd, const StopSignal& stop) {
-  char sink[4096];
-  while (waitReadable(fd, stop, -1) == WaitResult::Ready) {
-    const ssize_t n = recv(fd, sink, sizeof sink, MSG_DONTWAIT);
-    if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) break;
-  }
-  close(fd);
+void StaySilent(int fd, const StopSignal& stop) {
+    char sink[4096];
+    while (WaitReadable(fd, stop, -1) == WaitResult::Ready) {
+        const ssize_t n = recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) break;
+    }
+    close(fd);
 }
 
 }  // namespace
 
-void serveWebConnection(int fd, const WebContext& context) {
-  const StopSignal& stop = context.stop;
-  // Traffic the PC meant for some other host reaches us too; it is counted and turned away.
-  const bool foreign = localAddress(fd) != context.routerAddress;
-  RequestReader reader(fd);
-  for (;;) {
-    HttpRequest request;
-    const ReadResult read = reader.read(request, stop, kIdleMs, kPartMs);
-    if (read == ReadResult::Malformed) {
-      HttpResponse bad;
-      bad.status = 400;
-      bad.reason = "Bad Request";
-      bad.body = "400 Bad Request\r\n";
-      sendAll(fd, responseHead(bad, false, BodyFraming::ContentLength) + bad.body, stop);
-      closeGracefully(fd, stop);
-      return;
-    }
-    if (read != ReadResult::Ok) {
-      close(fd);
-      return;
-    }
+void ServeWebConnection(int fd, const WebContext& context) {
+    const StopSignal& stop = context.stop;
+    // Traffic the PC meant for some other host reaches us too; it is counted and turned away.
+    const bool foreign = LocalAddress(fd) != context.routerAddress;
+    RequestReader reader(fd);
+    for (;;) {
+        HttpRequest request;
+        const ReadResult read = reader.Read(request, stop, kIdleMs, kPartMs);
+        if (read == ReadResult::Malformed) {
+            HttpResponse bad;
+            bad.status = 400;
+            bad.reason = "Bad Request";
+            bad.body = "400 Bad Request\r\n";
+            SendAll(fd, ResponseHead(bad, false, BodyFraming::ContentLength) + bad.body, stop);
+            CloseGracefully(fd, stop);
+            return;
+        }
+        if (read != ReadResult::Ok) {
+            close(fd);
+            return;
+        }
 
-    const bool headOnly = request.method == "HEAD";
-    const bool keepAlive = request.keepAlive();
-    if (foreign) {
-      context.state.count(Route::Foreign);
-      // Faults are orders for the router's own pages; traffic for other hosts never takes them.
-      HttpResponse elsewhere = notFound(foreignPage());
-      elsewhere.contentType = "text/plain";
-      const AfterAnswer after = deliverAnswer(fd, elsewhere, Fault{}, headOnly, keepAlive, stop);
-      if (after == AfterAnswer::KeepOpen) continue;
-      if (after == AfterAnswer::Close) closeGracefully(fd, stop);
-      return;
-    }
+        const bool headOnly = request.method == "HEAD";
+        const bool keepAlive = request.KeepAlive();
+        if (foreign) {
+            context.state.Count(Route::Foreign);
+            // Faults are orders for the router's own pages; traffic for other hosts never takes them.
+            HttpResponse elsewhere = NotFound(ForeignPage());
+            elsewhere.contentType = "text/plain";
+            const AfterAnswer after = DeliverAnswer(fd, elsewhere, Fault{}, headOnly, keepAlive, stop);
+            if (after == AfterAnswer::KeepOpen) continue;
+            if (after == AfterAnswer::Close) CloseGracefully(fd, stop);
+            return;
+        }
 
-    // Counted on arrival, so a delayed or unanswered request shows in the counts at once.
-    const Route route = routeOf(request.target);
-    context.state.count(route);
-    const Fault fault = context.state.takeFault();
-    if (fault.kind == FaultKind::Delay && !stop.sleepFor(static_cast<int>(fault.arg))) {
-      close(fd);
-      return;
+        // Counted on arrival, so a delayed or unanswered request shows in the counts at once.
+        const Route route = RouteOf(request.target);
+        context.state.Count(route);
+        const Fault fault = context.state.TakeFault();
+        if (fault.kind == FaultKind::Delay && !stop.SleepFor(static_cast<int>(fault.arg))) {
+            close(fd);
+            return;
+        }
+        HttpResponse response = AnswerFor(request, route, fault, context);
+        if (fault.kind == FaultKind::Nul && static_cast<std::size_t>(fault.arg) < response.body.size()) {
+            response.body[static_cast<std::size_t>(fault.arg)] = '\0';
+        }
+        if (fault.kind == FaultKind::Silent) {
+            StaySilent(fd, stop);
+            return;
+        }
+        if (fault.kind == FaultKind::Reset) {
+            CloseWithReset(fd);
+            return;
+        }
+        const AfterAnswer after = DeliverAnswer(fd, response, fault, headOnly, keepAlive, stop);
+        if (after == AfterAnswer::KeepOpen) continue;
+        if (after == AfterAnswer::Close) CloseGracefully(fd, stop);
+        return;
     }
-    HttpResponse response = answerFor(request, route, fault, context);
-    if (fault.kind == FaultKind::Nul && static_cast<std::size_t>(fault.arg) < response.body.size())
-      response.body[static_cast<std::size_t>(fault.arg)] = '\0';
-    if (fault.kind == FaultKind::Silent) {
-      staySilent(fd, stop);
-      return;
-    }
-    if (fault.kind == FaultKind::Reset) {
-      closeWithReset(fd);
-      return;
-    }
-    const AfterAnswer after = deliverAnswer(fd, response, fault, headOnly, keepAlive, stop);
-    if (after == AfterAnswer::KeepOpen) continue;
-    if (after == AfterAnswer::Close) closeGracefully(fd, stop);
-    return;
-  }
 }

@@ -6,10 +6,10 @@ class RouterState;
 class StopSignal;
 
 struct WebContext {
-  RouterState& state;
-  std::string routerAddress;
-  const StopSignal& stop;
+    RouterState& state;
+    std::string routerAddress;
+    const StopSignal& stop;
 };
 
 // Serves one connection until the client leaves, asks to close, or the router stops; closes fd.
-void serveWebConnection(int fd, const WebContext& context);
+void ServeWebConnection(int fd, const WebContext& context);

@@ -21,73 +21,70 @@ namespace {
 constexpr int kDnsPort = 53;
 constexpr int kShutdownWaitMs = 3000;
 
-int openOrDie(int fd, const std::string& error) {
-  if (fd < 0) {
-    std::fprintf(stderr, "substitute-router: %s\n", error.c_str());
-    std::exit(1);
-  }
-  return fd;
+int OpenOrDie(int fd, const std::string& error) {
+    if (fd < 0) {
+        std::fprintf(stderr, "substitute-router: %s\n", error.c_str());
+        std::exit(1);
+    }
+    return fd;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  std::string error;
-  switch (parseCommandLine(argc, argv, options, error)) {
-    case CommandLineResult::Help:
-      std::fputs(usageText(), stdout);
-      return 0;
+    Options options;
+    std::string error;
+    switch (ParseCommandLine(argc, argv, options, error)) {
+    case CommandLineResult::Help: std::fputs(UsageText(), stdout); return 0;
     case CommandLineResult::Error:
-      std::fprintf(stderr, "substitute-router: %s (see --help)\n", error.c_str());
-      return 2;
-    case CommandLineResult::Run:
-      break;
-  }
+        std::fprintf(stderr, "substitute-router: %s (see --help)\n", error.c_str());
+        return 2;
+    case CommandLineResult::Run: break;
+    }
 
-  // The stop signals are blocked in every thread and taken by sigwait() below, so a signal
-  // never interrupts a connection thread half-way; a vanished peer must not kill us either.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGINT);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+    // The stop signals are blocked in every thread and taken by sigwait() below, so a signal
+    // never interrupts a connection thread half-way; a vanished peer must not kill us either.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
 
-  // Every socket is listening before the control port answers, so a client that has seen
-  // the control port can rely on the rest.
-  // Port 80 takes every address: requests meant for other hosts arrive here and are counted.
-  const int webFd = openOrDie(openTcpListener("", options.port, error), error);
-  const int dnsFd = openOrDie(openUdpSocket("", kDnsPort, error), error);
-  const int controlFd = openOrDie(openTcpListener(options.address, options.controlPort, error), error);
+    // Every socket is listening before the control port answers, so a client that has seen
+    // the control port can rely on the rest.
+    // Port 80 takes every address: requests meant for other hosts arrive here and are counted.
+    const int webFd = OpenOrDie(OpenTcpListener("", options.port, error), error);
+    const int dnsFd = OpenOrDie(OpenUdpSocket("", kDnsPort, error), error);
+    const int controlFd = OpenOrDie(OpenTcpListener(options.address, options.controlPort, error), error);
 
-  StopSignal stop;
-  RouterState state(options.settings, options.runFault);
-  ConnectionThreads connections;
-  const WebContext web{state, options.address, stop};
+    StopSignal stop;
+    RouterState state(options.settings, options.runFault);
+    ConnectionThreads connections;
+    const WebContext web{state, options.address, stop};
 
-  std::thread webThread([&] {
-    acceptLoop(webFd, stop, connections, [&web](int fd) { serveWebConnection(fd, web); });
-  });
-  std::thread controlThread([&] {
-    acceptLoop(controlFd, stop, connections, [&state, &stop](int fd) { serveControlConnection(fd, state, stop); });
-  });
-  std::thread dnsThread([&] { countDnsQueries(dnsFd, state, stop); });
+    std::thread webThread(
+        [&] { AcceptLoop(webFd, stop, connections, [&web](int fd) { ServeWebConnection(fd, web); }); });
+    std::thread controlThread([&] {
+        AcceptLoop(controlFd, stop, connections,
+                   [&state, &stop](int fd) { ServeControlConnection(fd, state, stop); });
+    });
+    std::thread dnsThread([&] { CountDnsQueries(dnsFd, state, stop); });
 
-  int received = 0;
-  while (sigwait(&stopSignals, &received) != 0) {
-  }
-  stop.trigger();
-  webThread.join();
-  controlThread.join();
-  dnsThread.join();
-  close(webFd);
-  close(controlFd);
-  close(dnsFd);
-  if (!connections.waitAllEnded(kShutdownWaitMs)) {
-    // A connection thread is stuck; leave without tearing down what it may still use.
-    std::fprintf(stderr, "substitute-router: connections still open at shut-down\n");
-    std::_Exit(0);
-  }
-  return 0;
+    int received = 0;
+    while (sigwait(&stopSignals, &received) != 0) {
+    }
+    stop.Trigger();
+    webThread.join();
+    controlThread.join();
+    dnsThread.join();
+    close(webFd);
+    close(controlFd);
+    close(dnsFd);
+    if (!connections.WaitAllEnded(kShutdownWaitMs)) {
+        // A connection thread is stuck; leave without tearing down what it may still use.
+        std::fprintf(stderr, "substitute-router: connections still open at shut-down\n");
+        std::_Exit(0);
+    }
+    return 0;
 }

@@ -29,7 +29,7 @@ std::string Utf8(const std::string& gbk) {
 struct ConsoleView : RouterView {
     std::string user = "admin", password = "lumko", router = "192.168.1.1";
     bool timerEnabled = true;
-    std::string hint;
+    std::string hint, loginCaption = "登录";
 
     std::string UserName() const override { return user; }
     std::string Password() const override { return password; }
@@ -37,15 +37,18 @@ struct ConsoleView : RouterView {
     std::string RouterAddress() const override { return router; }
     bool AutoLogin() const override { return true; }
     bool TimedChange() const override { return false; }
+    std::string LoginButtonCaption() const override { return loginCaption; }
 
     void ShowWanField(WanField, const std::string&) override {}
-    void SetLoginButtonCaption(const std::string&) override {}
+    void SetLoginButtonCaption(const std::string& caption) override { loginCaption = caption; }
     void SetLoginButtonEnabled(bool) override {}
     void SetCredentialsEnabled(bool) override {}
     void SetWanCaption(const std::string& caption) override { std::printf("  [%s]", Utf8(caption).c_str()); }
     void SetTrayHint(const std::string& text) override {
         hint = text;
-        for (char& c : hint) if (c == '\r' || c == '\n') c = ' ';
+        for (char& c : hint) {
+            if (c == '\r' || c == '\n') c = ' ';
+        }
         std::printf("  tip: %s\n", Utf8(hint).c_str());
     }
     void SetPollTimerEnabled(bool enabled) override { timerEnabled = enabled; }

@@ -1,10 +1,10 @@
 #pragma once
 #include "AppError.h"
+#include "FakeSettingsWindow.h"
 #include "Gateway.h"
 #include "ProfileStore.h"
-#include "Registry.h"
-#include "FakeSettingsWindow.h"
 #include "RecordedBoxes.h"
+#include "Registry.h"
 
 #include <deque>
 #include <functional>

@@ -5,7 +5,8 @@
 
 namespace {
 
-const std::string kWarningText = "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。";
+const std::string kWarningText =
+    "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。";
 
 TEST(DetectGateway, TakesTheFirstAdaptersGatewayOrWarnsAndFallsBack) {
     const AdapterAnswer failed{};
@@ -22,15 +23,26 @@ TEST(DetectGateway, TakesTheFirstAdaptersGatewayOrWarnsAndFallsBack) {
         {"empty gateway", {GatewayAnswer("")}, "192.168.1.1", true, {5120}},
         {"request failed", {failed}, "192.168.1.1", true, {5120}},
         {"too small once",
-         {TooSmallAnswer(7040), GatewayAnswer("192.168.2.1")}, "192.168.2.1", false, {5120, 7040}},
+         {TooSmallAnswer(7040), GatewayAnswer("192.168.2.1")},
+         "192.168.2.1",
+         false,
+         {5120, 7040}},
         {"grew between requests",
          {TooSmallAnswer(7040), TooSmallAnswer(7744), GatewayAnswer("10.1.1.1")},
-         "10.1.1.1", false, {5120, 7040, 7744}},
+         "10.1.1.1",
+         false,
+         {5120, 7040, 7744}},
         {"too small, then no gateway",
-         {TooSmallAnswer(7040), GatewayAnswer("0.0.0.0")}, "192.168.1.1", true, {5120, 7040}},
+         {TooSmallAnswer(7040), GatewayAnswer("0.0.0.0")},
+         "192.168.1.1",
+         true,
+         {5120, 7040}},
         {"too small, then failed", {TooSmallAnswer(7040), failed}, "192.168.1.1", true, {5120, 7040}},
         {"too small without a larger size",
-         {TooSmallAnswer(5120), GatewayAnswer("10.1.1.1")}, "192.168.1.1", true, {5120}},
+         {TooSmallAnswer(5120), GatewayAnswer("10.1.1.1")},
+         "192.168.1.1",
+         true,
+         {5120}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

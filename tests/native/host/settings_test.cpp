@@ -30,20 +30,44 @@ TEST(FlagValue, IsOnForANonZeroIntegerAndTheDefaultForAnythingElse) {
         const char* value;  // nullptr: no such key
         Expect expect;
     } rows[] = {
-        {"1", On},          {"0", Off},         {"-0", Off},        {"+1", On},          {"-1", On},
-        {" 1", On},         {"2", On},          {"00", Off},        {"0x1", On},         {"0X10", On},
-        {"0x0", Off},       {"$10", On},        {"$0", Off},        {"x1", On},          {"X0", Off},
-        {"$FFFFFFFF", On},  {"-2147483648", On},
-        {"0x", Default},    {"0X", Default},    {"$", Default},     {"yes", Default},    {"true", Default},
-        {"on", Default},    {"", Default},      {nullptr, Default}, {"1.0", Default},    {"0xG", Default},
-        {"4294967296", Default},                {"0x100000000", Default},                {"+-1", Default},
+        {"1", On},
+        {"0", Off},
+        {"-0", Off},
+        {"+1", On},
+        {"-1", On},
+        {" 1", On},
+        {"2", On},
+        {"00", Off},
+        {"0x1", On},
+        {"0X10", On},
+        {"0x0", Off},
+        {"$10", On},
+        {"$0", Off},
+        {"x1", On},
+        {"X0", Off},
+        {"$FFFFFFFF", On},
+        {"-2147483648", On},
+        {"0x", Default},
+        {"0X", Default},
+        {"$", Default},
+        {"yes", Default},
+        {"true", Default},
+        {"on", Default},
+        {"", Default},
+        {nullptr, Default},
+        {"1.0", Default},
+        {"0xG", Default},
+        {"4294967296", Default},
+        {"0x100000000", Default},
+        {"+-1", Default},
     };
     for (const auto& row : rows) {
         const auto value = row.value ? std::optional<std::string>(row.value) : std::nullopt;
         for (const bool defaultValue : {false, true}) {
             const bool expected = row.expect == Default ? defaultValue : row.expect == On;
             EXPECT_EQ(FlagValue(value, defaultValue), expected)
-                << (row.value ? '"' + std::string(row.value) + '"' : "missing") << ", default " << defaultValue;
+                << (row.value ? '"' + std::string(row.value) + '"' : "missing") << ", default "
+                << defaultValue;
         }
     }
 }
@@ -82,6 +106,9 @@ TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
         {"D:\\誠\\Pelorin.exe", "D:\\誠\\setup.ini"},
         {"D:\\tools\\誠.exe", "D:\\tools\\setup.ini"},
         {"D:\\tools\\a誠誠.exe", "D:\\tools\\setup.ini"},
+        // "乗" is 81 5C and "燶" A0 5C: lead bytes from 0x81 on, not only from 0xA1.
+        {"D:\\tools\\乗.exe", "D:\\tools\\setup.ini"},
+        {"C:\\燶\\x燶.exe", "C:\\燶\\setup.ini"},
         {"C:/Pelorin/Pelorin.exe", "C:/Pelorin/setup.ini"},
     };
     for (const auto& row : rows) EXPECT_EQ(SettingsFilePath(row.module), row.file) << row.module;
@@ -103,7 +130,7 @@ struct LoadSettingsTest : testing::Test {
     void Store(std::map<std::string, std::string> keys) { file.sections["set"] = std::move(keys); }
 
     static std::map<std::string, std::string> EverythingOn() {
-        return {{"TimeSwitch", "1"},      {"timer", "15"},         {"boot", "1"},  {"loginname", "管理员"},
+        return {{"TimeSwitch", "1"},       {"timer", "15"},    {"boot", "1"}, {"loginname", "管理员"},
                 {"loginpassword", "p@ss"}, {"autologin", "1"}, {"hide", "1"}};
     }
 };
@@ -126,11 +153,26 @@ TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlus
     LoadSettings(window, file);
 
     const EventLog expected = {
-        "read set/TimeSwitch",    "CheckBox3=on",  "CheckBox3 click",   "read set/timer",
-        "Edit3=15",               "read set/boot", "CheckBox5=on",      "CheckBox5 click",
-        "read set/loginname",     "Edit1=管理员",  "read set/loginpassword", "Edit2=p@ss",
-        "read set/autologin",     "CheckBox2=on",  "CheckBox2 click",   "read set/hide",
-        "CheckBox1=on",           "CheckBox1 click", "flush",           "minimise",
+        "read set/TimeSwitch",
+        "CheckBox3=on",
+        "CheckBox3 click",
+        "read set/timer",
+        "Edit3=15",
+        "read set/boot",
+        "CheckBox5=on",
+        "CheckBox5 click",
+        "read set/loginname",
+        "Edit1=管理员",
+        "read set/loginpassword",
+        "Edit2=p@ss",
+        "read set/autologin",
+        "CheckBox2=on",
+        "CheckBox2 click",
+        "read set/hide",
+        "CheckBox1=on",
+        "CheckBox1 click",
+        "flush",
+        "minimise",
     };
     EXPECT_EQ(log, expected);
 }
@@ -247,20 +289,22 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderThenFlushes) {
         std::string interval, user, password;
         EventLog expected;
     } rows[] = {
-        {true, false, true, false, " 5 ", "管理员", "p=w;d#", Writes({{"TimeSwitch", "1"},
-                                                                    {"timer", " 5 "},
-                                                                    {"boot", "0"},
-                                                                    {"loginname", "管理员"},
-                                                                    {"loginpassword", "p=w;d#"},
-                                                                    {"autologin", "1"},
-                                                                    {"hide", "0"}})},
-        {false, true, false, true, "abc", "", "", Writes({{"TimeSwitch", "0"},
-                                                          {"timer", "abc"},
-                                                          {"boot", "1"},
-                                                          {"loginname", ""},
-                                                          {"loginpassword", ""},
-                                                          {"autologin", "0"},
-                                                          {"hide", "1"}})},
+        {true, false, true, false, " 5 ", "管理员", "p=w;d#",
+         Writes({{"TimeSwitch", "1"},
+                 {"timer", " 5 "},
+                 {"boot", "0"},
+                 {"loginname", "管理员"},
+                 {"loginpassword", "p=w;d#"},
+                 {"autologin", "1"},
+                 {"hide", "0"}})},
+        {false, true, false, true, "abc", "", "",
+         Writes({{"TimeSwitch", "0"},
+                 {"timer", "abc"},
+                 {"boot", "1"},
+                 {"loginname", ""},
+                 {"loginpassword", ""},
+                 {"autologin", "0"},
+                 {"hide", "1"}})},
     };
     for (const auto& row : rows) {
         log.clear();

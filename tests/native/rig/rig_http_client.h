@@ -21,69 +21,70 @@ inline const std::string kConnectTarget = "/userRpm/StatusRpm.htm?Connect=%C1%AC
 
 // True inside the rig: PELORIN_RIG=1 and the default route goes through the rig's router.
 // Otherwise why says what is wrong; nothing may then be sent anywhere.
-bool insideRig(std::string& why);
-std::string routerAddress();
-int controlPort();
+bool InsideRig(std::string& why);
+std::string RouterAddress();
+int ControlPort();
 
 struct HttpAnswer {
-  bool complete = false;  // status line, headers and the whole announced body arrived
-  int status = 0;
-  std::vector<std::pair<std::string, std::string>> headers;
-  std::string body;        // decoded when chunked
-  std::size_t chunks = 0;  // data chunks, when chunked
-  std::size_t bodyReads = 0;  // socket reads that delivered body bytes
-  std::string error;
+    bool complete = false;  // status line, headers and the whole announced body arrived
+    int status = 0;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;           // decoded when chunked
+    std::size_t chunks = 0;     // data chunks, when chunked
+    std::size_t bodyReads = 0;  // socket reads that delivered body bytes
+    std::string error;
 
-  const std::string* header(const std::string& name) const;
+    const std::string* Header(const std::string& name) const;
 };
 
 enum class Received { Data, Closed, Timeout, Failed };
 
 class Connection {
 public:
-  Connection(const std::string& address, int port, int timeoutMs = 2000);
-  ~Connection();
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
+    Connection(const std::string& address, int port, int timeoutMs = 2000);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
-  bool connected() const { return fd_ >= 0; }
-  bool send(const std::string& data, int timeoutMs = 2000);
-  // One read of whatever arrives within timeoutMs, appended to into. errorNumber holds errno
-  // after Failed.
-  Received receive(std::string& into, int timeoutMs);
-  HttpAnswer readAnswer(int timeoutMs = 3000);
-  int errorNumber() const { return errno_; }
+    bool Connected() const { return fd_ >= 0; }
+    bool Send(const std::string& data, int timeoutMs = 2000);
+    // One read of whatever arrives within timeoutMs, appended to into. errorNumber holds errno
+    // after Failed.
+    Received Receive(std::string& into, int timeoutMs);
+    HttpAnswer ReadAnswer(int timeoutMs = 3000);
+    int ErrorNumber() const { return errno_; }
 
 private:
-  int fd_ = -1;
-  int errno_ = 0;
-  std::string pending_;  // bytes read past the end of the last answer
+    int fd_ = -1;
+    int errno_ = 0;
+    std::string pending_;  // bytes read past the end of the last answer
 };
 
 // "GET target HTTP/1.1" with Host and, when given, an Authorization header.
-std::string getRequest(const std::string& target, const std::string& authorization = "", bool keepAlive = true);
+std::string GetRequest(const std::string& target, const std::string& authorization = "",
+                       bool keepAlive = true);
 // "Basic " + base64(user:password)
-std::string basicAuthorization(const std::string& user, const std::string& password);
+std::string BasicAuthorization(const std::string& user, const std::string& password);
 
 // One request on a fresh connection to the router's web port.
-HttpAnswer fetch(const std::string& target, const std::string& authorization = "");
-HttpAnswer fetchAsAdmin(const std::string& target);
+HttpAnswer Fetch(const std::string& target, const std::string& authorization = "");
+HttpAnswer FetchAsAdmin(const std::string& target);
 
 // The body of a control port answer ("" with a test failure when it did not come).
-std::string control(const std::string& pathAndQuery);
+std::string Control(const std::string& pathAndQuery);
 // name=value lines of /counts or /state.
-std::map<std::string, std::string> controlValues(const std::string& path);
+std::map<std::string, std::string> ControlValues(const std::string& path);
 
 // One UDP datagram to address:port (inside the rig only).
-bool sendDatagram(const std::string& address, int port, const std::string& data);
+bool SendDatagram(const std::string& address, int port, const std::string& data);
 
 // Lines of a page split at CR LF.
-std::vector<std::string> crlfLines(const std::string& text);
+std::vector<std::string> CrlfLines(const std::string& text);
 
 // Checks the rig before anything is sent, then puts the router back to its start state.
 class RouterRig : public ::testing::Test {
 protected:
-  void SetUp() override;
+    void SetUp() override;
 };
 
 }  // namespace rig

@@ -1,9 +1,9 @@
 #include "RigSupport.h"
 
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <cctype>
 #include <cstdio>
@@ -217,6 +217,10 @@ bool RouterControlClient::Config(const std::string& user, const std::string& pas
     return Get("/config?user=" + PercentEncode(user) + "&password=" + PercentEncode(password) +
                "&redial=" + std::to_string(redialMs))
                .rfind("ok", 0) == 0;
+}
+
+bool RouterControlClient::RefusePlainly(bool plain) {
+    return Get(std::string("/config?refusal=") + (plain ? "plain" : "marker")).rfind("ok", 0) == 0;
 }
 
 bool RouterControlClient::Fault(const std::string& kind, long arg, long count) {

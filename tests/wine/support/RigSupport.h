@@ -22,9 +22,9 @@
 void RequireRig();
 
 // The rig's addresses, from the environment that netrig.sh sets.
-std::string RigRouterAddress();     // PELORIN_RIG_ROUTER, "192.168.1.1"
-unsigned short RigControlPort();    // PELORIN_RIG_CONTROL_PORT, 8081
-std::string RigDeadAddress();       // PELORIN_RIG_DEAD_ADDRESS: in the subnet, no host there
+std::string RigRouterAddress();   // PELORIN_RIG_ROUTER, "192.168.1.1"
+unsigned short RigControlPort();  // PELORIN_RIG_CONTROL_PORT, 8081
+std::string RigDeadAddress();     // PELORIN_RIG_DEAD_ADDRESS: in the subnet, no host there
 
 // One answer of PlainHttpGet. status is 0 when no status line arrived (connection refused,
 // reset, time-out); body is what arrived after the headers, not decoded (a chunked answer
@@ -54,7 +54,8 @@ public:
     RouterControlClient();  // the rig's router and control port
     RouterControlClient(std::string address, unsigned short port);
 
-    // Counts zeroed, faults cleared, WAN up, user and password back to admin / lumko.
+    // Counts zeroed, faults cleared, WAN up, user and password back to admin / lumko and
+    // refusals back to the page with the marker.
     bool Reset();
     // Since the last Reset: login, status, disconnect, connect, other (requests on the page
     // port by target, counted on arrival, refused ones too), unauthorized (those answered
@@ -65,6 +66,9 @@ public:
     // The credentials the router accepts from now on, and how long it takes to dial again
     // after a disconnect.
     bool Config(const std::string& user, const std::string& password, int redialMs);
+    // Refusals as a bare "401 Unauthorized" page without the "login failed" text (true), or
+    // as the firmware's page with it (false, the default), until Reset.
+    bool RefusePlainly(bool plain);
     // The next `count` requests on the page port (0: all, until Reset) get fault `kind`:
     // delay (arg ms), silent, reset, short, big (body of arg bytes), nul (byte arg is NUL),
     // slow (pieces of arg bytes, 20 ms apart), chunked; "none" clears.

@@ -53,6 +53,4 @@ std::string TrimBlanks(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
-std::int32_t IntervalMinutes(std::string_view text) {
-    return ParseInteger(TrimBlanks(text)).value_or(1);
-}
+std::int32_t IntervalMinutes(std::string_view text) { return ParseInteger(TrimBlanks(text)).value_or(1); }
