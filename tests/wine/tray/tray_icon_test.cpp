@@ -1,0 +1,162 @@
+#include "MessagePump.h"
+
+#include "Application.h"
+#include "Form.h"
+#include "PopupMenu.h"
+#include "TrayIcon.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The shell as a record of what it was asked; it accepts everything.
+struct RecordedShell : ShellNotifier {
+    struct Call {
+        DWORD message;
+        std::string tip;
+        NOTIFYICONDATAA record;
+    };
+    std::vector<Call> calls;
+
+    bool NotifyIcon(DWORD message, NOTIFYICONDATAA& record) override {
+        calls.push_back({message, record.szTip, record});
+        return true;
+    }
+    std::vector<std::string> Names() const {
+        static const char* const names[] = {"add", "modify", "delete", "focus", "setversion"};
+        std::vector<std::string> result;
+        for (const Call& call : calls) result.push_back(std::string(names[call.message]) + " " + call.tip);
+        return result;
+    }
+};
+
+struct PlainForm : TForm {
+    explicit PlainForm(TApplication& application)
+        : TForm(application, {"TrayTestForm", "Tray test", 200, 100, "宋体", GB2312_CHARSET, 12}) {}
+};
+
+LRESULT Callback(const TTrayIcon& icon, UINT event) {
+    return SendMessageA(icon.CallbackWindow(), kTrayCallbackMessage, icon.ShellIconRecord().uID, event);
+}
+
+using Names = std::vector<std::string>;
+
+TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTheEnd) {
+    TApplication application;
+    PlainForm form(application);
+    RecordedShell shell;
+    {
+        TTrayIcon icon(application, &form, shell);
+        icon.SetHint("Pelorin");
+        icon.MinimizeToTray = true;
+        icon.OnDblClick = [](TTrayIcon& sender) { sender.RestoreMainForm(); };
+        icon.AfterLoad();
+        EXPECT_EQ(shell.Names(),
+                  (Names{"modify Pelorin", "modify Pelorin", "delete Pelorin", "setversion Pelorin"}));
+        const NOTIFYICONDATAA& record = shell.calls.front().record;
+        EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
+        EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+        EXPECT_EQ(record.uCallbackMessage, 0x0800u);
+        EXPECT_EQ(record.hWnd, icon.CallbackWindow());
+        EXPECT_FALSE(icon.IconVisible());
+        if (sizeof(void*) == 4) {
+            EXPECT_EQ(record.cbSize, 488u);
+        }
+
+        form.Show();
+        shell.calls.clear();
+        SendMessageA(form.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_EQ(shell.Names(), (Names{"add Pelorin"}));
+        EXPECT_FALSE(form.Visible());
+        EXPECT_FALSE(IsWindowVisible(form.Handle()));
+        EXPECT_FALSE(IsWindowVisible(application.Handle()));  // no taskbar button
+        EXPECT_TRUE(icon.IconVisible());
+        shell.calls.clear();
+
+        icon.SetHint("Pelorin\r\xB9\xAB");
+        Callback(icon, WM_LBUTTONDBLCLK);  // back from the tray: the icon stays
+        EXPECT_TRUE(form.Visible());
+        EXPECT_TRUE(IsWindowVisible(application.Handle()));
+
+        SendMessageA(form.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        SendMessageA(application.Handle(), TaskbarCreatedMessage(), 0, 0);
+        EXPECT_EQ(shell.Names(),
+                  (Names{"modify Pelorin\r\xB9\xAB", "add Pelorin\r\xB9\xAB", "add Pelorin\r\xB9\xAB"}));
+        shell.calls.clear();
+    }
+    EXPECT_EQ(shell.Names(), (Names{"delete Pelorin\r\xB9\xAB"}));
+    ASSERT_NE(TaskbarCreatedMessage(), 0u);
+}
+
+TEST(TrayIcon, TellsClicksFromDoubleClicksByTheSystemsDoubleClickTime) {
+    TApplication application;
+    RecordedShell shell;
+    TTrayIcon icon(application, nullptr, shell);
+    std::vector<std::string> events;
+    icon.OnClick = [&](TTrayIcon&) { events.push_back("click"); };
+    icon.OnMouseUp = [&](TTrayIcon&, TMouseButton button, TShiftState shift, int, int) {
+        events.push_back("up " + std::to_string(static_cast<int>(button)) + " " +
+                         std::to_string(shift & ssLeft));
+    };
+    const DWORD doubleClickTime = GetDoubleClickTime();
+
+    // Without a double-click handler the release is the click, before the mouse-up event.
+    Callback(icon, WM_LBUTTONDOWN);
+    Callback(icon, WM_LBUTTONUP);
+    EXPECT_EQ(events, (Names{"click", "up 0 8"}));
+
+    icon.OnDblClick = [&](TTrayIcon&) { events.push_back("double"); };
+    events.clear();
+    Callback(icon, WM_LBUTTONDOWN);
+    Callback(icon, WM_LBUTTONUP);
+    EXPECT_EQ(events, (Names{"up 0 8"}));  // the click waits for the double-click time
+    EXPECT_TRUE(PumpUntil([&] { return events.size() == 2; }, doubleClickTime + 1000));
+    EXPECT_EQ(events.back(), "click");
+
+    events.clear();
+    Callback(icon, WM_LBUTTONDOWN);
+    Callback(icon, WM_LBUTTONUP);
+    Callback(icon, WM_LBUTTONDBLCLK);
+    Callback(icon, WM_LBUTTONUP);
+    PumpFor(doubleClickTime + 200);
+    EXPECT_EQ(events, (Names{"up 0 8", "double", "up 0 8"}));  // a double click is no click
+
+    events.clear();
+    Callback(icon, WM_LBUTTONDOWN);  // held past the double-click time
+    PumpFor(doubleClickTime + 200);
+    EXPECT_TRUE(events.empty());
+    Callback(icon, WM_LBUTTONUP);
+    EXPECT_EQ(events, (Names{"click", "up 0 8"}));
+
+    icon.Enabled = false;
+    events.clear();
+    Callback(icon, WM_LBUTTONDOWN);
+    Callback(icon, WM_LBUTTONUP);
+    Callback(icon, WM_LBUTTONDBLCLK);
+    PumpFor(doubleClickTime + 200);
+    EXPECT_TRUE(events.empty());
+}
+
+TEST(TrayIcon, ADoubleClickClicksTheMenusFirstDefaultEntryAfterTheDoubleClickEvent) {
+    TApplication application;
+    RecordedShell shell;
+    std::vector<std::string> events;
+    TPopupMenu menu(application, {{1, "one", [&] { events.push_back("one"); }},
+                                  {2, "two", [&] { events.push_back("two"); }, true},
+                                  {3, "three", [&] { events.push_back("three"); }, true}});
+    TTrayIcon icon(application, nullptr, shell);
+    icon.PopupMenu = &menu;
+    icon.OnDblClick = [&](TTrayIcon&) { events.push_back("double"); };
+    Callback(icon, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(events, (Names{"double", "two"}));
+
+    // The handler window answers the close and session-end messages itself.
+    EXPECT_EQ(SendMessageA(icon.CallbackWindow(), WM_CLOSE, 0, 0), 1);
+    EXPECT_EQ(SendMessageA(icon.CallbackWindow(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_TRUE(IsWindow(icon.CallbackWindow()));
+}
+
+}  // namespace

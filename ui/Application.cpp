@@ -1,0 +1,180 @@
+#include "Application.h"
+
+#include "ControlIds.h"
+#include "Form.h"
+#include "ProgramTitle.h"
+#include "ResourceIds.h"
+
+#include <vector>
+
+namespace {
+
+std::string ModulePath() {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+// Disables every visible, enabled top-level window of this thread while a box is open, and
+// gives back what it took, the active window included, when it goes.
+class TaskWindowsDisabled {
+public:
+    TaskWindowsDisabled() : active_(GetActiveWindow()) {
+        EnumThreadWindows(GetCurrentThreadId(), Disable, reinterpret_cast<LPARAM>(this));
+    }
+    TaskWindowsDisabled(const TaskWindowsDisabled&) = delete;
+    TaskWindowsDisabled& operator=(const TaskWindowsDisabled&) = delete;
+    ~TaskWindowsDisabled() {
+        for (HWND window : disabled_) {
+            if (IsWindow(window)) EnableWindow(window, TRUE);
+        }
+        if (active_ && IsWindow(active_)) SetActiveWindow(active_);
+    }
+
+private:
+    static BOOL CALLBACK Disable(HWND window, LPARAM self) {
+        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+            EnableWindow(window, FALSE);
+            reinterpret_cast<TaskWindowsDisabled*>(self)->disabled_.push_back(window);
+        }
+        return TRUE;
+    }
+
+    HWND active_;
+    std::vector<HWND> disabled_;
+};
+
+}  // namespace
+
+TApplication::TApplication() : title_(ProgramTitle(ModulePath())) {
+    icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PELORIN));
+    // A zero-sized window in the middle of the screen: all it shows is its taskbar button.
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
+    Create({kApplicationWindowClass, title_.c_str(),
+            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, RECT{x, y, x, y}});
+    if (icon_) {
+        SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+        SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    }
+}
+
+void TApplication::FormCreated(TForm& form) {
+    if (!mainForm_) mainForm_ = &form;
+}
+
+void TApplication::FormDestroyed(TForm& form) {
+    if (mainForm_ == &form) mainForm_ = nullptr;
+}
+
+void TApplication::Terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    PostQuitMessage(0);
+}
+
+TApplication::HookId TApplication::HookMainWindow(Hook hook) {
+    return hooks_.insert(hooks_.end(), std::move(hook));
+}
+
+void TApplication::UnhookMainWindow(HookId id) { hooks_.erase(id); }
+
+void TApplication::Run() {
+    if (mainForm_ && showMainForm) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        GetStartupInfoA(&startup);
+        if ((startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE) {
+            Minimize();
+        } else {
+            mainForm_->Show();
+        }
+    }
+    MSG msg;
+    while (!terminated_ && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchOne(msg);
+}
+
+void TApplication::ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The main loop must still see it.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        DispatchOne(msg);
+    }
+}
+
+bool TApplication::DispatchOne(MSG& msg) {
+    // Tab and the arrow keys move between the main window's controls as in a dialog.
+    if (mainForm_ && mainForm_->Handle() && IsDialogMessageA(mainForm_->Handle(), &msg)) return true;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+void TApplication::Minimize() {
+    if (IsMinimized()) return;
+    // Laid over the main window, so the system's minimise animation starts from there.
+    if (mainForm_ && mainForm_->Handle()) {
+        RECT bounds;
+        GetWindowRect(mainForm_->Handle(), &bounds);
+        SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, bounds.right - bounds.left, 0,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // The system hides the windows this one owns and sends it WM_SIZE with SIZE_MINIMIZED.
+    ShowWindow(Handle(), SW_MINIMIZE);
+}
+
+void TApplication::Restore() {
+    if (IsMinimized()) {
+        SetActiveWindow(Handle());
+        ShowWindow(Handle(), SW_RESTORE);
+    }
+    if (mainForm_ && !mainForm_->Visible()) {
+        if (IsIconic(mainForm_->Handle())) ShowWindow(mainForm_->Handle(), SW_RESTORE);
+        mainForm_->Show();
+    }
+}
+
+int TApplication::ShowMessageBox(const std::string& text, const std::string& caption, UINT flags) {
+    TaskWindowsDisabled disabled;
+    return MessageBoxA(Handle(), text.c_str(), caption.c_str(), flags);
+}
+
+void TApplication::ShowException(const std::exception& error) {
+    ShowMessageBox(ErrorBoxText(error.what()), title_, MB_OK | MB_ICONERROR);
+}
+
+LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    for (auto hook = hooks_.begin(); hook != hooks_.end();) {
+        LRESULT result = 0;
+        // A hook may take itself off the list while it runs.
+        const auto current = hook++;
+        if ((*current)(message, wParam, lParam, result)) return result;
+    }
+    switch (message) {
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE: Minimize(); return 0;
+        case SC_RESTORE: Restore(); return 0;
+        }
+        break;
+    case WM_SETFOCUS:
+        // Activating the taskbar button activates the main window.
+        if (mainForm_ && mainForm_->Visible() && IsWindowEnabled(mainForm_->Handle())) {
+            SetFocus(mainForm_->Handle());
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        if (mainForm_) mainForm_->Close();
+        return 0;
+    case WM_QUERYENDSESSION: return TRUE;
+    case WM_ENDSESSION:
+        // Windows is ending the session: stop at once, without the closing handlers.
+        if (wParam) Terminate();
+        return 0;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}

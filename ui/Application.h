@@ -1,0 +1,67 @@
+#pragma once
+#include "Window.h"
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <list>
+#include <string>
+
+class TForm;
+
+// The application object, one per process, made before the main window. Its hidden
+// top-level window carries the taskbar button, bears the program's title and owns the main
+// window and every message box.
+class TApplication : public Window {
+public:
+    // Sees each message of the application window before the application handles it; true
+    // ends the handling with `result` as the answer.
+    using Hook = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
+    using HookId = std::list<Hook>::iterator;
+
+    TApplication();
+
+    const std::string& Title() const { return title_; }
+    HICON ProgramIcon() const { return icon_; }
+
+    // The first form made is the main window.
+    TForm* MainForm() const { return mainForm_; }
+    void FormCreated(TForm& form);
+    void FormDestroyed(TForm& form);
+
+    bool showMainForm = true;  // the message loop shows the main window at start
+    bool Terminated() const { return terminated_; }
+    void Terminate();
+
+    HookId HookMainWindow(Hook hook);
+    void UnhookMainWindow(HookId id);
+
+    // Shows the main window (or minimises, when started with SW_SHOWMINNOACTIVE) and runs
+    // the message loop until Terminate.
+    void Run();
+    // Handles every message waiting in the thread's queue.
+    void ProcessMessages();
+
+    bool IsMinimized() const { return IsIconic(Handle()) != FALSE; }
+    void Minimize();
+    void Restore();
+
+    // A box owned by the application window and modal to the whole program.
+    int ShowMessageBox(const std::string& text, const std::string& caption, UINT flags);
+    // The general error box; the program goes on afterwards.
+    void ShowException(const std::exception& error);
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void HandleError(const std::exception& error) override { ShowException(error); }
+
+private:
+    bool DispatchOne(MSG& msg);
+
+    std::string title_;
+    HICON icon_ = nullptr;  // shared with the system: not ours to destroy
+    TForm* mainForm_ = nullptr;
+    bool terminated_ = false;
+    std::list<Hook> hooks_;
+};

@@ -1,0 +1,170 @@
+#include "Controls.h"
+
+#include "WinHandles.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <utility>
+
+namespace {
+
+constexpr UINT_PTR kSubclassId = 1;
+
+}  // namespace
+
+TControl::TControl(const Creation& c)
+    : handle_(CreateWindowExA(c.exStyle, c.className, c.text, c.style | WS_CHILD | WS_VISIBLE, c.place.left,
+                              c.place.top, c.place.width, c.place.height, c.parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleA(nullptr),
+                              nullptr)) {
+    SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
+}
+
+TControl::~TControl() {
+    if (!handle_) return;
+    SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
+    DestroyWindow(handle_);
+}
+
+TControl* TControl::ControlOf(HWND window) {
+    return window ? reinterpret_cast<TControl*>(GetWindowLongPtrA(window, GWLP_USERDATA)) : nullptr;
+}
+
+std::string TControl::Text() const {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(handle_)) + 1, '\0');
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextA(handle_, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void TControl::SetText(const std::string& text) { SetWindowTextA(handle_, text.c_str()); }
+
+TLabel::TLabel(HWND parent, int id, Place place, const char* text, HFONT font)
+    : TControl({parent, id, "STATIC", SS_LEFT | SS_NOPREFIX, 0, place, text, font}) {
+    FitText();
+}
+
+void TLabel::SetText(const std::string& text) {
+    TControl::SetText(text);
+    FitText();
+}
+
+void TLabel::FitText() {
+    const std::string text = Text();
+    WindowDC dc(Handle());
+    const HGDIOBJ previous =
+        SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
+    RECT fitted = {0, 0, 0, 0};
+    // An empty caption keeps the height of one line.
+    DrawTextA(dc.Get(), text.empty() ? " " : text.c_str(), -1, &fitted,
+              DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    SelectObject(dc.Get(), previous);
+    SetWindowPos(Handle(), nullptr, 0, 0, text.empty() ? 0 : fitted.right, fitted.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TButton::TButton(HWND parent, int id, Place place, const char* text, HFONT font)
+    : TControl({parent, id, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, place, text, font}) {}
+
+void TButton::Command(WORD notification) {
+    if (notification == BN_CLICKED) Click();
+}
+
+TEdit::TEdit(HWND parent, int id, Place place, const char* text, HFONT font, char passwordChar)
+    : TControl({parent, id, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP | (passwordChar ? ES_PASSWORD : 0u),
+                WS_EX_CLIENTEDGE, place, text, font}) {
+    if (passwordChar) SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(passwordChar), 0);
+    SetWindowSubclass(Handle(), Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK TEdit::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR self) {
+    auto* edit = reinterpret_cast<TEdit*>(self);
+    switch (message) {
+    case WM_CHAR:
+        // Only typed characters pass here; pasted text goes in unfiltered.
+        if (edit->OnKeyPress && !edit->OnKeyPress(static_cast<char>(wParam))) return 0;
+        break;
+    case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TCheckBox::TCheckBox(HWND parent, int id, Place place, const char* text, HFONT font)
+    : TControl({parent, id, "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, place, text, font}) {}
+
+bool TCheckBox::Checked() const { return SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void TCheckBox::SetChecked(bool checked) {
+    if (Checked() == checked) return;
+    SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (OnClick) OnClick();
+}
+
+void TCheckBox::Command(WORD notification) {
+    if (notification == BN_CLICKED && OnClick) OnClick();
+}
+
+TGroupBox::TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font)
+    : TControl({parent, id, "BUTTON", BS_GROUPBOX, WS_EX_CONTROLPARENT, place, text, font}) {
+    SetWindowSubclass(Handle(), Subclass, kSubclassId, 0);
+}
+
+LRESULT CALLBACK TGroupBox::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+        // The controls inside speak to the form, as those placed on it directly do.
+        return SendMessageA(GetParent(window), message, wParam, lParam);
+    case WM_ERASEBKGND: {
+        // A group box draws only its frame; what lies inside is the window's background.
+        RECT inside;
+        GetClientRect(window, &inside);
+        FillRect(reinterpret_cast<HDC>(wParam), &inside, GetSysColorBrush(COLOR_BTNFACE));
+        return TRUE;
+    }
+    case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TLinkLabel::TLinkLabel(HWND parent, int id, Place place, const char* text, HFONT font, std::string url,
+                       HWND owner)
+    : TControl({parent, id, "STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, place, text, font}),
+      url_(std::move(url)),
+      owner_(owner) {
+    SetWindowSubclass(Handle(), Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+}
+
+COLORREF TLinkLabel::TextColor() const { return hover_ ? RGB(0, 0, 255) : GetSysColor(COLOR_WINDOWTEXT); }
+
+LRESULT CALLBACK TLinkLabel::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR self) {
+    auto* link = reinterpret_cast<TLinkLabel*>(self);
+    switch (message) {
+    case WM_SETCURSOR: SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND))); return TRUE;
+    case WM_MOUSEMOVE:
+        if (!link->hover_) {
+            link->hover_ = true;
+            TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, window, 0};
+            TrackMouseEvent(&track);
+            InvalidateRect(window, nullptr, TRUE);
+        }
+        break;
+    case WM_MOUSELEAVE:
+        link->hover_ = false;
+        InvalidateRect(window, nullptr, TRUE);
+        break;
+    case WM_LBUTTONDOWN:
+        // On the press, not the release; what the shell answers is of no interest.
+        ShellExecuteA(link->owner_, "open", link->url_.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+        return 0;
+    case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}

@@ -1,0 +1,118 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// The few controls the main window needs, each a system control owned by its object. The
+// parent hands WM_COMMAND and the colour requests back to the control that sent them
+// (ControlOf).
+
+struct Place {
+    int left, top, width, height;
+};
+
+class TControl {
+public:
+    TControl(const TControl&) = delete;
+    TControl& operator=(const TControl&) = delete;
+    virtual ~TControl();
+
+    HWND Handle() const { return handle_; }
+    std::string Text() const;
+    virtual void SetText(const std::string& text);
+    bool Enabled() const { return IsWindowEnabled(handle_) != FALSE; }
+    void SetEnabled(bool enabled) { EnableWindow(handle_, enabled ? TRUE : FALSE); }
+
+    // WM_COMMAND from this control.
+    virtual void Command(WORD /*notification*/) {}
+    // The text colour it asks for in WM_CTLCOLORSTATIC.
+    virtual COLORREF TextColor() const { return GetSysColor(COLOR_WINDOWTEXT); }
+
+    // The control object behind a window, or null.
+    static TControl* ControlOf(HWND window);
+
+protected:
+    struct Creation {
+        HWND parent;
+        int id;
+        const char* className;
+        DWORD style;
+        DWORD exStyle;
+        Place place;
+        const char* text;
+        HFONT font;
+    };
+    explicit TControl(const Creation& creation);
+
+private:
+    HWND handle_;
+};
+
+// A static text that sizes itself to its text.
+class TLabel : public TControl {
+public:
+    TLabel(HWND parent, int id, Place place, const char* text, HFONT font);
+    void SetText(const std::string& text) override;
+
+private:
+    void FitText();
+};
+
+class TButton : public TControl {
+public:
+    TButton(HWND parent, int id, Place place, const char* text, HFONT font);
+    std::function<void()> OnClick;
+    // Runs the click handler, whatever the button's enabled state.
+    void Click() const {
+        if (OnClick) OnClick();
+    }
+    void Command(WORD notification) override;
+};
+
+class TEdit : public TControl {
+public:
+    TEdit(HWND parent, int id, Place place, const char* text, HFONT font, char passwordChar = 0);
+    // Sees each typed character before the box; false discards it.
+    std::function<bool(char)> OnKeyPress;
+
+private:
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR self);
+};
+
+class TCheckBox : public TControl {
+public:
+    TCheckBox(HWND parent, int id, Place place, const char* text, HFONT font);
+    std::function<void()> OnClick;
+    bool Checked() const;
+    // A change of state runs the click handler, as a user's click would; errors it raises
+    // come out of this call.
+    void SetChecked(bool checked);
+    void Command(WORD notification) override;
+};
+
+// A framed, captioned container: the controls placed in it are its children.
+class TGroupBox : public TControl {
+public:
+    TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font);
+
+private:
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR);
+};
+
+// A text that opens its address on a left press: hand cursor, blue while the mouse is over it.
+class TLinkLabel : public TControl {
+public:
+    TLinkLabel(HWND parent, int id, Place place, const char* text, HFONT font, std::string url, HWND owner);
+    const std::string& Url() const { return url_; }
+    COLORREF TextColor() const override;
+
+private:
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR self);
+    std::string url_;
+    HWND owner_;
+    bool hover_ = false;
+};

@@ -1,0 +1,104 @@
+#include "Form.h"
+
+#include "Controls.h"
+
+namespace {
+
+constexpr DWORD kFormStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+// Tab moves into the group boxes' controls as well.
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
+
+}  // namespace
+
+TForm::TForm(TApplication& application, const Layout& layout) : application_(application) {
+    font_.reset(CreateFontA(-layout.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, layout.fontCharset,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, layout.fontFace));
+    RECT bounds = {0, 0, layout.clientWidth, layout.clientHeight};
+    AdjustWindowRectEx(&bounds, kFormStyle, FALSE, kFormExStyle);
+    OffsetRect(&bounds, -bounds.left, -bounds.top);
+    Create({layout.className, layout.caption, kFormStyle, kFormExStyle, bounds, application.Handle(),
+            GetSysColorBrush(COLOR_BTNFACE)});
+    if (const HICON icon = application.ProgramIcon()) {
+        SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+    application_.FormCreated(*this);
+}
+
+TForm::~TForm() { application_.FormDestroyed(*this); }
+
+void TForm::Show() {
+    if (visible_) return;
+    visible_ = true;
+    const bool wasMinimized = application_.IsMinimized();
+    // Before the window is on screen: a box shown here comes before the window.
+    FormShow();
+    if (!visible_) return;  // hidden again while FormShow ran
+    if (this == application_.MainForm() && !wasMinimized && application_.IsMinimized()) {
+        // Minimised while FormShow ran (its box's message loop handled the start-minimised
+        // request): the window stays hidden until the application is restored.
+        visible_ = false;
+        return;
+    }
+    if (!placed_) {
+        CentreOnScreen();
+        placed_ = true;
+    }
+    if (this == application_.MainForm() && !IsWindowVisible(application_.Handle())) {
+        ShowWindow(application_.Handle(), SW_SHOWNOACTIVATE);  // the taskbar button
+    }
+    ShowWindow(Handle(), SW_SHOW);
+}
+
+void TForm::Hide() {
+    visible_ = false;
+    ShowWindow(Handle(), SW_HIDE);
+}
+
+void TForm::Close() { SendMessageA(Handle(), WM_CLOSE, 0, 0); }
+
+void TForm::CentreOnScreen() {
+    RECT bounds;
+    GetWindowRect(Handle(), &bounds);
+    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+    SetWindowPos(Handle(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        // The application minimises as a whole: it is the application window that goes.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE && this == application_.MainForm()) {
+            SendMessageA(application_.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            return 0;
+        }
+        break;
+    case WM_COMMAND:
+        if (TControl* control = TControl::ControlOf(reinterpret_cast<HWND>(lParam))) {
+            control->Command(HIWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORSTATIC:
+        if (const TControl* control = TControl::ControlOf(reinterpret_cast<HWND>(lParam))) {
+            // Texts stand on the window's own background, in the colour the control asks for.
+            const HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, control->TextColor());
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        break;
+    case WM_CLOSE:
+        if (FormClose()) {
+            if (this == application_.MainForm()) application_.Terminate();
+            Hide();
+        }
+        return 0;
+    }
+    return Window::HandleMessage(message, wParam, lParam);
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include "Application.h"
+#include "WinHandles.h"
+#include "Window.h"
+
+#include <string>
+
+// A top-level form owned by the application window: fixed single border with the system
+// menu and the minimise button, button-face background, one font for all its controls.
+class TForm : public Window {
+public:
+    struct Layout {
+        const char* className;
+        const char* caption;
+        int clientWidth, clientHeight;
+        const char* fontFace;
+        BYTE fontCharset;
+        int fontHeight;  // character height in pixels
+    };
+
+    TForm(TApplication& application, const Layout& layout);
+    ~TForm() override;
+
+    TApplication& Application() const { return application_; }
+    HFONT Font() const { return font_.get(); }
+
+    // Visible as the program set it; the system may hide an owned window for a while (its
+    // owner minimised) without changing this.
+    bool Visible() const { return visible_; }
+    // Runs FormShow, then shows the window, centred on the screen the first time.
+    void Show();
+    void Hide();
+    // Asks the form to close: FormClose decides.
+    void Close();
+
+protected:
+    virtual void FormShow() {}
+    // False keeps the window open.
+    virtual bool FormClose() { return true; }
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void HandleError(const std::exception& error) override { application_.ShowException(error); }
+
+private:
+    void CentreOnScreen();
+
+    TApplication& application_;
+    UniqueFont font_;
+    bool visible_ = false;
+    bool placed_ = false;
+};

@@ -1,0 +1,499 @@
+#include "TrayIcon.h"
+
+#include "Form.h"
+#include "PopupMenu.h"
+#include "TrayTip.h"
+#include "UtilWindow.h"
+
+#include <cstring>
+#include <map>
+
+namespace {
+
+// The record as the shell first knew it: the tip of 128 bytes, the balloon fields and the
+// version, without the GUID that came later.
+const DWORD kShellIconRecordSize = NOTIFYICONDATAA_V2_SIZE;
+constexpr UINT kShellIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+constexpr UINT kSingleClickInterval = 1000, kIconCycleInterval = 1000, kHoverExitInterval = 20;
+constexpr char kOwnerHookProperty[] = "PelorinTrayIcon";
+// comctl32 4.71 and later let the shell say when the taskbar is created anew.
+constexpr LONG kComctlVersionBeforeTaskbarCreated = 0x00040046;  // 4.70
+
+class SystemShellNotifier : public ShellNotifier {
+public:
+    bool NotifyIcon(DWORD message, NOTIFYICONDATAA& record) override {
+        return Shell_NotifyIconA(message, &record) != FALSE;
+    }
+};
+
+// Major × 65536 + minor of comctl32.dll, or -1 when it cannot be read.
+LONG ComctlVersion() {
+    const char file[] = "comctl32.dll";
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file, &handle);
+    if (size == 0) return -1;
+    std::string data(size, '\0');
+    if (!GetFileVersionInfoA(file, 0, size, data.data())) return -1;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &infoSize) || !info) return -1;
+    return static_cast<LONG>(info->dwFileVersionMS);
+}
+
+TShiftState CurrentShiftKeys() {
+    TShiftState shift = 0;
+    if (GetAsyncKeyState(VK_SHIFT) & 0x8000) shift |= ssShift;
+    if (GetAsyncKeyState(VK_CONTROL) & 0x8000) shift |= ssCtrl;
+    if (GetAsyncKeyState(VK_MENU) & 0x8000) shift |= ssAlt;
+    return shift;
+}
+
+POINT CursorPosition() {
+    POINT position = {};
+    GetCursorPos(&position);
+    return position;
+}
+
+}  // namespace
+
+ShellNotifier& SystemShell() {
+    static SystemShellNotifier shell;
+    return shell;
+}
+
+UINT TaskbarCreatedMessage() {
+    static const UINT message =
+        ComctlVersion() > kComctlVersionBeforeTaskbarCreated ? RegisterWindowMessageA("TaskbarCreated") : 0;
+    return message;
+}
+
+// The one window that receives the shell's callbacks for every tray icon of the process,
+// counted by the icons.
+class TTrayIconHandler {
+public:
+    static HWND Acquire(TTrayIcon& icon, UINT& id) {
+        if (!instance_) instance_.reset(new TTrayIconHandler);
+        id = ++instance_->lastId_;
+        instance_->icons_[id] = &icon;
+        return instance_->window_.Handle();
+    }
+    static void Release(UINT id) {
+        if (!instance_) return;
+        instance_->icons_.erase(id);
+        if (instance_->icons_.empty()) instance_.reset();
+    }
+    static HWND Window() { return instance_ ? instance_->window_.Handle() : nullptr; }
+
+private:
+    TTrayIconHandler()
+        : window_([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+              return HandleMessage(window, message, wParam, lParam);
+          }) {}
+
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case kTrayCallbackMessage:
+            if (const auto icon = icons_.find(static_cast<UINT>(wParam)); icon != icons_.end()) {
+                icon->second->Callback(static_cast<UINT>(lParam));
+            }
+            return 0;
+        // Nobody closes this window from outside, and it never objects to the session ending.
+        case WM_DESTROY:
+        case WM_CLOSE:
+        case WM_QUERYENDSESSION:
+        case WM_QUIT:
+        case WM_ENDSESSION:
+        case WM_NCDESTROY: return 1;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    static std::unique_ptr<TTrayIconHandler> instance_;
+    std::map<UINT, TTrayIcon*> icons_;
+    UINT lastId_ = 0;
+    UtilWindow window_;
+};
+
+std::unique_ptr<TTrayIconHandler> TTrayIconHandler::instance_;
+
+TTrayIcon::TTrayIcon(TApplication& application, TForm* owner, ShellNotifier& shell)
+    : application_(application), owner_(owner), shell_(shell) {
+    const HWND handler = TTrayIconHandler::Acquire(*this, id_);
+    record_.cbSize = kShellIconRecordSize;
+    record_.hWnd = handler;
+    record_.uID = id_;
+    record_.uFlags = kShellIconFlags;
+    record_.uCallbackMessage = kTrayCallbackMessage;
+    iconCycleTimer_ =
+        std::make_unique<TMessageTimer>(kIconCycleInterval, [this](TMessageTimer&) { IconCycleElapsed(); });
+    singleClickTimer_ = std::make_unique<TMessageTimer>(kSingleClickInterval,
+                                                        [this](TMessageTimer&) { SingleClickElapsed(); });
+    hoverExitTimer_ =
+        std::make_unique<TMessageTimer>(kHoverExitInterval, [this](TMessageTimer&) { HoverExitElapsed(); });
+    applicationHook_ =
+        application_.HookMainWindow([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT&) {
+            return ApplicationHook(message, wParam, lParam);
+        });
+    if (owner_) HookOwnerWindow();
+}
+
+TTrayIcon::~TTrayIcon() {
+    SetIconVisible(false);
+    iconCycleTimer_.reset();
+    singleClickTimer_.reset();
+    hoverExitTimer_.reset();
+    icon_.reset();
+    application_.UnhookMainWindow(applicationHook_);
+    if (owner_) UnhookOwnerWindow();
+    TTrayIconHandler::Release(id_);
+}
+
+HWND TTrayIcon::CallbackWindow() const { return record_.hWnd; }
+
+void TTrayIcon::AfterLoad() {
+    if (owner_) {
+        bool showMainForm = true;
+        if (OnStartup) OnStartup(*this, showMainForm);
+        if (!showMainForm) {
+            application_.showMainForm = false;
+            HideMainForm();
+        }
+    }
+    ModifyShellIcon();
+    SetIconVisible(iconVisible_);
+    SetCycleIcons(cycleIcons_);
+    SetWantEnterExitEvents(wantEnterExitEvents_);
+    record_.uVersion = shellBehavior_ == Behavior::Version3 ? NOTIFYICON_VERSION : 0;
+    shell_.NotifyIcon(NIM_SETVERSION, record_);  // refused while the icon is absent; nothing to do then
+}
+
+void TTrayIcon::SetIcon(HICON icon) {
+    icon_.reset(icon ? CopyIcon(icon) : nullptr);
+    ModifyShellIcon();
+}
+
+void TTrayIcon::SetIconVisible(bool visible) {
+    if (visible) {
+        AddShellIcon();
+    } else {
+        DeleteShellIcon();
+    }
+}
+
+void TTrayIcon::SetHint(const std::string& hint) {
+    hint_ = hint;
+    ModifyShellIcon();
+}
+
+void TTrayIcon::SetShowHint(bool showHint) {
+    showHint_ = showHint;
+    ModifyShellIcon();
+}
+
+void TTrayIcon::SetIconList(HIMAGELIST list) {
+    iconList_ = list;
+    SetIconIndex(0);
+}
+
+void TTrayIcon::SetIconIndex(int index) {
+    if (iconList_) {
+        const int count = ImageList_GetImageCount(iconList_);
+        if (index >= count) index = count - 1;
+        iconIndex_ = index < 0 ? 0 : index;
+        icon_.reset(ImageList_GetIcon(iconList_, iconIndex_, ILD_NORMAL));
+        ModifyShellIcon();  // the picture changed
+    } else {
+        iconIndex_ = 0;
+    }
+    ModifyShellIcon();
+}
+
+void TTrayIcon::SetCycleIcons(bool cycle) {
+    cycleIcons_ = cycle;
+    if (cycle) {
+        SetIconIndex(0);
+        iconCycleTimer_->SetInterval(cycleInterval_);
+        iconCycleTimer_->SwitchOn();
+    } else {
+        iconCycleTimer_->SwitchOff();
+    }
+}
+
+void TTrayIcon::SetCycleInterval(UINT interval) {
+    if (interval == cycleInterval_) return;
+    cycleInterval_ = interval;
+    SetCycleIcons(cycleIcons_);
+}
+
+void TTrayIcon::SetWantEnterExitEvents(bool want) {
+    wantEnterExitEvents_ = want;
+    if (want) {
+        hoverExitTimer_->SwitchOn();
+    } else {
+        hoverExitTimer_->SwitchOff();
+    }
+}
+
+void TTrayIcon::FillShellIconRecord() {
+    record_.hIcon = icon_.get();
+    const std::string tip = TrayTipText(hint_, showHint_);
+    std::memset(record_.szTip, 0, sizeof record_.szTip);
+    std::memcpy(record_.szTip, tip.data(), tip.size());
+}
+
+bool TTrayIcon::AddShellIcon() {
+    iconVisible_ = true;
+    FillShellIconRecord();
+    return shell_.NotifyIcon(NIM_ADD, record_);
+}
+
+bool TTrayIcon::DeleteShellIcon() {
+    iconVisible_ = false;
+    FillShellIconRecord();
+    return shell_.NotifyIcon(NIM_DELETE, record_);
+}
+
+bool TTrayIcon::ModifyShellIcon() {
+    FillShellIconRecord();
+    return shell_.NotifyIcon(NIM_MODIFY, record_);
+}
+
+void TTrayIcon::Click() {
+    if (OnClick) OnClick(*this);
+}
+void TTrayIcon::DblClick() {
+    if (OnDblClick) OnDblClick(*this);
+}
+void TTrayIcon::Cycle(int nextIndex) {
+    if (OnCycle) OnCycle(*this, nextIndex);
+}
+void TTrayIcon::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown) OnMouseDown(*this, button, shift, x, y);
+}
+void TTrayIcon::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp) OnMouseUp(*this, button, shift, x, y);
+}
+void TTrayIcon::MouseMove(TShiftState shift, int x, int y) {
+    if (OnMouseMove) OnMouseMove(*this, shift, x, y);
+}
+void TTrayIcon::MouseEnter() {
+    if (OnMouseEnter) OnMouseEnter(*this);
+}
+void TTrayIcon::MouseExit() {
+    if (OnMouseExit) OnMouseExit(*this);
+}
+
+void TTrayIcon::SendToTray() {
+    HideMainForm();
+    SetIconVisible(true);  // a second add is refused by the shell, silently
+}
+
+void TTrayIcon::Callback(UINT event) {
+    const bool classic = shellBehavior_ == Behavior::Classic;
+    auto raiseBalloon = [this](const TNotifyEvent& event) {
+        if (event) event(*this);
+    };
+    switch (event) {
+    case NIN_BALLOONSHOW: return raiseBalloon(OnBalloonHintShow);
+    case NIN_BALLOONHIDE: return raiseBalloon(OnBalloonHintHide);
+    case NIN_BALLOONTIMEOUT: return raiseBalloon(OnBalloonHintTimeout);
+    case NIN_BALLOONUSERCLICK: return raiseBalloon(OnBalloonHintClick);
+    }
+    if (!Enabled) return;
+
+    POINT at = {};
+    switch (event) {
+    case WM_MOUSEMOVE:
+        if (wantEnterExitEvents_ && pointerOutside_) {
+            MouseEnter();
+            pointerOutside_ = false;
+        }
+        at = CursorPosition();
+        MouseMove(CurrentShiftKeys(), at.x, at.y);
+        lastPointerPos_ = at;
+        break;
+    case WM_LBUTTONDOWN:
+        if (OnDblClick) {
+            // A click is only a click once the double-click time has passed without a second one.
+            singleClickTimer_->SetInterval(GetDoubleClickTime());
+            singleClickTimer_->SwitchOn();
+        }
+        at = CursorPosition();
+        MouseDown(TMouseButton::mbLeft, CurrentShiftKeys() | ssLeft, at.x, at.y);
+        buttonDownSeen_ = true;
+        if (LeftPopup && PopupMenu && PopupMenu->AutoPopup) {
+            SetForegroundWindow(record_.hWnd);
+            ShowMenuAtCursor();
+        }
+        break;
+    case WM_LBUTTONUP: {
+        const TShiftState shift = CurrentShiftKeys() | ssLeft;
+        at = CursorPosition();
+        if (buttonDownSeen_) clickPending_ = true;
+        if (buttonDownSeen_ && !singleClickTimer_->Enabled()) {
+            buttonDownSeen_ = false;
+            clickPending_ = false;
+            Click();
+        }
+        buttonDownSeen_ = false;
+        MouseUp(TMouseButton::mbLeft, shift, at.x, at.y);
+        break;
+    }
+    case WM_LBUTTONDBLCLK:
+        clickPending_ = false;
+        doubleClickSeen_ = true;
+        DblClick();
+        if (PopupMenu && PopupMenu->AutoPopup && !LeftPopup) ClickDefaultMenuItem();
+        break;
+    case WM_RBUTTONDOWN:
+        at = CursorPosition();
+        MouseDown(TMouseButton::mbRight, CurrentShiftKeys() | ssRight, at.x, at.y);
+        if (PopupMenu && PopupMenu->AutoPopup) {
+            SetForegroundWindow(record_.hWnd);
+            ShowMenuAtCursor();
+        }
+        break;
+    case WM_RBUTTONUP:
+        if (!classic) break;
+        at = CursorPosition();
+        MouseUp(TMouseButton::mbRight, CurrentShiftKeys() | ssRight, at.x, at.y);
+        break;
+    case WM_MBUTTONDOWN:
+        at = CursorPosition();
+        MouseDown(TMouseButton::mbMiddle, CurrentShiftKeys() | ssMiddle, at.x, at.y);
+        break;
+    case WM_MBUTTONUP:
+        at = CursorPosition();
+        MouseUp(TMouseButton::mbMiddle, CurrentShiftKeys() | ssMiddle, at.x, at.y);
+        break;
+    case WM_CONTEXTMENU:
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+        if (classic) break;
+        at = CursorPosition();
+        MouseUp(TMouseButton::mbRight, CurrentShiftKeys() | ssRight, at.x, at.y);
+        break;
+    }
+}
+
+void TTrayIcon::ClickDefaultMenuItem() {
+    for (const TMenuItem& item : PopupMenu->Items()) {
+        if (item.Default) {
+            PopupMenu->Choose(item.command);
+            return;
+        }
+    }
+}
+
+void TTrayIcon::SingleClickElapsed() {
+    singleClickTimer_->SwitchOff();
+    if (!doubleClickSeen_ && clickPending_) {
+        clickPending_ = false;
+        Click();
+    }
+    doubleClickSeen_ = false;
+}
+
+void TTrayIcon::IconCycleElapsed() {
+    if (!iconList_) return;
+    SetIconIndex(iconIndex_);  // shows the picture now due
+    const int next = iconIndex_ < ImageList_GetImageCount(iconList_) - 1 ? iconIndex_ + 1 : 0;
+    Cycle(next);
+    SetIconIndex(next);
+}
+
+void TTrayIcon::HoverExitElapsed() {
+    if (pointerOutside_) return;
+    const POINT at = CursorPosition();
+    if (at.x != lastPointerPos_.x || at.y != lastPointerPos_.y) {
+        pointerOutside_ = true;
+        MouseExit();
+    }
+}
+
+void TTrayIcon::ShowMenuAtCursor() {
+    POINT at;
+    if (GetCursorPos(&at)) ShowMenuAt(at.x, at.y);
+}
+
+void TTrayIcon::ShowMenuAt(int x, int y) {
+    if (!PopupMenu) return;
+    // The menu closes when the user clicks elsewhere only if our window is in the foreground.
+    SetForegroundWindow(record_.hWnd);
+    application_.ProcessMessages();
+    PopupMenu->Popup(x, y);
+    if (owner_) PostMessageA(owner_->Handle(), WM_NULL, 0, 0);
+}
+
+void TTrayIcon::HideMainForm() {
+    TForm* main = application_.MainForm();
+    if (!owner_ || !main) return;
+    main->Hide();
+    HideTaskbarButton();
+}
+
+void TTrayIcon::HideTaskbarButton() {
+    if (IsWindowVisible(application_.Handle())) ShowWindow(application_.Handle(), SW_HIDE);
+}
+
+void TTrayIcon::RestoreMainForm() {
+    TForm* main = application_.MainForm();
+    if (!owner_ || !main) return;
+    application_.Restore();
+    if (IsIconic(main->Handle())) ShowWindow(main->Handle(), SW_RESTORE);
+    main->Show();
+    SetForegroundWindow(application_.Handle());
+}
+
+bool TTrayIcon::ApplicationHook(UINT message, WPARAM wParam, LPARAM) {
+    TForm* main = application_.MainForm();
+    if (message == WM_SIZE && wParam == SIZE_MINIMIZED && MinimizeToTray) SendToTray();
+    // No main window here is a multiple-document frame: the start-up step has nothing to do.
+    if (message == WM_WINDOWPOSCHANGED && mdiStartupPending_ && main) mdiStartupPending_ = false;
+    if (message == WM_SYSCOMMAND && wParam == SC_RESTORE && main) {
+        if (IsIconic(main->Handle())) ShowWindow(main->Handle(), SW_RESTORE);
+        main->Show();
+    }
+    if (message != 0 && message == TaskbarCreatedMessage() && iconVisible_) AddShellIcon();
+    return false;
+}
+
+bool TTrayIcon::MinimizeStep(LRESULT& result) {
+    if (!MinimizeToTray || !OnMinimizeToTray) return false;
+    OnMinimizeToTray(*this);
+    SendToTray();
+    result = 1;
+    return true;
+}
+
+void TTrayIcon::HookOwnerWindow() {
+    const HWND window = owner_->Handle();
+    previousWindowProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    SetPropA(window, kOwnerHookProperty, this);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerWindowHook));
+}
+
+void TTrayIcon::UnhookOwnerWindow() {
+    if (!previousWindowProc_) return;
+    const HWND window = owner_->Handle();
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
+    RemovePropA(window, kOwnerHookProperty);
+    previousWindowProc_ = nullptr;
+}
+
+LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<TTrayIcon*>(GetPropA(window, kOwnerHookProperty));
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    LRESULT result = 0;
+    if (message == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {
+        SetForegroundWindow(self->application_.Handle());
+        SetForegroundWindow(window);
+    } else if (message == WM_SHOWWINDOW && wParam == 0 && lParam == SW_PARENTCLOSING &&
+               !self->application_.Terminated()) {
+        if (self->MinimizeStep(result)) return result;
+    } else if (message == WM_SYSCOMMAND && wParam == SC_MINIMIZE) {
+        if (self->MinimizeStep(result)) return result;
+    }
+    return CallWindowProcA(self->previousWindowProc_, window, message, wParam, lParam);
+}

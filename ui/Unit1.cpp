@@ -1,0 +1,207 @@
+#include "Unit1.h"
+
+#include "ControlIds.h"
+#include "ResourceIds.h"
+#include "Version.h"
+#include "WebPages.h"
+
+#include "AutoRun.h"
+#include "Gateway.h"
+#include "ModuleFile.h"
+#include "Settings.h"
+
+#include <shellapi.h>
+
+#include <utility>
+
+namespace {
+
+const TForm::Layout kLayout = {kMainWindowClass, PELORIN_CAPTION, 488, 250, "宋体", GB2312_CHARSET, 12};
+
+constexpr UINT kTimer1Interval = 1000;
+
+// Edit4 takes backspace, Enter, "." and digits as typed; a paste is not filtered.
+constexpr char kBackspace = 8, kEnter = 13;
+
+}  // namespace
+
+TForm1::TForm1(TApplication& application)
+    : TForm(application, kLayout),
+      Label13(Handle(), ControlId::Label13, {12, 156, 72, 12}, "登录用户名：", Font()),
+      Label14(Handle(), ControlId::Label14, {152, 156, 60, 12}, "登录密码：", Font()),
+      LinkLabel1(Handle(), ControlId::LinkLabel1, {416, 232, 66, 12}, kCreditText, Font(), kCreditUrl,
+                 application.Handle()),
+      Button1(Handle(), ControlId::Button1, {216, 180, 57, 25}, "登录", Font()),
+      GroupBox1(Handle(), ControlId::GroupBox1, {8, 8, 281, 129}, "WAN口状态", Font()),
+      Label1(GroupBox1.Handle(), ControlId::Label1, {24, 24, 60, 12}, "MAC 地址：", Font()),
+      Label2(GroupBox1.Handle(), ControlId::Label2, {88, 24, 66, 12}, "00-00-00-00", Font()),
+      Label3(GroupBox1.Handle(), ControlId::Label3, {24, 40, 60, 12}, "公网  IP：", Font()),
+      Label4(GroupBox1.Handle(), ControlId::Label4, {88, 40, 42, 12}, "0.0.0.0", Font()),
+      Label5(GroupBox1.Handle(), ControlId::Label5, {24, 56, 60, 12}, "子网掩码：", Font()),
+      Label6(GroupBox1.Handle(), ControlId::Label6, {88, 56, 42, 12}, "0.0.0.0", Font()),
+      Label7(GroupBox1.Handle(), ControlId::Label7, {48, 72, 36, 12}, "网关：", Font()),
+      Label8(GroupBox1.Handle(), ControlId::Label8, {88, 72, 42, 12}, "0.0.0.0", Font()),
+      Label9(GroupBox1.Handle(), ControlId::Label9, {18, 88, 66, 12}, "DNS服务器：", Font()),
+      Label10(GroupBox1.Handle(), ControlId::Label10, {88, 88, 42, 12}, "0.0.0.0", Font()),
+      Label11(GroupBox1.Handle(), ControlId::Label11, {24, 104, 60, 12}, "上网时间：", Font()),
+      Label12(GroupBox1.Handle(), ControlId::Label12, {88, 104, 6, 12}, "0", Font()),
+      Edit1(Handle(), ControlId::Edit1, {88, 152, 57, 20}, "admin", Font()),
+      Edit2(Handle(), ControlId::Edit2, {216, 152, 57, 20}, "531862", Font(), '*'),
+      CheckBox2(Handle(), ControlId::CheckBox2, {136, 184, 73, 17}, "自动登录", Font()),
+      GroupBox2(Handle(), ControlId::GroupBox2, {296, 8, 185, 129}, "设置", Font()),
+      Label15(GroupBox2.Handle(), ControlId::Label15, {136, 26, 24, 12}, "分钟", Font()),
+      Label16(GroupBox2.Handle(), ControlId::Label16, {16, 100, 36, 12}, "网关：", Font()),
+      CheckBox3(GroupBox2.Handle(), ControlId::CheckBox3, {16, 24, 81, 17}, "定时更换IP", Font()),
+      Edit3(GroupBox2.Handle(), ControlId::Edit3, {96, 23, 33, 20}, "1", Font()),
+      CheckBox5(GroupBox2.Handle(), ControlId::CheckBox5, {16, 48, 73, 17}, "开机启动", Font()),
+      CheckBox1(GroupBox2.Handle(), ControlId::CheckBox1, {16, 72, 97, 17}, "启动后最小化", Font()),
+      Edit4(GroupBox2.Handle(), ControlId::Edit4, {56, 96, 113, 20}, "", Font()),
+      Button3(Handle(), ControlId::Button3, {416, 180, 65, 25}, "退出", Font()),
+      Button2(Handle(), ControlId::Button2, {336, 180, 65, 25}, "保存设置", Font()),
+      Button4(Handle(), ControlId::Button4, {336, 152, 65, 25}, "断线", Font()),
+      Button5(Handle(), ControlId::Button5, {416, 152, 65, 25}, "重连", Font()),
+      Timer1(Handle(), kTimer1Id, kTimer1Interval),
+      PopupMenu1(application, {{MenuCommand::IP1, "更换IP", [this] { IP1Click(); }},
+                               {MenuCommand::N2, "反馈意见", [this] { N2Click(); }},
+                               {MenuCommand::N1, "退出", [this] { N1Click(); }}}),
+      TrayIcon1(application, this),
+      modulePath_(ModuleFileName()),
+      boxes_(application),
+      router_(*this, fetcher_, clock_),
+      settingsFile_(SettingsFilePath(modulePath_)) {
+    Button1.OnClick = [this] { Button1Click(); };
+    Button2.OnClick = [this] { Button2Click(); };
+    Button3.OnClick = [this] { Button3Click(); };
+    Button4.OnClick = [this] { Button4Click(); };
+    Button5.OnClick = [this] { Button5Click(); };
+    CheckBox3.OnClick = [this] { CheckBox3Click(); };
+    CheckBox5.OnClick = [this] { CheckBox5Click(); };
+    Edit4.OnKeyPress = [this](char key) { return Edit4KeyPress(key); };
+    SetTabOrder();
+
+    TrayIcon1.SetHint("Pelorin");
+    TrayIcon1.SetIcon(application.ProgramIcon());
+    TrayIcon1.PopupMenu = &PopupMenu1;
+    TrayIcon1.MinimizeToTray = true;
+    TrayIcon1.OnDblClick = [this](TTrayIcon&) { TrayIcon1DblClick(); };
+    TrayIcon1.AfterLoad();
+
+    // An error here is shown, and the window is made all the same.
+    try {
+        FormCreate();
+    } catch (const std::exception& error) {
+        Application().ShowException(error);
+    }
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::SetTabOrder() {
+    // Tab follows the order of the windows among their siblings.
+    const TControl* const order[] = {&Button1,   &GroupBox1, &Edit1,     &Edit2,     &CheckBox2,
+                                     &GroupBox2, &Button3,   &Button2,   &Button4,   &Button5,
+                                     &CheckBox3, &Edit3,     &CheckBox5, &CheckBox1, &Edit4};
+    for (const TControl* control : order) {
+        SetWindowPos(control->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void TForm1::FormCreate() { LoadSettings(*this, settingsFile_); }
+
+void TForm1::FormShow() { Edit4.SetText(DetectGateway(adapters_, boxes_)); }
+
+bool TForm1::FormClose() {
+    try {
+        Button2Click();
+    } catch (const std::exception& error) {
+        Application().ShowException(error);
+        return false;  // the settings are not saved: the program stays
+    }
+    return true;
+}
+
+void TForm1::Button1Click() { router_.Login(); }
+
+void TForm1::Button2Click() { SaveSettings(*this, settingsFile_); }
+
+void TForm1::Button3Click() { Close(); }
+
+void TForm1::Button4Click() { router_.Disconnect(); }
+
+void TForm1::Button5Click() { router_.Connect(); }
+
+void TForm1::CheckBox3Click() { router_.TimedChangeSwitched(CheckBox3.Checked()); }
+
+void TForm1::CheckBox5Click() { SetAutoRun(CheckBox5.Checked(), registry_, modulePath_); }
+
+bool TForm1::Edit4KeyPress(char key) {
+    return key == kBackspace || key == kEnter || key == '.' || (key >= '0' && key <= '9');
+}
+
+void TForm1::Timer1Timer() {
+    router_.Tick([this](const std::exception& error) { Application().ShowException(error); });
+}
+
+void TForm1::IP1Click() { Button4.Click(); }
+
+void TForm1::N2Click() { ShellExecuteA(Handle(), "open", kFeedbackUrl, nullptr, nullptr, SW_SHOWNORMAL); }
+
+void TForm1::N1Click() { Close(); }
+
+void TForm1::TrayIcon1DblClick() { TrayIcon1.RestoreMainForm(); }
+
+void TForm1::SetCredentialsEnabled(bool enabled) {
+    Edit1.SetEnabled(enabled);
+    Edit2.SetEnabled(enabled);
+}
+
+void TForm1::PostMinimise() { PostMessageA(Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+
+TLabel& TForm1::WanLabel(WanField field) {
+    switch (field) {
+    case WanField::MacAddress: return Label2;
+    case WanField::PublicIp: return Label4;
+    case WanField::SubnetMask: return Label6;
+    case WanField::Gateway: return Label8;
+    case WanField::Dns: return Label10;
+    case WanField::OnlineTime: break;
+    }
+    return Label12;
+}
+
+const TEdit& TForm1::EditOf(SettingsEdit edit) const {
+    switch (edit) {
+    case SettingsEdit::Edit1: return Edit1;
+    case SettingsEdit::Edit2: return Edit2;
+    case SettingsEdit::Edit3: break;
+    }
+    return Edit3;
+}
+
+TEdit& TForm1::EditOf(SettingsEdit edit) { return const_cast<TEdit&>(std::as_const(*this).EditOf(edit)); }
+
+const TCheckBox& TForm1::CheckBoxOf(SettingsCheckBox box) const {
+    switch (box) {
+    case SettingsCheckBox::CheckBox1: return CheckBox1;
+    case SettingsCheckBox::CheckBox2: return CheckBox2;
+    case SettingsCheckBox::CheckBox3: return CheckBox3;
+    case SettingsCheckBox::CheckBox5: break;
+    }
+    return CheckBox5;
+}
+
+TCheckBox& TForm1::CheckBoxOf(SettingsCheckBox box) {
+    return const_cast<TCheckBox&>(std::as_const(*this).CheckBoxOf(box));
+}
+
+LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == kTimer1Id) {
+            if (Timer1.Enabled()) Timer1Timer();
+            return 0;
+        }
+        break;
+    }
+    return TForm::HandleMessage(message, wParam, lParam);
+}

@@ -1,0 +1,124 @@
+#pragma once
+#include "Application.h"
+#include "Controls.h"
+#include "Form.h"
+#include "PopupMenu.h"
+#include "TrayIcon.h"
+#include "WindowTimer.h"
+
+#include "LocalClock.h"
+#include "MessageBoxes.h"
+#include "RouterControl.h"
+#include "RouterView.h"
+#include "SettingsView.h"
+#include "WinAdapters.h"
+#include "WinInetFetcher.h"
+#include "WinProfileFile.h"
+#include "WinRegistry.h"
+
+#include <string>
+
+// Message boxes of the host layer, shown as all of the program's boxes are.
+class ApplicationBoxes : public MessageBoxes {
+public:
+    explicit ApplicationBoxes(TApplication& application) : application_(application) {}
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        application_.ShowMessageBox(text, caption, MB_OK | static_cast<UINT>(icon));
+    }
+
+private:
+    TApplication& application_;
+};
+
+// The main window: the router's WAN status, the settings and the commands. Every behaviour
+// is in its event handlers; the router logic and the settings see it through their views.
+class TForm1 : public TForm, private RouterView, private SettingsView {
+public:
+    explicit TForm1(TApplication& application);
+    ~TForm1() override;
+
+    void FormCreate();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void CheckBox3Click();
+    void CheckBox5Click();
+    bool Edit4KeyPress(char key);
+    void Timer1Timer();
+    void IP1Click();
+    void N2Click();
+    void N1Click();
+    void TrayIcon1DblClick();
+
+protected:
+    void FormShow() override;
+    bool FormClose() override;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void SetTabOrder();
+    TLabel& WanLabel(WanField field);
+
+    // RouterView
+    std::string UserName() const override { return Edit1.Text(); }
+    std::string Password() const override { return Edit2.Text(); }
+    std::string IntervalText() const override { return Edit3.Text(); }
+    std::string RouterAddress() const override { return Edit4.Text(); }
+    bool AutoLogin() const override { return CheckBox2.Checked(); }
+    bool TimedChange() const override { return CheckBox3.Checked(); }
+    void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
+    std::string LoginButtonCaption() const override { return Button1.Text(); }
+    void SetLoginButtonCaption(const std::string& caption) override { Button1.SetText(caption); }
+    void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
+    void SetCredentialsEnabled(bool enabled) override;
+    void SetWanCaption(const std::string& caption) override { GroupBox1.SetText(caption); }
+    void SetTrayHint(const std::string& hint) override { TrayIcon1.SetHint(hint); }
+    void SetPollTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        boxes_.ShowMessage(text, caption, icon);
+    }
+
+    // SettingsView
+    TEdit& EditOf(SettingsEdit edit);
+    const TEdit& EditOf(SettingsEdit edit) const;
+    TCheckBox& CheckBoxOf(SettingsCheckBox box);
+    const TCheckBox& CheckBoxOf(SettingsCheckBox box) const;
+    std::string Text(SettingsEdit edit) const override { return EditOf(edit).Text(); }
+    void SetText(SettingsEdit edit, const std::string& text) override { EditOf(edit).SetText(text); }
+    bool Checked(SettingsCheckBox box) const override { return CheckBoxOf(box).Checked(); }
+    void SetChecked(SettingsCheckBox box, bool checked) override { CheckBoxOf(box).SetChecked(checked); }
+    void PostMinimise() override;
+    void ReportError(const AppError& error) override { Application().ShowException(error); }
+
+public:
+    // The controls, in creation order.
+    TLabel Label13, Label14;
+    TLinkLabel LinkLabel1;
+    TButton Button1;
+    TGroupBox GroupBox1;
+    TLabel Label1, Label2, Label3, Label4, Label5, Label6, Label7, Label8, Label9, Label10, Label11, Label12;
+    TEdit Edit1, Edit2;
+    TCheckBox CheckBox2;
+    TGroupBox GroupBox2;
+    TLabel Label15, Label16;
+    TCheckBox CheckBox3;
+    TEdit Edit3;
+    TCheckBox CheckBox5, CheckBox1;
+    TEdit Edit4;
+    TButton Button3, Button2, Button4, Button5;
+    TWindowTimer Timer1;
+    TPopupMenu PopupMenu1;
+    TTrayIcon TrayIcon1;
+
+private:
+    std::string modulePath_;
+    ApplicationBoxes boxes_;
+    WinInetFetcher fetcher_;  // one for the life of the process: it keeps the accepted login
+    LocalClock clock_;
+    RouterControl router_;
+    WinProfileFile settingsFile_;
+    WinRegistry registry_;
+    WinAdapterSource adapters_;
+};
