@@ -1,7 +1,7 @@
 #pragma once
+#include "FakeSettingsWindow.h"
 #include "MessageBoxes.h"
 #include "ProfileStore.h"
-#include "FakeSettingsWindow.h"
 #include "RecordedBoxes.h"
 
 #include <windows.h>

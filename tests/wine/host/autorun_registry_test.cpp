@@ -33,7 +33,8 @@ struct RunKeyTest : testing::Test {
 
     static std::optional<RunValue> ReadRunValue() {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            return std::nullopt;
         RunValue value;
         DWORD size = 0;
         std::optional<RunValue> result;
@@ -57,7 +58,9 @@ struct RunKeyTest : testing::Test {
         for (DWORD index = 0;; ++index) {
             char name[256];
             DWORD nameSize = sizeof name;
-            if (RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            if (RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
             if (lstrcmpiA(name, "Pelorin") == 0) ++count;
         }
         RegCloseKey(key);
@@ -128,8 +131,8 @@ TEST(RegKey, ClosesItsKeyAndHandsItOverOnMove) {
         RegKey second(std::move(first));
         EXPECT_EQ(first.Get(), nullptr);
         EXPECT_EQ(second.Get(), opened);
-        EXPECT_EQ(RegQueryInfoKeyA(second.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr),
+        EXPECT_EQ(RegQueryInfoKeyA(second.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, nullptr, nullptr),
                   ERROR_SUCCESS);
     }
     EXPECT_EQ(RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,

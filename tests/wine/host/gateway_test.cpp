@@ -51,7 +51,8 @@ TEST(GatewayWithoutRoute, WarnsAndFallsBack) {
     EXPECT_EQ(DetectGateway(adapters, boxes), "192.168.1.1");
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].caption, "\xCC\xE1\xCA\xBE");  // 提示
-    EXPECT_EQ(boxes.boxes[0].text, "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。");
+    EXPECT_EQ(boxes.boxes[0].text,
+              "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。");
     EXPECT_EQ(boxes.boxes[0].icon, MessageIcon::Warning);
 }
 

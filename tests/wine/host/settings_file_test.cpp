@@ -11,8 +11,8 @@ struct SettingsFileTest : testing::Test {
     std::string path = directory.Path() + "setup.ini";
     WinProfileFile file{path};
 
-    static void SetAll(SettingsControls& window, bool on, const std::string& interval, const std::string& user,
-                       const std::string& password) {
+    static void SetAll(SettingsControls& window, bool on, const std::string& interval,
+                       const std::string& user, const std::string& password) {
         for (auto& [box, checked] : window.checked) checked = on;
         window.texts[SettingsEdit::Edit3] = interval;
         window.texts[SettingsEdit::Edit1] = user;
@@ -37,9 +37,14 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
     SetAll(saved, true, "15", "管理员", "p@ss=w;rd#1 路由");
     SaveSettings(saved, file);
 
-    const std::vector<std::string> expectedLines = {
-        "[set]", "TimeSwitch=1", "timer=15", "boot=1", "loginname=管理员", "loginpassword=p@ss=w;rd#1 路由",
-        "autologin=1", "hide=1"};
+    const std::vector<std::string> expectedLines = {"[set]",
+                                                    "TimeSwitch=1",
+                                                    "timer=15",
+                                                    "boot=1",
+                                                    "loginname=管理员",
+                                                    "loginpassword=p@ss=w;rd#1 路由",
+                                                    "autologin=1",
+                                                    "hide=1"};
     const std::string written = ReadWholeFile(path);
     EXPECT_EQ(Lines(written), expectedLines);
 
@@ -69,8 +74,10 @@ TEST_F(SettingsFileTest, ReadsAFileWrittenByHand) {
                                "timer=  7  \r\n"
                                "boot=yes\r\n"
                                "LOGINNAME=\r\n"
-                               "loginpassword=" + longPassword + "\r\n"
-                               "hide=$1\r\n"));
+                               "loginpassword=" +
+                                   longPassword +
+                                   "\r\n"
+                                   "hide=$1\r\n"));
     SettingsControls window;
     LoadSettings(window, file);
 

@@ -1,0 +1,178 @@
+#include "AppUnderTest.h"
+
+#include "WindowAccess.h"
+
+#include <stdexcept>
+
+namespace {
+
+std::string& ProgramPathStore() {
+    static std::string path;
+    return path;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && ClassName(window) == search->className) search->found.push_back(window);
+    return TRUE;
+}
+
+void RemoveTree(const std::string& directory) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(directory + name + "\\");
+            } else {
+                SetFileAttributesA((directory + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA((directory + name).c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(directory.c_str());
+}
+
+std::string FreshFolder() {
+    static int count = 0;
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder =
+        std::string(temp) + "pelorin-ui-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
+    RemoveTree(folder);
+    if (!CreateDirectoryA(folder.c_str(), nullptr)) throw std::runtime_error("cannot create " + folder);
+    return folder;
+}
+
+// The name of the driver's own desktop, so the program is started on it.
+std::string ThreadDesktopName() {
+    char name[256] = {};
+    DWORD needed = 0;
+    GetUserObjectInformationA(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, name, sizeof name, &needed);
+    return name;
+}
+
+}  // namespace
+
+void SetProgramUnderTest(const std::string& path) { ProgramPathStore() = WindowsPath(path); }
+
+const std::string& ProgramUnderTest() { return ProgramPathStore(); }
+
+std::string WindowsPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string windows = "Z:" + path;
+    for (char& c : windows) {
+        if (c == '/') c = '\\';
+    }
+    return windows;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string bytes;
+    char chunk[4096];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder()) {
+    if (!CopyFileA(ProgramUnderTest().c_str(), ExePath().c_str(), FALSE)) {
+        Abandon("cannot copy \"" + ProgramUnderTest() + "\" to " + ExePath());
+    }
+    if (settings.setupIniIsDirectory) {
+        CreateDirectoryA(SettingsPath().c_str(), nullptr);
+    } else if (settings.setupIni) {
+        WriteFileBytes(SettingsPath(), *settings.setupIni);
+    }
+
+    std::string desktop = ThreadDesktopName();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
+    std::string commandLine = "\"" + ExePath() + "\"";
+    if (!CreateProcessA(ExePath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
+                        &startup, &process_)) {
+        Abandon("cannot start " + ExePath());
+    }
+    if (settings.waitForMainWindow && !WaitForMainWindow()) Abandon("the main window did not show in time");
+}
+
+void AppUnderTest::Abandon(const std::string& why) {
+    End();
+    if (process_.hProcess) CloseHandle(process_.hProcess);
+    if (process_.hThread) CloseHandle(process_.hThread);
+    RemoveTree(folder_);
+    throw std::runtime_error(why);
+}
+
+AppUnderTest::~AppUnderTest() {
+    End();
+    if (process_.hProcess) CloseHandle(process_.hProcess);
+    if (process_.hThread) CloseHandle(process_.hThread);
+    RemoveTree(folder_);
+}
+
+bool AppUnderTest::Running() const { return Started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+bool AppUnderTest::WaitForExit(DWORD ms) const {
+    return Started() && WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+void AppUnderTest::End() {
+    if (!Running()) return;
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+}
+
+std::vector<HWND> AppUnderTest::TopWindows(const char* className) const {
+    WindowSearch search{ProcessId(), className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND AppUnderTest::TopWindow(const char* className) const {
+    const std::vector<HWND> windows = TopWindows(className);
+    return windows.empty() ? nullptr : windows.front();
+}
+
+HWND AppUnderTest::WaitForTopWindow(const char* className, DWORD ms) const {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = TopWindow(className)) != nullptr; }, ms);
+    return window;
+}
+
+HWND AppUnderTest::WaitForMainWindow(DWORD ms) const {
+    HWND form = nullptr;
+    const bool shown = WaitUntil(
+        [&] {
+            form = TopWindow("TForm1");
+            return form && IsWindowVisible(form) && Responsive(form);
+        },
+        ms);
+    return shown ? form : nullptr;
+}

@@ -1,0 +1,77 @@
+#include "Demo.h"
+
+#include "AppUnderTest.h"
+#include "ControlIds.h"
+#include "DriverOptions.h"
+#include "MessageBoxWatch.h"
+#include "RigSupport.h"
+#include "Screenshot.h"
+#include "WindowAccess.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr DWORD kLoginTimeoutMs = 15000;
+constexpr DWORD kBoxTimeoutMs = 10000;
+constexpr DWORD kRedialTimeoutMs = 60000;
+constexpr char kNoAddress[] = "0.0.0.0";
+
+bool Step(bool done, const char* what) {
+    std::printf("demo: %s: %s\n", what, done ? "ok" : "FAILED");
+    std::fflush(stdout);
+    return done;
+}
+
+bool Shot(HWND window, const char* name, HWND alsoCovering = nullptr) {
+    const std::string path = ShotPath(name);
+    if (path.empty()) return true;
+    Sleep(300);  // one more paint of what just changed
+    const bool saved = SaveWindowPng(window, path, alsoCovering);
+    std::printf("demo: screenshot %s%s\n", path.c_str(), saved ? "" : " NOT SAVED");
+    return saved;
+}
+
+}  // namespace
+
+int RunDemo() {
+    RequireRig();
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    const HWND user = Control(form, ControlId::Edit1), password = Control(form, ControlId::Edit2);
+    const HWND login = Control(form, ControlId::Button1), publicIp = Control(form, ControlId::Label4);
+
+    SetText(user, "");
+    TypeText(user, "admin");
+    SetText(password, "");
+    TypeText(password, "lumko");
+    Click(login);
+    if (!Step(WaitUntil([&] { return Text(login) == "已登录" && Text(publicIp) != kNoAddress; }, kLoginTimeoutMs),
+              "login")) {
+        return 1;
+    }
+    const std::string firstAddress = Text(publicIp);
+    std::printf("demo: public address %s\n", firstAddress.c_str());
+    Sleep(1500);
+    bool shots = Shot(form, "1-logged-in.png");
+
+    Click(Control(form, ControlId::Button4));
+    const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kBoxTimeoutMs);
+    if (!Step(box && box->text == "成功!", "disconnect answered")) return 1;
+    shots = Shot(form, "2-disconnect-box.png", box->window) && shots;
+    CloseBox(box->window);
+
+    const bool changed = WaitUntil(
+        [&] {
+            const std::string now = Text(publicIp);
+            return now != kNoAddress && !now.empty() && now != firstAddress;
+        },
+        kRedialTimeoutMs);
+    if (!Step(changed, "new public address")) return 1;
+    std::printf("demo: new public address %s\n", Text(publicIp).c_str());
+    shots = Shot(form, "3-new-address.png") && shots;
+
+    Click(Control(form, ControlId::Button3));
+    Step(app.WaitForExit(10000), "closed with Button3");
+    return shots ? 0 : 1;
+}

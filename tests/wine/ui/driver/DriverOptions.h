@@ -1,0 +1,22 @@
+#pragma once
+// The driver's own command-line options, shared by the scenarios and the demo.
+//
+//   pelorin_ui_driver.exe --pelorin=PATH [--shots=DIR] [--result-file=PATH] [--demo]
+//                         [GoogleTest options]
+//
+// Paths may be Linux paths (/tmp/x, taken as Z:\tmp\x). The result file receives the exit
+// status as text: under "explorer /desktop=..." the status of the driver itself is lost.
+
+#include <string>
+
+struct DriverOptions {
+    std::string shotsFolder;  // with a trailing backslash, or empty: no screenshots
+    std::string resultFile;
+    bool demo = false;
+};
+
+const DriverOptions& Options();
+// Takes the driver's options out of argv (GoogleTest's stay), sets the program under test.
+void ParseDriverOptions(int& argc, char** argv);
+// The path of a screenshot named `name` in the shots folder, or "" when none is wanted.
+std::string ShotPath(const std::string& name);

@@ -1,0 +1,482 @@
+// Pelorin.exe driven through its windows, against the rig's substitute router (InRig) or in a
+// network namespace without a default route (WithoutRoute). Run by run-ui.sh.
+#include "AppUnderTest.h"
+#include "ControlIds.h"
+#include "DriverOptions.h"
+#include "MessageBoxWatch.h"
+#include "RigSupport.h"
+#include "Screenshot.h"
+#include "WindowAccess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ControlId;
+
+constexpr DWORD kBoxMs = 8000;
+constexpr DWORD kLoginMs = 10000;
+// A silent router is given up after 2.5 s, an address without a host after about 3 s.
+constexpr ULONGLONG kFetchBoundMs = 4500;
+constexpr char kProgramTitle[] = "Pelorin";
+constexpr char kNotice[] = "提示";
+constexpr char kNoRouter[] = "无法连接路由器，请检查网关地址。";
+constexpr char kRefusedCaption[] = "用户名或密码不正确";
+constexpr char kRefusedText[] = "默认用户名为：admin 默认密码为：lumko\r\n(路由器背面有)\r\n请确认是否更改过用户名密码。";
+constexpr char kConnected[] = "WAN口状态(已连上互联网)";
+constexpr char kNotConnected[] = "WAN口状态(未连网)";
+constexpr char kLoggedIn[] = "已登录";
+constexpr char kAuthorization[] = "Authorization: Basic YWRtaW46bHVta28=";  // admin:lumko
+constexpr char kStatusPage[] = "/userRpm/StatusRpm.htm";
+
+enum class Kind { Label, Button, CheckBox, GroupBox, Edit, Link };
+
+struct ControlRow {
+    int id;
+    Kind kind;
+    int parent;  // 0: the form
+    RECT place;  // left, top, width, height
+    const char* text;  // nullptr: not checked here
+};
+
+const ControlRow kControls[] = {
+    {Label13, Kind::Label, 0, {12, 156, 72, 12}, "登录用户名："},
+    {Label14, Kind::Label, 0, {152, 156, 60, 12}, "登录密码："},
+    {LinkLabel1, Kind::Link, 0, {416, 232, 66, 12}, nullptr},
+    {Button1, Kind::Button, 0, {216, 180, 57, 25}, "登录"},
+    {GroupBox1, Kind::GroupBox, 0, {8, 8, 281, 129}, "WAN口状态"},
+    {Label1, Kind::Label, GroupBox1, {24, 24, 60, 12}, "MAC 地址："},
+    {Label2, Kind::Label, GroupBox1, {88, 24, 66, 12}, "00-00-00-00"},
+    {Label3, Kind::Label, GroupBox1, {24, 40, 60, 12}, "公网  IP："},
+    {Label4, Kind::Label, GroupBox1, {88, 40, 42, 12}, "0.0.0.0"},
+    {Label5, Kind::Label, GroupBox1, {24, 56, 60, 12}, "子网掩码："},
+    {Label6, Kind::Label, GroupBox1, {88, 56, 42, 12}, "0.0.0.0"},
+    {Label7, Kind::Label, GroupBox1, {48, 72, 36, 12}, "网关："},
+    {Label8, Kind::Label, GroupBox1, {88, 72, 42, 12}, "0.0.0.0"},
+    {Label9, Kind::Label, GroupBox1, {18, 88, 66, 12}, "DNS服务器："},
+    {Label10, Kind::Label, GroupBox1, {88, 88, 42, 12}, "0.0.0.0"},
+    {Label11, Kind::Label, GroupBox1, {24, 104, 60, 12}, "上网时间："},
+    {Label12, Kind::Label, GroupBox1, {88, 104, 6, 12}, "0"},
+    {Edit1, Kind::Edit, 0, {88, 152, 57, 20}, "admin"},
+    {Edit2, Kind::Edit, 0, {216, 152, 57, 20}, "lumko"},
+    {CheckBox2, Kind::CheckBox, 0, {136, 184, 73, 17}, "自动登录"},
+    {GroupBox2, Kind::GroupBox, 0, {296, 8, 185, 129}, "设置"},
+    {Label15, Kind::Label, GroupBox2, {136, 26, 24, 12}, "分钟"},
+    {Label16, Kind::Label, GroupBox2, {16, 100, 36, 12}, "网关："},
+    {CheckBox3, Kind::CheckBox, GroupBox2, {16, 24, 81, 17}, "定时更换IP"},
+    {Edit3, Kind::Edit, GroupBox2, {96, 23, 33, 20}, "10"},
+    {CheckBox5, Kind::CheckBox, GroupBox2, {16, 48, 73, 17}, "开机启动"},
+    {CheckBox1, Kind::CheckBox, GroupBox2, {16, 72, 97, 17}, "启动后最小化"},
+    {Edit4, Kind::Edit, GroupBox2, {56, 96, 113, 20}, nullptr},
+    {Button3, Kind::Button, 0, {416, 180, 65, 25}, "退出"},
+    {Button2, Kind::Button, 0, {336, 180, 65, 25}, "保存设置"},
+    {Button4, Kind::Button, 0, {336, 152, 65, 25}, "断线"},
+    {Button5, Kind::Button, 0, {416, 152, 65, 25}, "重连"},
+};
+
+const char* ClassOf(Kind kind) {
+    switch (kind) {
+        case Kind::Label: return "Static";
+        case Kind::Edit: return "Edit";
+        case Kind::Link: return nullptr;
+        default: return "Button";
+    }
+}
+
+bool ButtonTypeFits(Kind kind, HWND control) {
+    const LONG type = Style(control) & BS_TYPEMASK;
+    switch (kind) {
+        case Kind::Button: return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+        case Kind::CheckBox: return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+        case Kind::GroupBox: return type == BS_GROUPBOX;
+        default: return true;
+    }
+}
+
+// A label is as high as a line of the form's font (宋体, 12 pixels: 12 with SimSun itself;
+// with a stand-in font, that font's line height).
+int LabelHeight() {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return metrics.tmHeight;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char c : text + "\n") {
+        if (c != '\r' && c != '\n') {
+            line += c;
+        } else if (!line.empty()) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> SettingsLines(const char* timeSwitch, const char* boot, const char* hide) {
+    return {"[set]", std::string("TimeSwitch=") + timeSwitch, "timer=10", std::string("boot=") + boot,
+            "loginname=admin", "loginpassword=lumko", "autologin=0", std::string("hide=") + hide};
+}
+
+std::string RouterPage(const std::string& target) {
+    return PlainHttpGet(RigRouterAddress(), 80, target, {kAuthorization}).body;
+}
+
+// Where the status page's line 46 ends: a NUL there cuts the page to 47 lines (0 to 46).
+long EndOfLine46() {
+    const std::string page = RouterPage(kStatusPage);
+    std::size_t at = 0;
+    for (int line = 0; line < 46; ++line) at = page.find("\r\n", at) + 2;
+    return static_cast<long>(page.find("\r\n", at));
+}
+
+// The six WAN fields as the router's own status page gives them right now.
+std::vector<std::string> RouterFields() {
+    const std::vector<std::string> lines = Lines(RouterPage(kStatusPage));
+    std::vector<std::string> fields;
+    for (const int at : {36, 37, 39, 42, 46, 47}) {
+        const std::string line = at < static_cast<int>(lines.size()) ? lines[at] : "";
+        fields.push_back(line.size() > 3 ? line.substr(1, line.size() - 3) : "");
+    }
+    const std::size_t days = fields[5].find("day(s)");
+    if (days != std::string::npos) fields[5].replace(days, 6, "天");
+    return fields;
+}
+
+std::vector<std::string> ShownFields(HWND form) {
+    std::vector<std::string> fields;
+    for (const int id : {Label2, Label4, Label6, Label8, Label10, Label12}) fields.push_back(Text(Control(form, id)));
+    return fields;
+}
+
+bool SameExceptOnlineTime(std::vector<std::string> a, std::vector<std::string> b) {
+    a.pop_back();
+    b.pop_back();
+    return a == b;
+}
+
+// A screenshot into the shots folder, when the driver was given one.
+void Shoot(HWND window, const char* name, HWND alsoCovering = nullptr) {
+    if (ShotPath(name).empty()) return;
+    Sleep(300);  // let what just changed be painted
+    EXPECT_TRUE(SaveWindowPng(window, ShotPath(name), alsoCovering)) << name;
+}
+
+// Opens a box with `action` and checks it: caption, text, owner, the form disabled while it
+// is open; closes it. Returns how long it took to appear.
+ULONGLONG ExpectBox(const AppUnderTest& app, HWND form, const std::function<void()>& action, const char* caption,
+                    const char* text) {
+    const ULONGLONG start = GetTickCount64();
+    action();
+    const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kBoxMs);
+    if (!box) {
+        ADD_FAILURE() << "no box with the text " << text;
+        return kBoxMs;
+    }
+    EXPECT_EQ(box->caption, caption);
+    EXPECT_EQ(box->text, text);
+    EXPECT_EQ(box->owner, app.Application());
+    EXPECT_FALSE(Enabled(form));
+    EXPECT_TRUE(CloseBox(box->window));
+    EXPECT_TRUE(WaitUntil([&] { return Enabled(form); }, 2000));
+    return box->seenAtMs - start;
+}
+
+struct RigScenario : testing::Test {
+    RouterControlClient router;
+    void SetUp() override {
+        RequireRig();
+        ASSERT_TRUE(router.Reset());
+        ASSERT_TRUE(router.Config("admin", "lumko", 3000));
+    }
+    long Count(const char* name) { return router.Counts()[name]; }
+};
+
+using InRig = RigScenario;
+
+TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(Text(app.Application()), kProgramTitle);
+    EXPECT_EQ(GetWindow(form, GW_OWNER), app.Application());
+    EXPECT_EQ(Text(form), "Pelorin V0.1 Beta Build 1002");
+    EXPECT_EQ(ClientSize(form).cx, 488);
+    EXPECT_EQ(ClientSize(form).cy, 250);
+    EXPECT_TRUE(HasStyle(form, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
+    EXPECT_FALSE(Style(form) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.id);
+        const HWND control = Control(form, row.id);
+        ASSERT_TRUE(control);
+        EXPECT_EQ(GetParent(control), row.parent ? Control(form, row.parent) : form);
+        if (ClassOf(row.kind)) {
+            EXPECT_EQ(lstrcmpiA(ClassName(control).c_str(), ClassOf(row.kind)), 0) << ClassName(control);
+        }
+        EXPECT_TRUE(ButtonTypeFits(row.kind, control));
+        const RECT at = RectInParent(control);
+        EXPECT_EQ(at.left, row.place.left);
+        EXPECT_EQ(at.top, row.place.top);
+        if (row.kind == Kind::Label) {
+            EXPECT_EQ(at.bottom - at.top, LabelHeight());
+            EXPECT_GT(at.right - at.left, 0);
+        } else if (row.kind == Kind::Link) {  // its text is free: sized to it, or as in the table
+            EXPECT_TRUE(at.bottom - at.top == LabelHeight() || at.bottom - at.top == row.place.bottom);
+            EXPECT_GT(at.right - at.left, 0);
+        } else {
+            EXPECT_EQ(at.bottom - at.top, row.place.bottom);
+            EXPECT_EQ(at.right - at.left, row.place.right);
+        }
+        if (row.text) {
+            EXPECT_EQ(Text(control), row.text);
+        }
+    }
+    EXPECT_TRUE(HasStyle(Control(form, Edit2), ES_PASSWORD));
+    // Tab order: GroupBox2, a container without a tab stop of its own, has its place among
+    // the tab stops in the sibling order.
+    std::vector<int> tabOrder = {Button1, Edit1, Edit2, CheckBox2, GroupBox2, Button3, Button2, Button4, Button5};
+    std::vector<int> siblings = ChildIds(form);
+    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
+                                  [&](int id) { return std::count(tabOrder.begin(), tabOrder.end(), id) == 0; }),
+                   siblings.end());
+    EXPECT_EQ(siblings, tabOrder);
+    tabOrder.erase(tabOrder.begin() + 4);
+    EXPECT_EQ(ChildIds(form, WS_TABSTOP), tabOrder);
+
+    // The router's address from the adapter list, without a box.
+    const HWND gateway = Control(form, Edit4);
+    EXPECT_EQ(Text(gateway), RigRouterAddress());
+    EXPECT_TRUE(OpenBoxes(app.ProcessId()).empty());
+
+    // Only digits, "." and backspace get into the gateway box.
+    SetText(gateway, "");
+    ASSERT_TRUE(TypeText(gateway, "a1a.b2"));
+    EXPECT_EQ(Text(gateway), "1.2");
+    ASSERT_TRUE(TypeKey(gateway, '\b'));
+    EXPECT_EQ(Text(gateway), "1.");
+
+    // Closing by the close box saves the settings and ends the program.
+    PostClose(form);
+    ASSERT_TRUE(app.WaitForExit(10000));
+    EXPECT_EQ(Lines(ReadFileBytes(app.SettingsPath())), SettingsLines("0", "0", "0"));
+}
+
+TEST_F(InRig, LoginFollowsTheRouterAndTheCommandsAnswer) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    const HWND login = Control(form, Button1), panel = Control(form, GroupBox1), ip = Control(form, Label4);
+
+    // Not logged in, no automatic login: ticks fetch nothing.
+    for (int tick = 0; tick < 3; ++tick) PostTimerTick(form, kTimer1Id);
+    EXPECT_TRUE(Responsive(form));
+    EXPECT_EQ(Count("status"), 0);
+
+    Click(login);
+    ASSERT_TRUE(WaitUntil([&] { return Text(login) == kLoggedIn; }, kLoginMs));
+    EXPECT_FALSE(Enabled(login));
+    EXPECT_FALSE(Enabled(Control(form, Edit1)));
+    EXPECT_FALSE(Enabled(Control(form, Edit2)));
+    EXPECT_TRUE(WaitUntil([&] { return SameExceptOnlineTime(ShownFields(form), RouterFields()); }, 5000))
+        << ShownFields(form)[1];
+    EXPECT_NE(Text(Control(form, Label12)).find(" 天 "), std::string::npos);
+    EXPECT_TRUE(WaitUntil([&] { return Text(panel) == kConnected; }, 2500));  // set by the poll
+    const std::string onlineTime = Text(Control(form, Label12));
+    EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, Label12)) != onlineTime; }, 2500));
+    Shoot(form, "live-status.png");
+
+    // The link drops at the router: the labels follow, then the new address after the re-dial.
+    const std::string firstAddress = Text(ip);
+    RouterPage("/userRpm/StatusRpm.htm?Disconnect=%B6%CF%20%CF%DF&wan=1");
+    ASSERT_EQ(router.State()["wan"], "down");
+    EXPECT_TRUE(WaitUntil([&] { return Text(ip) == "0.0.0.0" && Text(panel) == kNotConnected; }, 2500));
+    EXPECT_TRUE(WaitUntil([&] { return Text(ip) != "0.0.0.0" && Text(ip) != firstAddress; }, 8000));
+    EXPECT_EQ(Text(ip), router.State()["ip"]);
+    EXPECT_EQ(Text(panel), kConnected);
+
+    // "断线", the tray menu's "更换IP" and "重连" each answer with their box.
+    const long disconnects = Count("disconnect"), connects = Count("connect");
+    ExpectBox(app, form, [&] { Click(Control(form, Button4)); }, kNotice, "成功!");
+    ASSERT_TRUE(app.PopupList());
+    ExpectBox(app, form, [&] { PostCommand(app.PopupList(), MenuCommand::IP1); }, kNotice, "成功!");
+    ExpectBox(app, form, [&] { Click(Control(form, Button5)); }, kNotice, "成功!");
+    EXPECT_EQ(Count("disconnect"), disconnects + 2);
+    EXPECT_EQ(Count("connect"), connects + 1);
+
+    // Polling goes on after the boxes.
+    const long polls = Count("status");
+    EXPECT_TRUE(WaitUntil([&] { return Count("status") >= polls + 2; }, 4000));
+    EXPECT_TRUE(Responsive(form));
+}
+
+TEST_F(InRig, RefusalsSilenceAndAnUnreachableAddressAreTold) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    const HWND login = Control(form, Button1), password = Control(form, Edit2);
+
+    // Not logged in: the router refuses the commands.
+    ExpectBox(app, form, [&] { Click(Control(form, Button4)); }, kNotice, "未登录!");
+    ExpectBox(app, form, [&] { Click(Control(form, Button5)); }, kNotice, "未登录!");
+
+    // A wrong password, then a refusal that is a bare 401 without the marker.
+    SetText(password, "");
+    TypeText(password, "wrong");
+    ExpectBox(app, form, [&] { Click(login); }, kRefusedCaption, kRefusedText);
+    EXPECT_EQ(Text(login), "登录");
+    EXPECT_TRUE(Enabled(login) && Enabled(password));
+    SetText(password, "lumko");
+    ASSERT_TRUE(router.Config("admin", "other", 3000) && router.RefusePlainly(true));
+    ExpectBox(app, form, [&] { Click(login); }, kRefusedCaption, kRefusedText);
+    ASSERT_TRUE(router.Config("admin", "lumko", 3000) && router.RefusePlainly(false));
+
+    // A router that never answers and an address without a host: the warning, in bounded time.
+    ASSERT_TRUE(router.Fault("silent"));
+    EXPECT_LE(ExpectBox(app, form, [&] { Click(Control(form, Button4)); }, kNotice, kNoRouter), kFetchBoundMs);
+    EXPECT_LE(ExpectBox(app, form, [&] { Click(login); }, kNotice, kNoRouter), kFetchBoundMs);
+    ASSERT_TRUE(router.Fault("none"));
+
+    const HWND gateway = Control(form, Edit4);
+    SetText(gateway, "");
+    TypeText(gateway, RigDeadAddress());
+    EXPECT_LE(ExpectBox(app, form, [&] { Click(Control(form, Button5)); }, kNotice, kNoRouter), kFetchBoundMs);
+    EXPECT_LE(ExpectBox(app, form, [&] { Click(login); }, kNotice, kNoRouter), kFetchBoundMs);
+    EXPECT_TRUE(Responsive(form));
+    EXPECT_NE(Text(login), kLoggedIn);
+}
+
+TEST_F(InRig, AutomaticLoginShortPageAndTimedChange) {
+    // Timed change every minute and automatic login, from the settings file.
+    AppUnderTest app({"[set]\r\nTimeSwitch=1\r\ntimer=1\r\nautologin=1\r\n"});
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    const ULONGLONG started = GetTickCount64();
+    EXPECT_TRUE(Checked(Control(form, CheckBox2)));
+    EXPECT_TRUE(Checked(Control(form, CheckBox3)));
+
+    // The router refuses the unauthenticated poll; the program logs in by itself and polls on.
+    const HWND login = Control(form, Button1);
+    EXPECT_TRUE(WaitUntil([&] { return Text(login) == kLoggedIn; }, kLoginMs));
+    EXPECT_GE(Count("unauthorized"), 1);
+    EXPECT_GE(Count("login"), 1);
+    const long polls = Count("status");
+    EXPECT_TRUE(WaitUntil([&] { return Count("status") >= polls + 2; }, 4000));
+    EXPECT_TRUE(OpenBoxes(app.ProcessId()).empty());
+
+    // A status page of 47 lines: one error box, none stacked on it while it is open.
+    ASSERT_TRUE(router.Fault("nul", EndOfLine46()));
+    const std::optional<SeenBox> error = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->caption, kProgramTitle);
+    EXPECT_EQ(error->text, "List index out of bounds (47)");
+    EXPECT_EQ(error->owner, app.Application());
+    Shoot(form, "error-box.png", error->window);
+    Sleep(4000);
+    EXPECT_EQ(OpenBoxes(app.ProcessId()).size(), 1u);
+    EXPECT_TRUE(Responsive(form));
+    EXPECT_TRUE(CloseBox(error->window));
+
+    // A router that stops answering: the poll says so.
+    ASSERT_TRUE(router.Fault("silent"));
+    const std::optional<SeenBox> silence = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(silence);
+    EXPECT_EQ(silence->caption, kNotice);
+    EXPECT_EQ(silence->text, kNoRouter);
+    ASSERT_TRUE(router.Fault("none"));
+    for (int box = 0; box < 3 && WaitForBox(app.ProcessId(), 3500); ++box) CloseAllBoxes(app.ProcessId());
+    const long afterBoxes = Count("status");
+    EXPECT_TRUE(WaitUntil([&] { return Count("status") >= afterBoxes + 2; }, 4000));
+    EXPECT_EQ(CloseAllBoxes(app.ProcessId()), 0);
+
+    // One minute after the start, one disconnect; the new address shows after the re-dial.
+    const std::string firstAddress = Text(Control(form, Label4));
+    EXPECT_EQ(Count("disconnect"), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Count("disconnect") == 1; }, 75000, 250));
+    EXPECT_GE(GetTickCount64() - started, 59000u);
+    const HWND ip = Control(form, Label4);
+    EXPECT_TRUE(WaitUntil([&] { return Text(ip) != "0.0.0.0" && Text(ip) != firstAddress; }, 8000));
+    EXPECT_EQ(Text(ip), router.State()["ip"]);
+    EXPECT_EQ(Count("disconnect"), 1);
+}
+
+TEST_F(InRig, SettingsTakeEffectAtStartAndEveryCloseSaves) {
+    // TimeSwitch, boot and hide on: boxes checked, the Run value written, started minimised.
+    AppUnderTest app({"[set]\r\nTimeSwitch=1\r\nboot=1\r\nhide=1\r\n", false, false});
+    const HWND form = app.WaitForTopWindow("TForm1", kStartTimeoutMs);
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(app.Application()) != FALSE; }, 5000));
+    EXPECT_TRUE(Checked(Control(form, CheckBox3)));
+    EXPECT_TRUE(Checked(Control(form, CheckBox5)));
+    EXPECT_TRUE(Checked(Control(form, CheckBox1)));
+    char runValue[MAX_PATH] = {};
+    DWORD size = sizeof runValue;
+    EXPECT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Pelorin",
+                           RRF_RT_REG_SZ, nullptr, runValue, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(lstrcmpiA(runValue, app.ExePath().c_str()), 0) << runValue;
+
+    // "退出" saves what the window holds.
+    Click(Control(form, Button3));
+    ASSERT_TRUE(app.WaitForExit(10000));
+    // (the keys the file had keep their places, the others are added)
+    std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath())), expected = SettingsLines("1", "1", "1");
+    std::sort(saved.begin(), saved.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(saved, expected);
+
+    // A directory where setup.ini should be: every close fails with the error box, the
+    // program keeps running.
+    LaunchSettings unwritable;
+    unwritable.setupIniIsDirectory = true;
+    AppUnderTest stuck(unwritable);
+    const HWND stuckForm = stuck.WaitForMainWindow();
+    ASSERT_TRUE(stuckForm);
+    const std::string error = "Unable to write to " + stuck.SettingsPath() + ".";
+    ExpectBox(stuck, stuckForm, [&] { PostClose(stuckForm); }, kProgramTitle, error.c_str());
+    ExpectBox(stuck, stuckForm, [&] { PostSysCommand(stuckForm, SC_CLOSE); }, kProgramTitle, error.c_str());
+    ExpectBox(stuck, stuckForm, [&] { Click(Control(stuckForm, Button3)); }, kProgramTitle, error.c_str());
+    EXPECT_TRUE(stuck.Running());
+    EXPECT_TRUE(Responsive(stuckForm));
+}
+
+TEST(WithoutRoute, TheGatewayNoticeComesFirstAndTheFallbackIsUsed) {
+    const char* loopbackOnly = std::getenv("PELORIN_LOOPBACK_ONLY");
+    ASSERT_TRUE(loopbackOnly && std::string(loopbackOnly) == "1") << "needs a namespace with only loopback";
+    LaunchSettings settings;
+    settings.waitForMainWindow = false;
+    AppUnderTest app(settings);
+
+    const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kStartTimeoutMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, kNotice);
+    EXPECT_EQ(box->text, "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。");
+    EXPECT_EQ(box->owner, app.Application());
+    const HWND hidden = app.TopWindow("TForm1");
+    ASSERT_TRUE(hidden);
+    EXPECT_FALSE(Visible(hidden));
+    EXPECT_TRUE(CloseBox(box->window));
+
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(Text(Control(form, Edit4)), "192.168.1.1");
+    EXPECT_TRUE(Enabled(form));
+}
+
+}  // namespace
