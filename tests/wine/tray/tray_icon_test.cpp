@@ -159,4 +159,39 @@ TEST(TrayIcon, ADoubleClickClicksTheMenusFirstDefaultEntryAfterTheDoubleClickEve
     EXPECT_TRUE(IsWindow(icon.CallbackWindow()));
 }
 
+TEST(TrayIcon, CyclesThroughItsImageListAndTellsWhenThePointerLeaves) {
+    TApplication application;
+    RecordedShell shell;
+    TTrayIcon icon(application, nullptr, shell);
+    const HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+    for (int i = 0; i < 3; ++i) ImageList_AddIcon(list, LoadIconA(nullptr, IDI_APPLICATION));
+    std::vector<int> steps;
+    icon.OnCycle = [&](TTrayIcon&, int next) { steps.push_back(next); };
+
+    icon.SetIconList(list);
+    icon.SetIconIndex(7);  // past the end: the last picture
+    EXPECT_EQ(icon.IconIndex(), 2);
+    icon.SetCycleIcons(true);  // with an interval of 0 nothing cycles
+    PumpFor(100);
+    EXPECT_TRUE(steps.empty());
+    icon.SetCycleInterval(20);
+    EXPECT_TRUE(PumpUntil([&] { return steps.size() >= 4; }, 2000));
+    EXPECT_EQ(std::vector<int>(steps.begin(), steps.begin() + 4), (std::vector<int>{1, 2, 0, 1}));
+    EXPECT_NE(shell.calls.back().record.hIcon, nullptr);
+    icon.SetCycleIcons(false);
+
+    std::vector<std::string> events;
+    icon.OnMouseEnter = [&](TTrayIcon&) { events.push_back("enter"); };
+    icon.OnMouseExit = [&](TTrayIcon&) { events.push_back("exit"); };
+    icon.SetWantEnterExitEvents(true);
+    SetCursorPos(10, 10);
+    Callback(icon, WM_MOUSEMOVE);
+    Callback(icon, WM_MOUSEMOVE);  // still over it: no second enter
+    EXPECT_EQ(events, (Names{"enter"}));
+    SetCursorPos(300, 200);
+    EXPECT_TRUE(PumpUntil([&] { return events.size() == 2; }, 2000));
+    EXPECT_EQ(events.back(), "exit");
+    ImageList_Destroy(list);
+}
+
 }  // namespace
