@@ -8,7 +8,8 @@
 // router and closes everything before it returns; only the credentials the router accepted
 // outlive a call (per host, for the life of the fetcher), so that the status, disconnect and
 // connect requests after a login are answered. An unreachable, refusing, resetting or
-// silent router gives no answer, after about three seconds at most.
+// silent router gives no answer, after about three seconds at most; no call lasts longer
+// than 5 s, whatever the router does.
 class WinInetFetcher : public PageFetcher {
 public:
     PageAnswer FetchPage(const PageUrl& url) override;

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <wininet.h>
+
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -21,8 +24,23 @@ constexpr char kDefaultPassword[] = "lumko";
 // fails after about 3 s, when its hardware address is not found. 4 s leaves room, no more.
 constexpr long long kBlockingBoundMs = 4000;
 
+// No request lasts longer than 5 s from its start, whatever the router does; a request cut
+// there ends within this margin of it.
+constexpr long long kDeadlineMs = 5000;
+constexpr long long kDeadlineMarginMs = 300;
+
 // The status page line that holds the online time, which changes every second.
 constexpr int kOnlineTimeLine = 47;
+
+// The proxy test runs this program again with a proxy in its environment; the address is
+// outside the rig's subnet, so whatever goes through it lands on the router's port 80 and
+// counts as foreign.
+constexpr char kProxyVariable[] = "http_proxy";
+constexpr char kProxy[] = "http://198.51.100.80:80";
+constexpr char kProxyChildOption[] = "--fetch-with-proxy-set";
+constexpr char kThroughFetcher[] = "fetcher";             // a login through WinInetFetcher
+constexpr char kThroughPlainWinInet[] = "preconfigured";  // WinInet with the system's settings
+constexpr DWORD kChildWaitMs = 30000;
 
 using Counts = std::map<std::string, long>;
 
@@ -39,6 +57,50 @@ std::string WithoutOnlineTime(std::string text) {
     }
     for (; at < text.size() && text[at] != '\r' && text[at] != '\n'; ++at) text[at] = '#';
     return text;
+}
+
+// This program again, with the proxy in its environment, fetching the login page as `how`
+// says; its exit code (0: an HTTP answer came), or -1 when it could not be run.
+long RunWithProxySet(const char* how) {
+    char self[MAX_PATH] = {};
+    if (GetModuleFileNameA(nullptr, self, MAX_PATH) == 0) return -1;
+    std::string command = std::string("\"") + self + "\" " + kProxyChildOption + " " + how;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    // Set before the child starts, so its WinInet finds the proxy from its first call.
+    SetEnvironmentVariableA(kProxyVariable, kProxy);
+    const BOOL started =
+        CreateProcessA(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableA(kProxyVariable, nullptr);
+    if (!started) return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(child.hProcess, kChildWaitMs) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(child.hProcess, &code);
+    } else {
+        TerminateProcess(child.hProcess, code);
+    }
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return static_cast<long>(code);
+}
+
+// In the child: 0 when the login page request got an HTTP answer.
+int FetchWithProxySet(const std::string& how) {
+    const PageUrl login = LoginUrl(kDefaultUser, kDefaultPassword, RigRouterAddress());
+    if (how == kThroughFetcher) {
+        WinInetFetcher fetcher;
+        return fetcher.FetchPage(login).status == 200 ? 0 : 1;
+    }
+    // The system's settings, which take the proxy from the environment: the control that
+    // shows the proxy is there to be used.
+    HINTERNET session = InternetOpenA("", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    const std::string url = "http://" + login.host + login.path;
+    HINTERNET page =
+        session ? InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0) : nullptr;
+    if (page) InternetCloseHandle(page);
+    if (session) InternetCloseHandle(session);
+    return page ? 0 : 1;
 }
 
 class FetchInRig : public ::testing::Test {
@@ -245,9 +307,16 @@ TEST_F(FetchInRig, ABodyDeliveredInPiecesOrLateArrivesWhole) {
     const std::string reference = WithoutOnlineTime(PlainStatus().body);
     ASSERT_GT(reference.size(), 1000u);
     const DeliveryRow rows[] = {
-        {"chunked", 0},  {"slow", 1000}, {"slow", 333},
-        {"slow", 100},   {"slow", 7},  // over 3 s in all, longer than the time-out, each piece well within it
-        {"delay", 1500},               // late, but within the time-out
+        {"chunked", 0},
+        {"slow", 1000},
+        {"slow", 333},
+        {"slow", 100},
+        {"slow", 7},      // over 3 s in all, longer than the time-out, each piece well within it
+        {"delay", 1500},  // late, but within the time-out
+        // A byte every 2 ms, over 2 s in all, within the deadline: the head and the body, or
+        // the body alone.
+        {"trickle", 2},
+        {"trickle-body", 2},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.arg));
@@ -284,6 +353,84 @@ TEST_F(FetchInRig, AConnectionResetGivesNoAnswer) {
     ExpectNoAnswer(TimedFetch(Status(), elapsedMs));
     std::printf("[ timing   ] reset: %lld ms\n", elapsedMs);
     EXPECT_LT(elapsedMs, kBlockingBoundMs);
+}
+
+// --- The deadline ------------------------------------------------------------------------
+
+struct TrickleRow {
+    const char* kind;
+    bool answered;  // the status and headers come before the deadline
+};
+
+TEST_F(FetchInRig, ATricklingRouterIsCutAtTheDeadline) {
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    const std::string reference = WithoutOnlineTime(PlainStatus().body);
+    // A byte every 2 s: each wait ends within its time-out, so only the deadline ends them.
+    const TrickleRow rows[] = {{"trickle-body", true}, {"trickle", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.kind);
+        ASSERT_TRUE(control_.Fault(row.kind, 2000, 1));
+        long long elapsedMs = 0;
+        const PageAnswer answer = TimedFetch(Status(), elapsedMs);
+        std::printf("[ timing   ] %s 2000: %lld ms, %zu bytes of body\n", row.kind, elapsedMs,
+                    answer.text.size());
+        RecordProperty(std::string(row.kind) + "_ms", static_cast<int>(elapsedMs));
+        EXPECT_GE(elapsedMs, kDeadlineMs - kDeadlineMarginMs);
+        EXPECT_LT(elapsedMs, kDeadlineMs + kDeadlineMarginMs);
+        if (row.answered) {
+            // The router spoke: its status and the part of the page that came are kept.
+            EXPECT_TRUE(answer.answered);
+            EXPECT_EQ(answer.status, 200);
+            EXPECT_GT(answer.text.size(), 0u);
+            EXPECT_LT(answer.text.size(), reference.size());
+            EXPECT_EQ(answer.text, reference.substr(0, answer.text.size()));
+        } else {
+            ExpectNoAnswer(answer);
+        }
+    }
+    // The next request finds the router as before.
+    EXPECT_EQ(fetcher_.FetchPage(Status()).status, 200);
+}
+
+// --- Nowhere but the router --------------------------------------------------------------
+
+TEST_F(FetchInRig, ARedirectIsHandedBackAndNotFollowed) {
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    for (const long status : {301L, 302L, 303L, 307L, 308L}) {
+        SCOPED_TRACE(status);
+        ASSERT_TRUE(control_.Fault("redirect", status, 1));
+        const PlainHttpAnswer sent = PlainStatus();
+        ASSERT_EQ(sent.status, status);
+        ASSERT_TRUE(control_.Fault("redirect", status, 1));
+        Counts before = control_.Counts();
+
+        const PageAnswer page = fetcher_.FetchPage(Status());
+
+        Counts after = control_.Counts();
+        EXPECT_TRUE(page.answered);
+        EXPECT_EQ(page.status, status);
+        EXPECT_EQ(page.text, sent.body);
+        EXPECT_EQ(Delta(before, after, "status"), 1);
+        // Nothing, and so no credentials, went to the host the redirect names.
+        EXPECT_EQ(Delta(before, after, "foreign"), 0);
+        EXPECT_EQ(Delta(before, after, "dns"), 0);
+        EXPECT_EQ(Delta(before, after, "other"), 0);
+    }
+}
+
+TEST_F(FetchInRig, AProxyInTheEnvironmentIsNotUsed) {
+    Counts before = control_.Counts();
+    EXPECT_EQ(RunWithProxySet(kThroughPlainWinInet), 0);
+    Counts after = control_.Counts();
+    // Without this the test would prove nothing.
+    ASSERT_EQ(Delta(before, after, "foreign"), 1) << "WinInet did not take the proxy from the environment";
+    EXPECT_EQ(Delta(before, after, "login"), 0);
+
+    before = after;
+    EXPECT_EQ(RunWithProxySet(kThroughFetcher), 0);
+    after = control_.Counts();
+    EXPECT_EQ(Delta(before, after, "login"), 1);    // straight to the router
+    EXPECT_EQ(Delta(before, after, "foreign"), 0);  // nothing through the proxy
 }
 
 // --- A router that does not answer -------------------------------------------------------
@@ -332,6 +479,7 @@ TEST_F(FetchInRig, AHostWithAPortIsReachedOnThatPort) {
 
 int main(int argc, char** argv) {
     RequireRig();
+    if (argc == 3 && std::string(argv[1]) == kProxyChildOption) return FetchWithProxySet(argv[2]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -28,6 +28,14 @@ std::string ChunkedBody(const std::string& body) {
     return out;
 }
 
+// Each byte after a pause of pauseMs. A client that has gone is noticed at the next write.
+bool Trickle(int fd, const std::string& data, long pauseMs, const StopSignal& stop) {
+    for (const char byte : data) {
+        if (!stop.SleepFor(static_cast<int>(pauseMs)) || !SendAll(fd, &byte, 1, stop)) return false;
+    }
+    return true;
+}
+
 AfterAnswer Sent(bool ok, bool keepAlive) {
     if (!ok) return AfterAnswer::Close;
     return keepAlive ? AfterAnswer::KeepOpen : AfterAnswer::Close;
@@ -60,6 +68,17 @@ AfterAnswer DeliverAnswer(int fd, const HttpResponse& response, const Fault& fau
             }
         }
         return Sent(true, keepAlive);
+    }
+    case FaultKind::Trickle: {
+        std::string data = ResponseHead(response, keepAlive, BodyFraming::ContentLength);
+        if (!headOnly) data += body;
+        return Sent(Trickle(fd, data, fault.arg, stop), keepAlive);
+    }
+    case FaultKind::TrickleBody: {
+        if (!SendAll(fd, ResponseHead(response, keepAlive, BodyFraming::ContentLength), stop)) {
+            return AfterAnswer::Close;
+        }
+        return Sent(headOnly || Trickle(fd, body, fault.arg, stop), keepAlive);
     }
     case FaultKind::Chunked: {
         std::string data = ResponseHead(response, keepAlive, BodyFraming::Chunked);

@@ -1,6 +1,6 @@
 #pragma once
 // Putting an answer on the wire, honouring the faults that change how it travels
-// (short, slow, chunked). Faults that change what is sent are applied before this.
+// (short, slow, trickle, chunked). Faults that change what is sent are applied before this.
 #include "Fault.h"
 #include "HttpResponse.h"
 

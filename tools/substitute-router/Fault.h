@@ -14,6 +14,11 @@ enum class FaultKind {
     Nul,      // the body's byte at position arg becomes NUL
     Slow,     // body in pieces of arg bytes, 20 ms apart
     Chunked,  // body in several chunks of chunked transfer coding
+    // The whole answer, status line and headers included, one byte at a time, each after a
+    // pause of arg ms: a router whose status never seems to come.
+    Trickle,
+    TrickleBody,  // the head at once, then the body one byte at a time, each after arg ms
+    Redirect,     // answer every router page with redirect status arg to another host
 };
 
 struct Fault {

@@ -146,6 +146,15 @@ std::string NotFoundPage() {
     });
 }
 
+std::string MovedPage(const std::string& location) {
+    return JoinLines({
+        "<html>",
+        "<head><title>Moved</title></head>",
+        "<body><a href=\"" + location + "\">Moved</a></body>",
+        "</html>",
+    });
+}
+
 std::string ForeignPage() { return "404 Not Found\r\n"; }
 
 std::string FillerBody(std::size_t size) {

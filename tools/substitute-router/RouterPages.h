@@ -14,6 +14,8 @@ std::string RefusedPage();
 // The refusal of a router that says no more than its status: no marker in it.
 std::string PlainRefusedPage();
 std::string NotFoundPage();
+// The body of a redirect: a link to where the page has moved.
+std::string MovedPage(const std::string& location);
 // What a request meant for another host gets: nothing that looks like the router.
 std::string ForeignPage();
 // Exactly size bytes of printable text in CR LF lines.

@@ -25,6 +25,11 @@ constexpr const char* kConnectTarget = "/userRpm/StatusRpm.htm?Connect=%C1%AC%20
 
 constexpr const char* kRealm = "Basic realm=\"Pelorin Router\"";
 
+// Where the redirect fault sends a client: another host, from a documentation range, so it
+// is nobody's real address; inside the rig a client that follows it lands on port 80 here
+// and shows in the foreign count.
+constexpr const char* kRedirectLocation = "http://198.51.100.80/userRpm/StatusRpm.htm";
+
 // A kept-alive connection may idle this long between requests; a request once begun must
 // keep coming at least this often.
 constexpr int kIdleMs = 60000;
@@ -71,6 +76,26 @@ HttpResponse Page(const std::string& body) {
     return response;
 }
 
+const char* RedirectReason(int status) {
+    switch (status) {
+    case 301: return "Moved Permanently";
+    case 303: return "See Other";
+    case 307: return "Temporary Redirect";
+    case 308: return "Permanent Redirect";
+    default: return "Found";
+    }
+}
+
+// Sent before any check of the credentials, as a router that has moved its pages would.
+HttpResponse Redirect(int status) {
+    HttpResponse moved;
+    moved.status = status;
+    moved.reason = RedirectReason(status);
+    moved.extraHeaders.emplace_back("Location", kRedirectLocation);
+    moved.body = MovedPage(kRedirectLocation);
+    return moved;
+}
+
 HttpResponse NotFound(const std::string& body) {
     HttpResponse response;
     response.status = 404;
@@ -84,6 +109,7 @@ HttpResponse AnswerFor(const HttpRequest& request, Route route, const Fault& fau
                        const WebContext& context) {
     RouterState& state = context.state;
     if (route == Route::Other) return NotFound(NotFoundPage());
+    if (fault.kind == FaultKind::Redirect) return Redirect(static_cast<int>(fault.arg));
 
     if (!Authorised(request, state)) {
         state.CountUnauthorized();

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <vector>
 
 namespace rig {
 namespace {
@@ -140,6 +141,85 @@ TEST_F(RouterFault, ChunkedDecodesToTheRealPage) {
     EXPECT_EQ(answer.body, page);
 }
 
+// What arrives on a connection, byte by byte, with the time each byte came (ms after start).
+struct Arrivals {
+    std::string bytes;
+    std::vector<long> atMs;
+};
+
+// Reads until `total` bytes have come or nothing comes for 2 s.
+Arrivals ReadArrivals(Connection& connection, std::size_t total, Clock::time_point start) {
+    Arrivals arrivals;
+    while (arrivals.bytes.size() < total && connection.Receive(arrivals.bytes, 2000) == Received::Data) {
+        arrivals.atMs.resize(arrivals.bytes.size(), MsSince(start));
+    }
+    return arrivals;
+}
+
+constexpr long kTricklePauseMs = 150;
+
+TEST_F(RouterFault, TrickleSendsTheWholeAnswerOneByteAtATime) {
+    ASSERT_EQ(Control("/fault?kind=trickle&arg=150&count=1"), "ok");
+    Connection connection(RouterAddress(), 80);
+    ASSERT_TRUE(connection.Connected());
+    const auto start = Clock::now();
+    ASSERT_TRUE(connection.Send(GetRequest(kLoginTarget, BasicAuthorization("admin", "lumko"))));
+    const Arrivals arrivals = ReadArrivals(connection, 4, start);
+    EXPECT_EQ(arrivals.bytes, "HTTP");  // the status line comes as slowly as the rest
+    for (std::size_t i = 0; i < arrivals.atMs.size(); ++i) {
+        EXPECT_GE(arrivals.atMs[i], static_cast<long>(i + 1) * kTricklePauseMs * 9 / 10) << "byte " << i;
+    }
+    EXPECT_EQ(FetchAsAdmin(kLoginTarget).status, 200);  // the order is used up
+}
+
+TEST_F(RouterFault, TrickleBodySendsTheHeadAtOnceThenTheBodyOneByteAtATime) {
+    const std::string page = PlainLoginPage();
+    ASSERT_EQ(Control("/fault?kind=trickle-body&arg=150&count=1"), "ok");
+    Connection connection(RouterAddress(), 80);
+    ASSERT_TRUE(connection.Connected());
+    const auto start = Clock::now();
+    ASSERT_TRUE(connection.Send(GetRequest(kLoginTarget, BasicAuthorization("admin", "lumko"))));
+
+    std::string head;
+    ASSERT_EQ(connection.Receive(head, 2000), Received::Data);
+    EXPECT_LT(MsSince(start), kTricklePauseMs);
+    const std::size_t headEnd = head.find("\r\n\r\n");
+    ASSERT_NE(headEnd, std::string::npos) << head;
+    EXPECT_EQ(head.rfind("HTTP/1.1 200 ", 0), 0u);
+    EXPECT_NE(head.find("Content-Length: " + std::to_string(page.size()) + "\r\n"), std::string::npos);
+    EXPECT_EQ(head.size(), headEnd + 4);  // no body byte came with the head
+
+    const Arrivals body = ReadArrivals(connection, 3, start);
+    EXPECT_EQ(body.bytes, page.substr(0, 3));
+    for (std::size_t i = 0; i < body.atMs.size(); ++i) {
+        EXPECT_GE(body.atMs[i], static_cast<long>(i + 1) * kTricklePauseMs * 9 / 10) << "byte " << i;
+    }
+    EXPECT_EQ(FetchAsAdmin(kLoginTarget).body, page);  // the order is used up
+}
+
+TEST_F(RouterFault, RedirectSendsEveryRouterPageToAnotherHost) {
+    for (const int status : {301, 302, 303, 307, 308}) {
+        SCOPED_TRACE(status);
+        ASSERT_EQ(Control("/fault?kind=redirect&arg=" + std::to_string(status) + "&count=2"), "ok");
+        for (const HttpAnswer& answer : {FetchAsAdmin(kStatusTarget), Fetch(kLoginTarget)}) {
+            ASSERT_TRUE(answer.complete) << answer.error;
+            EXPECT_EQ(answer.status, status);
+            const std::string* location = answer.Header("Location");
+            ASSERT_NE(location, nullptr);
+            EXPECT_EQ(location->rfind("http://", 0), 0u);
+            EXPECT_EQ(location->find(RouterAddress()), std::string::npos) << *location;
+            EXPECT_NE(answer.body.find(*location), std::string::npos);
+        }
+    }
+    ASSERT_EQ(Control("/fault?kind=redirect&count=1"), "ok");  // 302 unless told otherwise
+    EXPECT_EQ(Fetch(kLoginTarget).status, 302);
+    EXPECT_EQ(Fetch(kLoginTarget).status, 401);  // the order is used up
+
+    auto counts = ControlValues("/counts");
+    EXPECT_EQ(counts["unauthorized"], "1");  // a redirect is sent before the credentials are looked at
+    EXPECT_EQ(counts["foreign"], "0");
+}
+
 TEST_F(RouterFault, AnOrderLastsItsCountOrUntilClearedOrReset) {
     const std::string page = PlainLoginPage();
     auto hasNulAtZero = [] {
@@ -164,7 +244,9 @@ TEST_F(RouterFault, AnOrderLastsItsCountOrUntilClearedOrReset) {
 
 TEST_F(RouterFault, MalformedOrdersAreRejected) {
     for (const char* order :
-         {"/fault?kind=bogus", "/fault?kind=delay&arg=soon", "/fault?arg=5", "/fault?kind=nul&count=-1"}) {
+         {"/fault?kind=bogus", "/fault?kind=delay&arg=soon", "/fault?arg=5", "/fault?kind=nul&count=-1",
+          "/fault?kind=trickle&arg=0", "/fault?kind=trickle-body&arg=600001", "/fault?kind=redirect&arg=200",
+          "/fault?kind=redirect&arg=304"}) {
         Connection connection(RouterAddress(), ControlPort());
         ASSERT_TRUE(connection.Connected());
         ASSERT_TRUE(connection.Send(GetRequest(order, "", false)));

@@ -71,7 +71,9 @@ public:
     bool RefusePlainly(bool plain);
     // The next `count` requests on the page port (0: all, until Reset) get fault `kind`:
     // delay (arg ms), silent, reset, short, big (body of arg bytes), nul (byte arg is NUL),
-    // slow (pieces of arg bytes, 20 ms apart), chunked; "none" clears.
+    // slow (pieces of arg bytes, 20 ms apart), chunked, trickle (the whole answer one byte
+    // every arg ms), trickle-body (the head at once, the body one byte every arg ms),
+    // redirect (status arg, to a host other than the router); "none" clears.
     bool Fault(const std::string& kind, long arg = 0, long count = 0);
 
 private:
