@@ -6,9 +6,11 @@
 #
 # With DISPLAY set, the window opens on that display and is yours to use until you close it
 # (the program runs from a copy in a temporary folder, so its setup.ini goes there too).
-# Without DISPLAY, it runs on a private X server, on Wine's virtual desktop: it logs in, asks
-# for a new public address once with "断线", waits until the address shows, and saves three
-# screenshots into SHOTS_DIR (default build/screenshots), whose paths it prints.
+# Without DISPLAY, it runs on a private X server, on Wine's virtual desktop "shell" with its
+# taskbar: it logs in, asks for a new public address once with "断线", waits until the
+# address shows, then minimises to the tray. It saves five screenshots into SHOTS_DIR
+# (default build/screenshots) and prints their paths: the window after login, the box of
+# "断线", the new address, the taskbar with the tray icon, and the taskbar with the icon's tip.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -30,10 +32,10 @@ if [ -n "${DISPLAY:-}" ]; then
   tools/rig/netrig.sh "${redial[@]}" -- tools/wine/run.sh "$folder/Pelorin.exe"
 else
   shots=$(mkdir -p "${1:-build/screenshots}" && cd "${1:-build/screenshots}" && pwd)
-  rm -f "$shots"/[123]-*.png
+  rm -f "$shots"/[1-5]-*.png
   status=0
   tests/wine/ui/run-ui.sh --shots "$shots" --timeout 300 "${redial[@]}" -- "$driver" "$program" --demo || status=$?
-  for shot in "$shots"/[123]-*.png; do
+  for shot in "$shots"/[1-5]-*.png; do
     [ -f "$shot" ] && echo "screenshot: $shot"
   done
   exit "$status"

@@ -1,9 +1,11 @@
-// Pelorin.exe driven through its windows, against the rig's substitute router (InRig) or in a
+// Pelorin.exe driven through its windows and its notification-area icon, against the rig's
+// substitute router (InRig, TrayInRig, and Release32 for the 32-bit release exe) or in a
 // network namespace without a default route (WithoutRoute). Run by run-ui.sh.
 #include "AppUnderTest.h"
 #include "ControlIds.h"
 #include "DriverOptions.h"
 #include "MessageBoxWatch.h"
+#include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
 #include "WindowAccess.h"
@@ -29,7 +31,9 @@ constexpr char kProgramTitle[] = "Pelorin";
 constexpr char kNotice[] = "提示";
 constexpr char kNoRouter[] = "无法连接路由器，请检查网关地址。";
 constexpr char kRefusedCaption[] = "用户名或密码不正确";
-constexpr char kRefusedText[] = "默认用户名为：admin 默认密码为：lumko\r\n(路由器背面有)\r\n请确认是否更改过用户名密码。";
+constexpr char kRefusedText[] =
+    "默认用户名为：admin 默认密码为：lumko\r\n(路由器背面有)\r\n请确认是否更改过用户名密码。";
+constexpr char kNoGateway[] = "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。";
 constexpr char kConnected[] = "WAN口状态(已连上互联网)";
 constexpr char kNotConnected[] = "WAN口状态(未连网)";
 constexpr char kLoggedIn[] = "已登录";
@@ -41,8 +45,8 @@ enum class Kind { Label, Button, CheckBox, GroupBox, Edit, Link };
 struct ControlRow {
     int id;
     Kind kind;
-    int parent;  // 0: the form
-    RECT place;  // left, top, width, height
+    int parent;        // 0: the form
+    RECT place;        // left, top, width, height
     const char* text;  // nullptr: not checked here
 };
 
@@ -83,20 +87,20 @@ const ControlRow kControls[] = {
 
 const char* ClassOf(Kind kind) {
     switch (kind) {
-        case Kind::Label: return "Static";
-        case Kind::Edit: return "Edit";
-        case Kind::Link: return nullptr;
-        default: return "Button";
+    case Kind::Label: return "Static";
+    case Kind::Edit: return "Edit";
+    case Kind::Link: return nullptr;
+    default: return "Button";
     }
 }
 
 bool ButtonTypeFits(Kind kind, HWND control) {
     const LONG type = Style(control) & BS_TYPEMASK;
     switch (kind) {
-        case Kind::Button: return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
-        case Kind::CheckBox: return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
-        case Kind::GroupBox: return type == BS_GROUPBOX;
-        default: return true;
+    case Kind::Button: return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+    case Kind::CheckBox: return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+    case Kind::GroupBox: return type == BS_GROUPBOX;
+    default: return true;
     }
 }
 
@@ -130,8 +134,10 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::vector<std::string> SettingsLines(const char* timeSwitch, const char* boot, const char* hide) {
-    return {"[set]", std::string("TimeSwitch=") + timeSwitch, "timer=10", std::string("boot=") + boot,
-            "loginname=admin", "loginpassword=lumko", "autologin=0", std::string("hide=") + hide};
+    return {"[set]",           std::string("TimeSwitch=") + timeSwitch,
+            "timer=10",        std::string("boot=") + boot,
+            "loginname=admin", "loginpassword=lumko",
+            "autologin=0",     std::string("hide=") + hide};
 }
 
 std::string RouterPage(const std::string& target) {
@@ -161,7 +167,8 @@ std::vector<std::string> RouterFields() {
 
 std::vector<std::string> ShownFields(HWND form) {
     std::vector<std::string> fields;
-    for (const int id : {Label2, Label4, Label6, Label8, Label10, Label12}) fields.push_back(Text(Control(form, id)));
+    for (const int id : {Label2, Label4, Label6, Label8, Label10, Label12})
+        fields.push_back(Text(Control(form, id)));
     return fields;
 }
 
@@ -180,8 +187,8 @@ void Shoot(HWND window, const char* name, HWND alsoCovering = nullptr) {
 
 // Opens a box with `action` and checks it: caption, text, owner, the form disabled while it
 // is open; closes it. Returns how long it took to appear.
-ULONGLONG ExpectBox(const AppUnderTest& app, HWND form, const std::function<void()>& action, const char* caption,
-                    const char* text) {
+ULONGLONG ExpectBox(const AppUnderTest& app, HWND form, const std::function<void()>& action,
+                    const char* caption, const char* text) {
     const ULONGLONG start = GetTickCount64();
     action();
     const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kBoxMs);
@@ -251,11 +258,13 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_TRUE(HasStyle(Control(form, Edit2), ES_PASSWORD));
     // Tab order: GroupBox2, a container without a tab stop of its own, has its place among
     // the tab stops in the sibling order.
-    std::vector<int> tabOrder = {Button1, Edit1, Edit2, CheckBox2, GroupBox2, Button3, Button2, Button4, Button5};
+    std::vector<int> tabOrder = {Button1, Edit1,   Edit2,   CheckBox2, GroupBox2,
+                                 Button3, Button2, Button4, Button5};
     std::vector<int> siblings = ChildIds(form);
-    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
-                                  [&](int id) { return std::count(tabOrder.begin(), tabOrder.end(), id) == 0; }),
-                   siblings.end());
+    siblings.erase(
+        std::remove_if(siblings.begin(), siblings.end(),
+                       [&](int id) { return std::count(tabOrder.begin(), tabOrder.end(), id) == 0; }),
+        siblings.end());
     EXPECT_EQ(siblings, tabOrder);
     tabOrder.erase(tabOrder.begin() + 4);
     EXPECT_EQ(ChildIds(form, WS_TABSTOP), tabOrder);
@@ -313,10 +322,13 @@ TEST_F(InRig, LoginFollowsTheRouterAndTheCommandsAnswer) {
 
     // "断线", the tray menu's "更换IP" and "重连" each answer with their box.
     const long disconnects = Count("disconnect"), connects = Count("connect");
-    ExpectBox(app, form, [&] { Click(Control(form, Button4)); }, kNotice, "成功!");
+    ExpectBox(
+        app, form, [&] { Click(Control(form, Button4)); }, kNotice, "成功!");
     ASSERT_TRUE(app.PopupList());
-    ExpectBox(app, form, [&] { PostCommand(app.PopupList(), MenuCommand::IP1); }, kNotice, "成功!");
-    ExpectBox(app, form, [&] { Click(Control(form, Button5)); }, kNotice, "成功!");
+    ExpectBox(
+        app, form, [&] { PostCommand(app.PopupList(), MenuCommand::IP1); }, kNotice, "成功!");
+    ExpectBox(
+        app, form, [&] { Click(Control(form, Button5)); }, kNotice, "成功!");
     EXPECT_EQ(Count("disconnect"), disconnects + 2);
     EXPECT_EQ(Count("connect"), connects + 1);
 
@@ -333,31 +345,43 @@ TEST_F(InRig, RefusalsSilenceAndAnUnreachableAddressAreTold) {
     const HWND login = Control(form, Button1), password = Control(form, Edit2);
 
     // Not logged in: the router refuses the commands.
-    ExpectBox(app, form, [&] { Click(Control(form, Button4)); }, kNotice, "未登录!");
-    ExpectBox(app, form, [&] { Click(Control(form, Button5)); }, kNotice, "未登录!");
+    ExpectBox(
+        app, form, [&] { Click(Control(form, Button4)); }, kNotice, "未登录!");
+    ExpectBox(
+        app, form, [&] { Click(Control(form, Button5)); }, kNotice, "未登录!");
 
     // A wrong password, then a refusal that is a bare 401 without the marker.
     SetText(password, "");
     TypeText(password, "wrong");
-    ExpectBox(app, form, [&] { Click(login); }, kRefusedCaption, kRefusedText);
+    ExpectBox(
+        app, form, [&] { Click(login); }, kRefusedCaption, kRefusedText);
     EXPECT_EQ(Text(login), "登录");
     EXPECT_TRUE(Enabled(login) && Enabled(password));
     SetText(password, "lumko");
     ASSERT_TRUE(router.Config("admin", "other", 3000) && router.RefusePlainly(true));
-    ExpectBox(app, form, [&] { Click(login); }, kRefusedCaption, kRefusedText);
+    ExpectBox(
+        app, form, [&] { Click(login); }, kRefusedCaption, kRefusedText);
     ASSERT_TRUE(router.Config("admin", "lumko", 3000) && router.RefusePlainly(false));
 
     // A router that never answers and an address without a host: the warning, in bounded time.
     ASSERT_TRUE(router.Fault("silent"));
-    EXPECT_LE(ExpectBox(app, form, [&] { Click(Control(form, Button4)); }, kNotice, kNoRouter), kFetchBoundMs);
-    EXPECT_LE(ExpectBox(app, form, [&] { Click(login); }, kNotice, kNoRouter), kFetchBoundMs);
+    EXPECT_LE(ExpectBox(
+                  app, form, [&] { Click(Control(form, Button4)); }, kNotice, kNoRouter),
+              kFetchBoundMs);
+    EXPECT_LE(ExpectBox(
+                  app, form, [&] { Click(login); }, kNotice, kNoRouter),
+              kFetchBoundMs);
     ASSERT_TRUE(router.Fault("none"));
 
     const HWND gateway = Control(form, Edit4);
     SetText(gateway, "");
     TypeText(gateway, RigDeadAddress());
-    EXPECT_LE(ExpectBox(app, form, [&] { Click(Control(form, Button5)); }, kNotice, kNoRouter), kFetchBoundMs);
-    EXPECT_LE(ExpectBox(app, form, [&] { Click(login); }, kNotice, kNoRouter), kFetchBoundMs);
+    EXPECT_LE(ExpectBox(
+                  app, form, [&] { Click(Control(form, Button5)); }, kNotice, kNoRouter),
+              kFetchBoundMs);
+    EXPECT_LE(ExpectBox(
+                  app, form, [&] { Click(login); }, kNotice, kNoRouter),
+              kFetchBoundMs);
     EXPECT_TRUE(Responsive(form));
     EXPECT_NE(Text(login), kLoggedIn);
 }
@@ -436,7 +460,8 @@ TEST_F(InRig, SettingsTakeEffectAtStartAndEveryCloseSaves) {
     Click(Control(form, Button3));
     ASSERT_TRUE(app.WaitForExit(10000));
     // (the keys the file had keep their places, the others are added)
-    std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath())), expected = SettingsLines("1", "1", "1");
+    std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath())),
+                             expected = SettingsLines("1", "1", "1");
     std::sort(saved.begin(), saved.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(saved, expected);
@@ -449,9 +474,12 @@ TEST_F(InRig, SettingsTakeEffectAtStartAndEveryCloseSaves) {
     const HWND stuckForm = stuck.WaitForMainWindow();
     ASSERT_TRUE(stuckForm);
     const std::string error = "Unable to write to " + stuck.SettingsPath() + ".";
-    ExpectBox(stuck, stuckForm, [&] { PostClose(stuckForm); }, kProgramTitle, error.c_str());
-    ExpectBox(stuck, stuckForm, [&] { PostSysCommand(stuckForm, SC_CLOSE); }, kProgramTitle, error.c_str());
-    ExpectBox(stuck, stuckForm, [&] { Click(Control(stuckForm, Button3)); }, kProgramTitle, error.c_str());
+    ExpectBox(
+        stuck, stuckForm, [&] { PostClose(stuckForm); }, kProgramTitle, error.c_str());
+    ExpectBox(
+        stuck, stuckForm, [&] { PostSysCommand(stuckForm, SC_CLOSE); }, kProgramTitle, error.c_str());
+    ExpectBox(
+        stuck, stuckForm, [&] { Click(Control(stuckForm, Button3)); }, kProgramTitle, error.c_str());
     EXPECT_TRUE(stuck.Running());
     EXPECT_TRUE(Responsive(stuckForm));
 }
@@ -466,7 +494,7 @@ TEST(WithoutRoute, TheGatewayNoticeComesFirstAndTheFallbackIsUsed) {
     const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kStartTimeoutMs);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->caption, kNotice);
-    EXPECT_EQ(box->text, "获取默认网关失败，请确认是否有多个网卡。\r\n程序将使用默认 192.168.1.1 登录。");
+    EXPECT_EQ(box->text, kNoGateway);
     EXPECT_EQ(box->owner, app.Application());
     const HWND hidden = app.TopWindow("TForm1");
     ASSERT_TRUE(hidden);
@@ -477,6 +505,175 @@ TEST(WithoutRoute, TheGatewayNoticeComesFirstAndTheFallbackIsUsed) {
     ASSERT_TRUE(form);
     EXPECT_EQ(Text(Control(form, Edit4)), "192.168.1.1");
     EXPECT_TRUE(Enabled(form));
+}
+
+// The notification area: Wine's taskbar on the "shell" desktop.
+
+constexpr DWORD kTrayMs = 5000;
+
+// The tip the poll writes for what the window shows now, while the link is up.
+std::string StatusTip(HWND form) {
+    return "Pelorin\r公网IP：" + Text(Control(form, Label4)) + "\r上网时间：" + Text(Control(form, Label12));
+}
+
+// The icon whose tip is `tip()`, once there is one.
+std::optional<TrayIconSeen> WaitForIconTipped(const std::function<std::string()>& tip, DWORD ms = kTrayMs) {
+    std::optional<TrayIconSeen> found;
+    WaitUntil(
+        [&] {
+            const std::string wanted = tip();
+            for (const TrayIconSeen& icon : TrayIconsTitled(wanted)) {
+                if (icon.tip == wanted) found = icon;
+            }
+            return found.has_value();
+        },
+        ms);
+    return found;
+}
+
+// No icon in the notification area: the taskbar drops the icons of an ended program a moment
+// after its end.
+bool TrayEmpty() {
+    return WaitUntil([] { return TrayIcons().empty(); }, kTrayMs);
+}
+
+// In the tray: the window and the taskbar button hidden, one icon in the notification area.
+bool InTray(const AppUnderTest& app, HWND form) {
+    return !Visible(form) && !Visible(app.Application()) && !TaskbarButtonShown(app.Application()) &&
+           TrayIcons().size() == 1;
+}
+
+// The right button on the icon opens the program's menu (a "#32768" window); entry `index`
+// is chosen with the arrow keys and Enter.
+bool ChooseFromTrayMenu(const AppUnderTest& app, const TrayIconSeen& icon, int index) {
+    HWND menu = nullptr;
+    PostToTrayIcon(icon, WM_RBUTTONDOWN);
+    if (!WaitUntil([&] { return Visible(menu = app.TopWindow("#32768")); }, kTrayMs)) return false;
+    for (int step = 0; step <= index; ++step) PostKey(menu, VK_DOWN);
+    PostKey(menu, VK_RETURN);
+    return WaitUntil([&] { return !Visible(menu); }, kTrayMs);
+}
+
+struct TrayInRig : RigScenario {
+    void SetUp() override {
+        RigScenario::SetUp();
+        ASSERT_TRUE(TrayEmpty());
+    }
+};
+
+TEST_F(TrayInRig, MinimiseDoubleClickAndATaskbarStartingAnew) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    const HWND application = app.Application(), gateway = Control(form, Edit4);
+    EXPECT_TRUE(TaskbarButtonShown(application));
+    EXPECT_TRUE(TrayIcons().empty());  // no icon until the first minimise
+
+    // Minimised: window and taskbar button hidden, one icon with the title as its tip.
+    PostSysCommand(form, SC_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    std::optional<TrayIconSeen> icon = WaitForIconTipped([] { return kProgramTitle; });
+    ASSERT_TRUE(icon);
+
+    // A double click on the icon brings both back and refills the gateway box; the icon stays.
+    SetText(gateway, "10.0.0.9");
+    PostToTrayIcon(*icon, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitUntil([&] { return Visible(form) && TaskbarButtonShown(application); }, kTrayMs));
+    EXPECT_EQ(Text(gateway), RigRouterAddress());
+    EXPECT_EQ(TrayIcons().size(), 1u);
+
+    // Logged in and minimised again: still one icon, its tip following the poll.
+    Click(Control(form, Button1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, GroupBox1)) == kConnected; }, kLoginMs));
+    PostSysCommand(form, SC_MINIMIZE);
+    EXPECT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    icon = WaitForIconTipped([&] { return StatusTip(form); });
+    ASSERT_TRUE(icon);
+    EXPECT_EQ(icon->tip.find("Pelorin\r公网IP：" + router.State()["ip"] + "\r上网时间："), 0u) << icon->tip;
+    EXPECT_TRUE(WaitForIconTipped([&] { return StatusTip(form) != icon->tip ? StatusTip(form) : ""; }));
+
+    // A taskbar that starts anew has lost the icon; "TaskbarCreated" puts it back, with its tip.
+    ASSERT_TRUE(ForgetTrayIcon(app.TopWindows("TPUtilWindow"), 1));
+    EXPECT_TRUE(TrayIcons().empty());
+    PostMessageA(application, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitForIconTipped([&] { return StatusTip(form); }));
+    EXPECT_EQ(TrayIcons().size(), 1u);
+}
+
+TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
+    AppUnderTest app({"[set]\r\nautologin=1\r\nhide=1\r\n", false, false});
+    const HWND form = app.WaitForTopWindow("TForm1", kStartTimeoutMs);
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(WaitUntil([&] { return InTray(app, form); }, kStartTimeoutMs));
+    const std::optional<TrayIconSeen> icon = WaitForIconTipped([&] { return StatusTip(form); }, kLoginMs);
+    ASSERT_TRUE(icon);  // logged in by the poll
+    EXPECT_TRUE(InTray(app, form));
+
+    // "更换IP" in the icon's menu answers with the box of "断线".
+    Click(Control(form, Button4));
+    const std::optional<SeenBox> byButton = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(byButton && CloseBox(byButton->window));
+    ASSERT_TRUE(ChooseFromTrayMenu(app, *icon, MenuCommand::IP1 - 1));
+    const std::optional<SeenBox> byMenu = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(byMenu && CloseBox(byMenu->window));
+    EXPECT_EQ(byMenu->caption + byMenu->text, byButton->caption + byButton->text);
+    EXPECT_EQ(byMenu->text, "成功!");
+    EXPECT_EQ(Count("disconnect"), 2);
+
+    // "退出" in the menu saves the settings and ends the program; its icon goes with it.
+    ASSERT_TRUE(ChooseFromTrayMenu(app, *icon, MenuCommand::N1 - 1));
+    ASSERT_TRUE(app.WaitForExit(10000));
+    EXPECT_TRUE(TrayIcons().empty());
+    const std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath()));
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), "hide=1") +
+                  std::count(saved.begin(), saved.end(), "autologin=1"),
+              2);
+}
+
+TEST(WithoutRoute, StartedMinimisedTheProgramEndsInTheTrayAfterTheGatewayNotice) {
+    ASSERT_TRUE(TrayEmpty());
+    AppUnderTest app({"[set]\r\nhide=1\r\n", false, false});
+    const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kStartTimeoutMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, kNoGateway);
+    EXPECT_TRUE(CloseBox(box->window));
+    const HWND form = app.TopWindow("TForm1");
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    Sleep(1500);
+    EXPECT_TRUE(InTray(app, form));  // and stays there
+    EXPECT_TRUE(OpenBoxes(app.ProcessId()).empty());
+}
+
+using Release32 = TrayInRig;
+
+// The 32-bit release exe, once from start to end.
+TEST_F(Release32, StartsLogsInDisconnectsSitsInTheTrayAndEnds) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(app.Is32Bit());
+    EXPECT_EQ(Text(Control(form, Edit4)), RigRouterAddress());
+
+    const HWND ip = Control(form, Label4), panel = Control(form, GroupBox1);
+    Click(Control(form, Button1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(panel) == kConnected; }, kLoginMs));
+    EXPECT_TRUE(WaitUntil([&] { return SameExceptOnlineTime(ShownFields(form), RouterFields()); }, 5000));
+    const std::string firstAddress = Text(ip);
+    ExpectBox(
+        app, form, [&] { Click(Control(form, Button4)); }, kNotice, "成功!");
+    EXPECT_TRUE(WaitUntil([&] { return Text(ip) != firstAddress && Text(panel) == kConnected; }, 8000));
+
+    PostSysCommand(form, SC_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    const std::optional<TrayIconSeen> icon = WaitForIconTipped([&] { return StatusTip(form); });
+    ASSERT_TRUE(icon);
+    EXPECT_NE(icon->tip.find("公网IP：" + router.State()["ip"]), std::string::npos) << icon->tip;
+
+    ASSERT_TRUE(ChooseFromTrayMenu(app, *icon, MenuCommand::N1 - 1));
+    ASSERT_TRUE(app.WaitForExit(10000));
+    EXPECT_TRUE(TrayIcons().empty());
+    EXPECT_EQ(Lines(ReadFileBytes(app.SettingsPath())), SettingsLines("0", "0", "0"));
 }
 
 }  // namespace

@@ -48,8 +48,8 @@ std::string FreshFolder() {
     static int count = 0;
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    const std::string folder =
-        std::string(temp) + "pelorin-ui-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) + "\\";
+    const std::string folder = std::string(temp) + "pelorin-ui-" + std::to_string(GetCurrentProcessId()) +
+                               "-" + std::to_string(++count) + "\\";
     RemoveTree(folder);
     if (!CreateDirectoryA(folder.c_str(), nullptr)) throw std::runtime_error("cannot create " + folder);
     return folder;
@@ -115,8 +115,8 @@ AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder
     startup.cb = sizeof startup;
     startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
     std::string commandLine = "\"" + ExePath() + "\"";
-    if (!CreateProcessA(ExePath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
-                        &startup, &process_)) {
+    if (!CreateProcessA(ExePath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder_.c_str(), &startup, &process_)) {
         Abandon("cannot start " + ExePath());
     }
     if (settings.waitForMainWindow && !WaitForMainWindow()) Abandon("the main window did not show in time");
@@ -137,7 +137,14 @@ AppUnderTest::~AppUnderTest() {
     RemoveTree(folder_);
 }
 
-bool AppUnderTest::Running() const { return Started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+bool AppUnderTest::Running() const {
+    return Started() && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool AppUnderTest::Is32Bit() const {
+    BOOL wow64 = FALSE;
+    return Started() && IsWow64Process(process_.hProcess, &wow64) && wow64;
+}
 
 bool AppUnderTest::WaitForExit(DWORD ms) const {
     return Started() && WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;

@@ -24,8 +24,8 @@ std::string WindowsPath(const std::string& path);
 
 struct LaunchSettings {
     std::optional<std::string> setupIni;  // the file's bytes; none: no file
-    bool setupIniIsDirectory = false;      // a directory where setup.ini should be
-    bool waitForMainWindow = true;         // the constructor waits until the form is shown
+    bool setupIniIsDirectory = false;     // a directory where setup.ini should be
+    bool waitForMainWindow = true;        // the constructor waits until the form is shown
 };
 
 inline constexpr DWORD kStartTimeoutMs = 20000;
@@ -42,6 +42,7 @@ public:
     std::string SettingsPath() const { return folder_ + "setup.ini"; }
     DWORD ProcessId() const { return process_.dwProcessId; }
     bool Started() const { return process_.hProcess != nullptr; }
+    bool Is32Bit() const;  // a 32-bit program on 64-bit Windows (WOW64)
 
     bool Running() const;
     bool WaitForExit(DWORD ms) const;

@@ -4,10 +4,12 @@
 #include "ControlIds.h"
 #include "DriverOptions.h"
 #include "MessageBoxWatch.h"
+#include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
 #include "WindowAccess.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -23,13 +25,23 @@ bool Step(bool done, const char* what) {
     return done;
 }
 
+bool Saved(const std::string& path, bool saved) {
+    std::printf("demo: screenshot %s%s\n", path.c_str(), saved ? "" : " NOT SAVED");
+    return saved;
+}
+
 bool Shot(HWND window, const char* name, HWND alsoCovering = nullptr) {
     const std::string path = ShotPath(name);
     if (path.empty()) return true;
     Sleep(300);  // one more paint of what just changed
-    const bool saved = SaveWindowPng(window, path, alsoCovering);
-    std::printf("demo: screenshot %s%s\n", path.c_str(), saved ? "" : " NOT SAVED");
-    return saved;
+    return Saved(path, SaveWindowPng(window, path, alsoCovering));
+}
+
+bool Shot(const RECT& area, const char* name) {
+    const std::string path = ShotPath(name);
+    if (path.empty()) return true;
+    Sleep(300);
+    return Saved(path, SaveScreenAreaPng(area, path));
 }
 
 }  // namespace
@@ -46,7 +58,8 @@ int RunDemo() {
     SetText(password, "");
     TypeText(password, "lumko");
     Click(login);
-    if (!Step(WaitUntil([&] { return Text(login) == "已登录" && Text(publicIp) != kNoAddress; }, kLoginTimeoutMs),
+    if (!Step(WaitUntil([&] { return Text(login) == "已登录" && Text(publicIp) != kNoAddress; },
+                        kLoginTimeoutMs),
               "login")) {
         return 1;
     }
@@ -70,6 +83,25 @@ int RunDemo() {
     if (!Step(changed, "new public address")) return 1;
     std::printf("demo: new public address %s\n", Text(publicIp).c_str());
     shots = Shot(form, "3-new-address.png") && shots;
+
+    // To the tray: the taskbar with the program's icon, then with the icon's tip.
+    PostSysCommand(form, SC_MINIMIZE);
+    std::vector<TrayIconSeen> icons;
+    if (!Step(WaitUntil([&] { return !Visible(form) && !(icons = TrayIconsTitled("Pelorin\r")).empty(); },
+                        5000),
+              "minimised to the tray")) {
+        return 1;
+    }
+    std::string tip = icons.front().tip;
+    std::replace(tip.begin(), tip.end(), '\r', ' ');
+    std::printf("demo: tray tip %s\n", tip.c_str());
+    RECT bar = TaskbarArea();
+    shots = Shot(bar, "4-tray.png") && shots;
+    const RECT tipArea = ShowTrayTip(icons.front());
+    if (Step(!IsRectEmpty(&tipArea), "tray tip shown")) {
+        bar.top = tipArea.top - 4;  // the taskbar's width, from just above the tip
+        shots = Shot(bar, "5-tray-tip.png") && shots;
+    }
 
     Click(Control(form, ControlId::Button3));
     Step(app.WaitForExit(10000), "closed with Button3");

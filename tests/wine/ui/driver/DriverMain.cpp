@@ -38,7 +38,8 @@ void ParseDriverOptions(int& argc, char** argv) {
             SetProgramUnderTest(value);
         } else if (TakeOption(argv[i], "--shots=", value)) {
             options.shotsFolder = WindowsPath(value);
-            if (!options.shotsFolder.empty() && options.shotsFolder.back() != '\\') options.shotsFolder += '\\';
+            if (!options.shotsFolder.empty() && options.shotsFolder.back() != '\\')
+                options.shotsFolder += '\\';
         } else if (TakeOption(argv[i], "--result-file=", value)) {
             options.resultFile = WindowsPath(value);
         } else if (std::strcmp(argv[i], "--demo") == 0) {
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
     ParseDriverOptions(argc, argv);
     int status = 2;
     if (ProgramUnderTest().empty()) {
-        std::fprintf(stderr, "usage: %s --pelorin=PATH [--shots=DIR] [--result-file=PATH] [--demo]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s --pelorin=PATH [--shots=DIR] [--result-file=PATH] [--demo]\n",
+                     argv[0]);
     } else {
         try {
             status = Options().demo ? RunDemo() : RUN_ALL_TESTS();

@@ -1,12 +1,10 @@
 #include "Screenshot.h"
 
 #include "AppUnderTest.h"
-
-#include <algorithm>
+#include "Deflate.h"
 
 namespace {
 
-constexpr std::size_t kStoredBlockMax = 65535;
 constexpr int kMargin = 8;  // around a window, for its shadow-free edge
 
 std::uint32_t Crc32(const std::string& bytes, std::size_t from) {
@@ -27,15 +25,6 @@ std::uint32_t Crc32(const std::string& bytes, std::size_t from) {
     return crc ^ 0xFFFFFFFFu;
 }
 
-std::uint32_t Adler32(const std::string& bytes) {
-    std::uint32_t a = 1, b = 0;
-    for (const char c : bytes) {
-        a = (a + static_cast<std::uint8_t>(c)) % 65521;
-        b = (b + a) % 65521;
-    }
-    return (b << 16) | a;
-}
-
 void PutBigEndian(std::string& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
 }
@@ -48,32 +37,13 @@ void PutChunk(std::string& png, const char* type, const std::string& data) {
     PutBigEndian(png, Crc32(png, typeAt));
 }
 
-// A zlib stream of stored (uncompressed) deflate blocks.
-std::string StoredZlib(const std::string& raw) {
-    std::string out = "\x78\x01";
-    std::size_t at = 0;
-    do {
-        const std::size_t length = std::min(kStoredBlockMax, raw.size() - at);
-        const bool last = at + length == raw.size();
-        out += static_cast<char>(last ? 1 : 0);
-        out += static_cast<char>(length & 0xFF);
-        out += static_cast<char>(length >> 8);
-        out += static_cast<char>(~length & 0xFF);
-        out += static_cast<char>((~length >> 8) & 0xFF);
-        out.append(raw, at, length);
-        at += length;
-    } while (at < raw.size());
-    PutBigEndian(out, Adler32(raw));
-    return out;
-}
-
 }  // namespace
 
 std::string EncodePng(int width, int height, const std::vector<std::uint8_t>& rgb) {
     std::string header;
     PutBigEndian(header, static_cast<std::uint32_t>(width));
     PutBigEndian(header, static_cast<std::uint32_t>(height));
-    header += "\x08\x02";          // 8 bits per sample, RGB
+    header += "\x08\x02";            // 8 bits per sample, RGB
     header += std::string(3, '\0');  // deflate, adaptive filters, no interlace
 
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
@@ -86,7 +56,7 @@ std::string EncodePng(int width, int height, const std::vector<std::uint8_t>& rg
 
     std::string png = "\x89PNG\r\n\x1a\n";
     PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", StoredZlib(raw));
+    PutChunk(png, "IDAT", ZlibCompress(raw));
     PutChunk(png, "IEND", "");
     return png;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 // A PNG of 8-bit RGB pixels, rows top to bottom (`rgb` holds width * height * 3 bytes),
-// compressed with stored deflate blocks only.
+// deflate-compressed (Deflate.h).
 std::string EncodePng(int width, int height, const std::vector<std::uint8_t>& rgb);
 
 // The area in screen coordinates; false when it could not be read or written.

@@ -5,7 +5,8 @@ namespace {
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr,
           DWORD ms = kSendTimeoutMs) {
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, ms, result ? result : &ignored) != 0;
+    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, ms,
+                               result ? result : &ignored) != 0;
 }
 
 struct IdSearch {
@@ -51,9 +52,7 @@ bool SetText(HWND window, const std::string& text) {
     return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-bool TypeKey(HWND window, char key) {
-    return Send(window, WM_CHAR, static_cast<unsigned char>(key), 1);
-}
+bool TypeKey(HWND window, char key) { return Send(window, WM_CHAR, static_cast<unsigned char>(key), 1); }
 
 bool TypeText(HWND window, const std::string& gbk) {
     for (const char byte : gbk) {
@@ -105,12 +104,20 @@ std::vector<int> ChildIds(HWND parent, LONG style) {
 
 void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
 
-bool PostCommand(HWND window, unsigned id) { return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0) != 0; }
+bool PostCommand(HWND window, unsigned id) {
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, 0), 0) != 0;
+}
 
 bool PostTimerTick(HWND window, unsigned id) { return PostMessageA(window, WM_TIMER, id, 0) != 0; }
 
 bool PostClose(HWND window) { return PostMessageA(window, WM_CLOSE, 0, 0) != 0; }
 
-bool PostSysCommand(HWND window, WPARAM command) { return PostMessageA(window, WM_SYSCOMMAND, command, 0) != 0; }
+bool PostSysCommand(HWND window, WPARAM command) {
+    return PostMessageA(window, WM_SYSCOMMAND, command, 0) != 0;
+}
+
+bool PostKey(HWND window, WORD key) {
+    return PostMessageA(window, WM_KEYDOWN, key, 1) && PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
 
 bool Responsive(HWND window, DWORD ms) { return Send(window, WM_NULL, 0, 0, nullptr, ms); }

@@ -39,10 +39,12 @@ HWND Control(HWND form, int id);
 std::vector<int> ChildIds(HWND parent, LONG style = 0);
 
 // Posted, so a handler that opens a message box does not hold the driver up.
-void Click(HWND button);  // BM_CLICK
-bool PostCommand(HWND window, unsigned id);  // WM_COMMAND, as from a menu entry
-bool PostTimerTick(HWND window, unsigned id);  // WM_TIMER
-bool PostClose(HWND window);  // WM_CLOSE
+void Click(HWND button);                           // BM_CLICK
+bool PostCommand(HWND window, unsigned id);        // WM_COMMAND, as from a menu entry
+bool PostTimerTick(HWND window, unsigned id);      // WM_TIMER
+bool PostClose(HWND window);                       // WM_CLOSE
 bool PostSysCommand(HWND window, WPARAM command);  // WM_SYSCOMMAND (SC_CLOSE, SC_MINIMIZE)
+// WM_KEYDOWN then WM_KEYUP: an open menu takes them from its thread's queue.
+bool PostKey(HWND window, WORD key);
 // A WM_NULL round trip within `ms`: the window's thread is not blocked.
 bool Responsive(HWND window, DWORD ms = 1000);
