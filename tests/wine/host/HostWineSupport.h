@@ -3,6 +3,7 @@
 #include "MessageBoxes.h"
 #include "ProfileStore.h"
 #include "RecordedBoxes.h"
+#include "WinFiles.h"
 
 #include <windows.h>
 
@@ -67,28 +68,6 @@ private:
 
     std::string path_;
 };
-
-inline bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    const HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-inline std::string ReadWholeFile(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
 
 // The file's non-empty lines, split at CR and LF.
 inline std::vector<std::string> Lines(const std::string& text) {

@@ -45,7 +45,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
                                                     "loginpassword=p@ss=w;rd#1 路由",
                                                     "autologin=1",
                                                     "hide=1"};
-    const std::string written = ReadWholeFile(path);
+    const std::string written = ReadFileBytes(path);
     EXPECT_EQ(Lines(written), expectedLines);
 
     SettingsControls loaded;
@@ -56,7 +56,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
     // Saving what was loaded changes nothing in the file.
     SaveSettings(loaded, file);
-    EXPECT_EQ(ReadWholeFile(path), written);
+    EXPECT_EQ(ReadFileBytes(path), written);
 
     // And back: flags written as 0 switch boxes off.
     SetAll(saved, false, "abc", "root", "");
@@ -68,7 +68,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
 
 TEST_F(SettingsFileTest, ReadsAFileWrittenByHand) {
     const std::string longPassword(3000, 'x');
-    ASSERT_TRUE(WriteWholeFile(path,
+    ASSERT_TRUE(WriteFileBytes(path,
                                "[Set]\r\n"
                                "TimeSwitch = 0x1\r\n"
                                "timer=  7  \r\n"

@@ -44,14 +44,20 @@ void RemoveTree(const std::string& directory) {
     RemoveDirectoryA(directory.c_str());
 }
 
-std::string FreshFolder() {
+std::string FreshFolder(const std::string& name) {
     static int count = 0;
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "pelorin-ui-" + std::to_string(GetCurrentProcessId()) +
-                               "-" + std::to_string(++count) + "\\";
-    RemoveTree(folder);
-    if (!CreateDirectoryA(folder.c_str(), nullptr)) throw std::runtime_error("cannot create " + folder);
+    const std::string generated =
+        "pelorin-ui-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
+    // A full path names a folder made beforehand, whose files may refuse to go.
+    const bool given = name.find(':') != std::string::npos;
+    std::string folder = given ? name : std::string(temp) + (name.empty() ? generated : name);
+    if (folder.back() != '\\') folder += '\\';
+    if (!given) RemoveTree(folder);
+    if (!CreateDirectoryA(folder.c_str(), nullptr) && !(given && GetLastError() == ERROR_ALREADY_EXISTS)) {
+        throw std::runtime_error("cannot create " + folder);
+    }
     return folder;
 }
 
@@ -78,29 +84,7 @@ std::string WindowsPath(const std::string& path) {
     return windows;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    const HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder()) {
+AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder(settings.folderName)) {
     if (!CopyFileA(ProgramUnderTest().c_str(), ExePath().c_str(), FALSE)) {
         Abandon("cannot copy \"" + ProgramUnderTest() + "\" to " + ExePath());
     }

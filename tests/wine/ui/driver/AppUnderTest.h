@@ -9,6 +9,8 @@
 // The driver and the program must share one desktop: the program is started on the
 // driver's own desktop, and windows are searched there only.
 
+#include "WinFiles.h"
+
 #include <windows.h>
 
 #include <optional>
@@ -26,6 +28,9 @@ struct LaunchSettings {
     std::optional<std::string> setupIni;  // the file's bytes; none: no file
     bool setupIniIsDirectory = false;     // a directory where setup.ini should be
     bool waitForMainWindow = true;        // the constructor waits until the form is shown
+    // The folder's own name (GBK) in the temporary folder, or a full path of a folder that may
+    // exist already; empty: a generated name.
+    std::string folderName = {};
 };
 
 inline constexpr DWORD kStartTimeoutMs = 20000;
@@ -66,7 +71,3 @@ private:
     std::string folder_;
     PROCESS_INFORMATION process_{};
 };
-
-// Reads a whole file; empty when it cannot be read.
-std::string ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -1,0 +1,417 @@
+// Every way the router can misbehave, met by the real Pelorin.exe at each moment that talks
+// to it: the login button, the poll after a login, "断线" and "重连". For each behaviour the
+// program is started once and the moments follow in turn; what the user sees, how long the
+// window stays unanswering, and whether the program lives and polls on are written to
+// docs/router-faults.md as one table. A row that breaks its expectation fails the test.
+#include "AppUnderTest.h"
+#include "ControlIds.h"
+#include "MessageBoxWatch.h"
+#include "NotificationArea.h"
+#include "Report.h"
+#include "RigSupport.h"
+#include "StallWatch.h"
+#include "WindowAccess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ControlId;
+
+constexpr char kStartIni[] =
+    "[set]\r\nTimeSwitch=0\r\ntimer=10\r\nboot=0\r\nloginname=admin\r\nloginpassword=lumko\r\n"
+    "autologin=0\r\nhide=0\r\n";
+constexpr char kLoggedIn[] = "已登录";
+constexpr char kNoAnswerBox[] = "提示: 无法连接路由器，请检查网关地址。";
+constexpr char kRefusedBox[] = "用户名或密码不正确: 默认用户名为";
+constexpr char kNotLoggedInBox[] = "提示: 未登录!";
+constexpr char kSuccessBox[] = "提示: 成功!";
+constexpr char kShortPageBox[] = "Pelorin: List index out of bounds (";
+constexpr char kNoBox[] = "";
+// A request is given up 5 s after its start; a silent router after 2.5 s.
+constexpr DWORD kRequestBoundMs = 5500;
+constexpr DWORD kSilentPollBoundMs = 3000;
+constexpr DWORD kUnreachableBoundMs = 3500;  // Linux gives up on the address after about 3 s
+constexpr DWORD kMomentMs = 14000;
+constexpr DWORD kTrickleByteMs = 2000;
+constexpr long kSlowPieceBytes = 16;  // 20 ms apart: the status page takes about 1.2 s
+
+enum class Way { Fault, Unreachable, Refusal, LinkDown };
+
+struct Behaviour {
+    const char* name;
+    Way way;
+    const char* fault;  // for Way::Fault
+    long arg;
+    // What each moment should end in: the first box, by the start of "caption: text"
+    // ("" for none), and for the login whether it logged in.
+    const char* loginBox;
+    bool logsIn;
+    const char* pollBox;
+    const char* commandBox;
+    bool pollsResume;  // by itself, once the router behaves again (automatic login on)
+    DWORD pollBoundMs;
+};
+
+constexpr long kEndOfLine46 = -1;  // replaced by where line 46 of the status page ends
+
+const Behaviour kBehaviours[] = {
+    {"silent (accepts, never answers)", Way::Fault, "silent", 0, kNoAnswerBox, false, kNoAnswerBox,
+     kNoAnswerBox, true, kSilentPollBoundMs},
+    {"connection reset", Way::Fault, "reset", 0, kNoAnswerBox, false, kNoAnswerBox, kNoAnswerBox, true,
+     kRequestBoundMs},
+    {"unreachable address (no host)", Way::Unreachable, "", 0, kNoAnswerBox, false, kNoAnswerBox,
+     kNoAnswerBox, true, kUnreachableBoundMs},
+    {"body cut short (half, then close)", Way::Fault, "short", 0, kShortPageBox, false, kShortPageBox,
+     kSuccessBox, true, kRequestBoundMs},
+    {"status page of 47 lines", Way::Fault, "nul", kEndOfLine46, "Pelorin: List index out of bounds (47)",
+     false, "Pelorin: List index out of bounds (47)", kSuccessBox, true, kRequestBoundMs},
+    // Filler lines: the first 88888 bytes hold 48 lines and more, read as the fields.
+    {"body of 100000 bytes", Way::Fault, "big", 100000, kNoBox, true, kNoBox, kSuccessBox, true,
+     kRequestBoundMs},
+    {"NUL at byte 10", Way::Fault, "nul", 10, "Pelorin: List index out of bounds (36)", false,
+     "Pelorin: List index out of bounds (36)", kSuccessBox, true, kRequestBoundMs},
+    {"body sent slowly (16-byte pieces, 20 ms apart)", Way::Fault, "slow", kSlowPieceBytes, kNoBox, true,
+     kNoBox, kSuccessBox, true, kRequestBoundMs},
+    {"chunked encoding", Way::Fault, "chunked", 0, kNoBox, true, kNoBox, kSuccessBox, true, kRequestBoundMs},
+    {"trickle (a byte every 2 s)", Way::Fault, "trickle", kTrickleByteMs, kNoAnswerBox, false, kNoAnswerBox,
+     kNoAnswerBox, true, kRequestBoundMs},
+    // The router's end of the rig's link set down, later up (run-with-link-switch.sh).
+    {"router gone (its link down), then back", Way::LinkDown, "", 0, kNoAnswerBox, false, kNoAnswerBox,
+     kNoAnswerBox, true, kRequestBoundMs},
+    // A refusal met by the poll switches polling off for the rest of the run, on purpose.
+    {"refusal (password changed)", Way::Refusal, "", 0, kRefusedBox, false, kRefusedBox, kNotLoggedInBox,
+     false, kRequestBoundMs},
+};
+
+// Asks run-with-link-switch.sh to set the router's link "down" or "up"; false when it is not
+// there or did not manage.
+bool SwitchRouterLink(const char* state) {
+    const char* folder = std::getenv("PELORIN_LINK_REQUESTS");
+    if (!folder || !*folder) return false;
+    const std::string done = std::string(folder) + "\\done";
+    DeleteFileA(done.c_str());
+    if (!WriteFileBytes(std::string(folder) + "\\" + state, state)) return false;
+    std::string answer;
+    WaitUntil([&] { return !(answer = ReadFileBytes(done)).empty(); }, 5000);
+    DeleteFileA(done.c_str());
+    return answer.rfind("ok", 0) == 0;
+}
+
+struct Seen {
+    std::vector<std::string> boxes;  // "caption: text", in the order they appeared
+    std::size_t mostOpen = 0;
+    DWORD stallMs = 0;
+    std::string button, panel, ip, tip;
+};
+
+bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+std::string BoxesCell(const Seen& seen) {
+    if (seen.boxes.empty()) return "none";
+    std::string cell;
+    for (const std::string& box : seen.boxes) cell += (cell.empty() ? "" : " + ") + Cell(box, 90);
+    return cell;
+}
+
+std::string RawBoxes(const Seen& seen) {
+    std::string joined;
+    for (const std::string& box : seen.boxes) joined += (joined.empty() ? "" : " + ") + box;
+    return joined.empty() ? "none" : joined;
+}
+
+std::string TrayTip() {
+    const std::vector<TrayIconSeen> icons = TrayIconsTitled("Pelorin");
+    return icons.empty() ? "(no icon)" : icons.front().tip;
+}
+
+// Runs `act` and watches: every box that opens, the most open at once, the longest time the
+// window did not answer. Ends when `done` holds, or after `ms`. The boxes are closed after.
+Seen Watch(const AppUnderTest& app, HWND form, const std::function<void()>& act,
+           const std::function<bool(const Seen&)>& done, DWORD ms = kMomentMs) {
+    Seen seen;
+    std::vector<HWND> known;
+    StallWatch watch(form);
+    act();
+    WaitUntil(
+        [&] {
+            const std::vector<HWND> open = OpenBoxes(app.ProcessId());
+            seen.mostOpen = std::max(seen.mostOpen, open.size());
+            for (const HWND box : open) {
+                if (std::find(known.begin(), known.end(), box) != known.end() || !Responsive(box, 200))
+                    continue;
+                known.push_back(box);
+                const SeenBox read = ReadBox(box);
+                seen.boxes.push_back(read.caption + ": " + read.text);
+            }
+            return done(seen);
+        },
+        ms, 30);
+    seen.stallMs = watch.Stop();
+    seen.button = Text(Control(form, Button1));
+    seen.panel = Text(Control(form, GroupBox1));
+    seen.ip = Text(Control(form, Label4));
+    seen.tip = TrayTip();
+    return seen;
+}
+
+// Closes boxes until none has come for `quietMs`; false when they still come after 20 s.
+bool CloseBoxesUntilQuiet(const AppUnderTest& app, DWORD quietMs = 1200) {
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (WaitForBox(app.ProcessId(), quietMs)) {
+        if (GetTickCount64() > end) return false;
+        CloseAllBoxes(app.ProcessId());
+    }
+    return true;
+}
+
+// True `ms` after `since` was first set by `condition`.
+std::function<bool(const Seen&)> SettledAfter(const std::function<bool(const Seen&)>& condition, DWORD ms) {
+    auto since = std::make_shared<ULONGLONG>(0);
+    return [=](const Seen& seen) {
+        if (!*since && condition(seen)) *since = GetTickCount64();
+        return *since && GetTickCount64() - *since >= ms;
+    };
+}
+
+struct Row {
+    std::string behaviour, moment, expected;
+    Seen seen;
+    std::string after;  // alive, polling
+    bool pass = true;
+    std::string why;
+};
+
+struct FaultMatrix : testing::Test {
+    RouterControlClient router;
+    std::vector<Row> rows;
+    void SetUp() override {
+        RequireRig();
+        ASSERT_TRUE(router.Reset());
+        ASSERT_TRUE(router.Config("admin", "lumko", 3000));
+    }
+    long Count(const char* name) { return router.Counts()[name]; }
+    bool PollsGoOn(DWORD ms = 4000) {
+        const long polls = Count("status");
+        return WaitUntil([&] { return Count("status") >= polls + 2; }, ms, 100);
+    }
+};
+
+// Where the status page's line 46 ends: a NUL there cuts the page to 47 lines (0 to 46).
+long EndOfLine46() {
+    const std::string page = PlainHttpGet(RigRouterAddress(), 80, "/userRpm/StatusRpm.htm",
+                                          {"Authorization: Basic YWRtaW46bHVta28="})
+                                 .body;
+    std::size_t at = 0;
+    for (int line = 0; line < 46; ++line) at = page.find("\r\n", at) + 2;
+    return static_cast<long>(page.find("\r\n", at));
+}
+
+std::string Expectation(const char* box, const char* extra = "") {
+    std::string text = *box ? Cell(std::string(box) + "...", 60) : std::string("no box");
+    return text + extra;
+}
+
+// The table so far; written after each behaviour, so a run that stops early leaves its rows.
+bool WriteFaultReport(const std::vector<Row>& rows, ULONGLONG started, bool finished) {
+    std::string report =
+        "# Router faults met by Pelorin\n\n"
+        "Generated by the test `FaultMatrix.EveryRouterBehaviourAtEveryMoment` "
+        "(`tests/wine/ui/fault_matrix_test.cpp`, ctest `ui_fault_matrix_in_rig`): the real 64-bit "
+        "`Pelorin.exe` under Wine in the network rig, against the substitute router. Do not edit by hand.\n\n"
+        "For each behaviour of the router the program is started once, with `setup.ini` as the program "
+        "writes "
+        "it, and minimised to the tray. Then, in turn: a login with the button while not logged in; once "
+        "logged in properly with automatic login on, the poll meets the behaviour (it lasts until the first "
+        "box has been open 2 s, or 2.5 s without a box), after which the router behaves again, the boxes "
+        "are answered and the polls must go on by themselves (this is also the router that is gone and comes "
+        "back: unreachable, silent, resetting or off the network for a while, then answering); then \"断线\" "
+        "and \"重连\", "
+        "each "
+        "with polling held so the box is the command's own.\n\n"
+        "*unanswering* is the longest a `WM_NULL` sent by a second thread of the driver waited during the "
+        "moment: the time the window could not repaint or react. An open message box does not count, its "
+        "own loop answers. *after* tells whether the program was alive (answering its window) after the "
+        "moment, whether it polled on after the poll moment, whether `setup.ini` stayed byte for byte as "
+        "it was, and how long the behaviour took.\n\n"
+        "The timed change is left out: its disconnect is sent in the same tick right after a successful "
+        "poll and its answer is not judged, while the router's faults fall on the next requests in order, "
+        "so a fault meant for it meets the poll first, which then sends nothing: that is the poll row.\n\n";
+    report = Utf8FromGbk(report);  // the moments are named in GBK
+    report +=
+        TableRow({"behaviour", "moment", "expected", "boxes seen (caption: text)", "most open", "unanswering",
+                  Cell("登录 button"), "WAN panel", Cell("公网IP"), "tray tip", "after", "verdict"});
+    report += "|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+    bool all = true;
+    for (const Row& row : rows) {
+        all = all && row.pass;
+        report +=
+            TableRow({row.behaviour, Cell(row.moment), row.expected, BoxesCell(row.seen),
+                      std::to_string(row.seen.mostOpen), std::to_string(row.seen.stallMs) + " ms",
+                      Cell(row.seen.button), Cell(row.seen.panel), Cell(row.seen.ip), Cell(row.seen.tip, 60),
+                      row.after, row.pass ? "as expected" : "**FAILED**: " + Cell(row.why)});
+    }
+    report += "\n" + std::to_string(rows.size()) + " rows, " +
+              (!finished ? "UNFINISHED"
+               : all     ? "all as expected"
+                         : "SOME FAILED") +
+              "; " + std::to_string((GetTickCount64() - started + 500) / 1000) + " s in all.\n";
+    return WriteReport("router-faults.md", report);
+}
+
+TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
+    const long endOfLine46 = EndOfLine46();
+    ASSERT_GT(endOfLine46, 0);
+    const ULONGLONG started = GetTickCount64();
+
+    for (const Behaviour& behaviour : kBehaviours) {
+        SCOPED_TRACE(behaviour.name);
+        if (behaviour.way == Way::LinkDown && !std::getenv("PELORIN_LINK_REQUESTS")) {
+            ADD_FAILURE() << "no link switch: run through run-with-link-switch.sh";
+            continue;
+        }
+        const ULONGLONG behaviourStart = GetTickCount64();
+        ASSERT_TRUE(router.Reset());
+        ASSERT_TRUE(router.Config("admin", "lumko", 3000));
+        AppUnderTest app({kStartIni});
+        const HWND form = app.WaitForMainWindow();
+        ASSERT_TRUE(form);
+        const std::string iniBefore = ReadFileBytes(app.SettingsPath());
+        const HWND gateway = Control(form, Edit4), password = Control(form, Edit2);
+        // In the tray, so the icon's tip can be read after each moment.
+        PostSysCommand(form, SC_MINIMIZE);
+        WaitUntil([&] { return !TrayIconsTitled("Pelorin").empty(); }, 5000);
+
+        const long arg = behaviour.arg == kEndOfLine46 ? endOfLine46 : behaviour.arg;
+        auto misbehave = [&] {
+            switch (behaviour.way) {
+            case Way::Fault: return router.Fault(behaviour.fault, arg);
+            case Way::Refusal: return router.Config("admin", "other", 3000);
+            case Way::Unreachable: return SetText(gateway, "") && TypeText(gateway, RigDeadAddress());
+            case Way::LinkDown: return SwitchRouterLink("down");
+            }
+            return false;
+        };
+        auto behave = [&] {
+            if (behaviour.way == Way::LinkDown && !SwitchRouterLink("up")) return false;
+            return router.Fault("none") && router.Config("admin", "lumko", 3000) &&
+                   SetText(gateway, RigRouterAddress());
+        };
+        auto record = [&](const char* moment, const std::string& expected, const Seen& seen, bool pass,
+                          const std::string& why) {
+            Row row{behaviour.name, moment, expected, seen, "", pass, why};
+            // Alive: running and answering within the longest a request may hold the window.
+            const bool alive = app.Running() && Responsive(form, kRequestBoundMs + 1000);
+            row.after = alive ? "alive" : "NOT ALIVE";
+            if (!alive) {
+                row.pass = false;
+                row.why += "not alive; ";
+            }
+            if (!row.pass) ADD_FAILURE() << moment << ": " << row.why;
+            rows.push_back(row);
+        };
+        auto firstBoxIs = [](const Seen& seen, const char* box) {
+            return *box ? !seen.boxes.empty() && StartsWith(seen.boxes.front(), box) : seen.boxes.empty();
+        };
+
+        // Login by the button, not logged in before.
+        {
+            ASSERT_TRUE(misbehave());
+            const Seen seen = Watch(
+                app, form, [&] { Click(Control(form, Button1)); },
+                SettledAfter(
+                    [&](const Seen& s) {
+                        return !s.boxes.empty() || Text(Control(form, Button1)) == kLoggedIn;
+                    },
+                    1000));
+            const bool loggedIn = seen.button == kLoggedIn;
+            std::string why;
+            if (!firstBoxIs(seen, behaviour.loginBox)) why += "boxes: " + RawBoxes(seen) + "; ";
+            if (loggedIn != behaviour.logsIn) why += "logged in: " + std::to_string(loggedIn) + "; ";
+            if (seen.stallMs > kRequestBoundMs)
+                why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
+            // A login that met a short status page has counted as one, so the next tick polls,
+            // meets the same page and opens its box over the login's: one from ticks at most.
+            if (seen.mostOpen > 2) why += std::to_string(seen.mostOpen) + " boxes open at once; ";
+            record("login (登录)",
+                   Expectation(behaviour.loginBox, behaviour.logsIn ? ", logged in" : ", not logged in"),
+                   seen, why.empty(), why);
+            // A login that met a short status page has counted as one: the polls go on and
+            // would meet the fault again, so the router behaves before the boxes are answered.
+            ASSERT_TRUE(behave());
+            ASSERT_TRUE(CloseBoxesUntilQuiet(app));
+        }
+
+        // Logged in properly, automatic login switched on, then the router misbehaves while
+        // the program polls; later it behaves again and the open boxes are answered.
+        if (Text(Control(form, Button1)) != kLoggedIn) {
+            Click(Control(form, Button1));
+            ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, 10000));
+        }
+        Click(Control(form, CheckBox2));
+        ASSERT_TRUE(WaitUntil([&] { return Checked(Control(form, CheckBox2)); }, 2000));
+        ASSERT_TRUE(PollsGoOn());
+        {
+            ASSERT_TRUE(misbehave());
+            const Seen seen = Watch(
+                app, form, [] {},
+                *behaviour.pollBox ? SettledAfter([](const Seen& s) { return !s.boxes.empty(); }, 2000)
+                                   : SettledAfter([](const Seen&) { return true; }, 2500));
+            ASSERT_TRUE(behave());
+            ASSERT_TRUE(CloseBoxesUntilQuiet(app));
+            const bool resumed = PollsGoOn();
+            std::string why;
+            if (!firstBoxIs(seen, behaviour.pollBox)) why += "boxes: " + RawBoxes(seen) + "; ";
+            if (seen.mostOpen > 1) why += std::to_string(seen.mostOpen) + " boxes open at once; ";
+            if (seen.stallMs > behaviour.pollBoundMs)
+                why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
+            if (resumed != behaviour.pollsResume)
+                why += std::string("polls resumed: ") + (resumed ? "yes" : "no") + "; ";
+            record("poll (timer, automatic login on)",
+                   Expectation(behaviour.pollBox,
+                               behaviour.pollsResume ? ", polls resume" : ", polling stays off"),
+                   seen, why.empty(), why);
+            rows.back().after += resumed ? ", polling" : ", not polling";
+        }
+
+        // The commands, with polling held (no automatic login, empty password box) so every
+        // box is the command's own. The router keeps the login's credentials.
+        Click(Control(form, CheckBox2));
+        ASSERT_TRUE(WaitUntil([&] { return !Checked(Control(form, CheckBox2)); }, 2000));
+        ASSERT_TRUE(SetText(password, ""));
+        for (const auto& [moment, button] : {std::pair<const char*, int>{"断线 (Button4)", Button4},
+                                             std::pair<const char*, int>{"重连 (Button5)", Button5}}) {
+            ASSERT_TRUE(misbehave());
+            const Seen seen = Watch(
+                app, form, [&, button = button] { Click(Control(form, button)); },
+                SettledAfter([](const Seen& s) { return !s.boxes.empty(); }, 500));
+            ASSERT_TRUE(behave());
+            ASSERT_TRUE(CloseBoxesUntilQuiet(app, 600));
+            std::string why;
+            if (!firstBoxIs(seen, behaviour.commandBox)) why += "boxes: " + RawBoxes(seen) + "; ";
+            if (seen.boxes.size() != 1) why += std::to_string(seen.boxes.size()) + " boxes; ";
+            if (seen.stallMs > kRequestBoundMs)
+                why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
+            record(moment, Expectation(behaviour.commandBox), seen, why.empty(), why);
+        }
+
+        // Nothing of this reaches the settings file.
+        const bool iniSame = ReadFileBytes(app.SettingsPath()) == iniBefore;
+        EXPECT_TRUE(iniSame);
+        for (auto row = rows.end() - 4; row != rows.end(); ++row)
+            row->after += iniSame ? "" : ", setup.ini CHANGED";
+        rows.back().after += ", " + std::to_string((GetTickCount64() - behaviourStart + 500) / 1000) + " s";
+        WriteFaultReport(rows, started, false);
+    }
+
+    EXPECT_TRUE(WriteFaultReport(rows, started, true)) << "PELORIN_REPORT_DIR not set";
+}
+
+}  // namespace
