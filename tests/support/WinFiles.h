@@ -27,3 +27,23 @@ inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     CloseHandle(file);
     return ok && written == bytes.size();
 }
+
+// Deletes the folder (with its trailing backslash) and all it holds, read-only files included.
+inline void RemoveDirectoryTree(const std::string& directory) {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveDirectoryTree(directory + name + "\\");
+            } else {
+                SetFileAttributesA((directory + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA((directory + name).c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(directory.c_str());
+}

@@ -46,26 +46,11 @@ public:
     }
     TempDirectory(const TempDirectory&) = delete;
     TempDirectory& operator=(const TempDirectory&) = delete;
-    ~TempDirectory() { Remove(path_); }
+    ~TempDirectory() { RemoveDirectoryTree(path_); }
 
     const std::string& Path() const { return path_; }  // with the trailing backslash
 
 private:
-    static void Remove(const std::string& directory) {
-        WIN32_FIND_DATAA found;
-        const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(directory + name + "\\");
-                else DeleteFileA((directory + name).c_str());
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryA(directory.c_str());
-    }
-
     std::string path_;
 };
 

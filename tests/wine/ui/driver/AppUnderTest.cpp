@@ -25,25 +25,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     return TRUE;
 }
 
-void RemoveTree(const std::string& directory) {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA((directory + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(directory + name + "\\");
-            } else {
-                SetFileAttributesA((directory + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA((directory + name).c_str());
-            }
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(directory.c_str());
-}
-
 std::string FreshFolder(const std::string& name) {
     static int count = 0;
     char temp[MAX_PATH] = {};
@@ -54,7 +35,7 @@ std::string FreshFolder(const std::string& name) {
     const bool given = name.find(':') != std::string::npos;
     std::string folder = given ? name : std::string(temp) + (name.empty() ? generated : name);
     if (folder.back() != '\\') folder += '\\';
-    if (!given) RemoveTree(folder);
+    if (!given) RemoveDirectoryTree(folder);
     if (!CreateDirectoryA(folder.c_str(), nullptr) && !(given && GetLastError() == ERROR_ALREADY_EXISTS)) {
         throw std::runtime_error("cannot create " + folder);
     }
@@ -110,7 +91,7 @@ void AppUnderTest::Abandon(const std::string& why) {
     End();
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
-    RemoveTree(folder_);
+    RemoveDirectoryTree(folder_);
     throw std::runtime_error(why);
 }
 
@@ -118,7 +99,7 @@ AppUnderTest::~AppUnderTest() {
     End();
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
-    RemoveTree(folder_);
+    RemoveDirectoryTree(folder_);
 }
 
 bool AppUnderTest::Running() const {

@@ -18,13 +18,6 @@ DriverOptions& MutableOptions() {
     return options;
 }
 
-bool TakeOption(const char* argument, const char* name, std::string& value) {
-    const std::size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    value = argument + length;
-    return true;
-}
-
 }  // namespace
 
 const DriverOptions& Options() { return MutableOptions(); }

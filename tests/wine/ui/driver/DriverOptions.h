@@ -7,6 +7,7 @@
 // Paths may be Linux paths (/tmp/x, taken as Z:\tmp\x). The result file receives the exit
 // status as text: under "explorer /desktop=..." the status of the driver itself is lost.
 
+#include <cstring>
 #include <string>
 
 struct DriverOptions {
@@ -18,5 +19,12 @@ struct DriverOptions {
 const DriverOptions& Options();
 // Takes the driver's options out of argv (GoogleTest's stay), sets the program under test.
 void ParseDriverOptions(int& argc, char** argv);
+// When `argument` starts with `name` ("--x="), takes the rest into `value`.
+inline bool TakeOption(const char* argument, const char* name, std::string& value) {
+    const std::size_t length = std::strlen(name);
+    if (std::strncmp(argument, name, length) != 0) return false;
+    value = argument + length;
+    return true;
+}
 // The path of a screenshot named `name` in the shots folder, or "" when none is wanted.
 std::string ShotPath(const std::string& name);

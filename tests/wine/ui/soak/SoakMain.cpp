@@ -13,6 +13,7 @@
 // --trace-every prints the Linux-side figures every N polls, to tell a trend from a swing.
 #include "AppUnderTest.h"
 #include "ControlIds.h"
+#include "DriverOptions.h"
 #include "HttpCredentials.h"
 #include "MessageBoxWatch.h"
 #include "NotificationArea.h"
@@ -455,13 +456,6 @@ int RunSoak(const SoakOptions& options) {
     }
     std::printf("\nsoak: %s\n", ok ? "no growth" : "FAILED");
     return ok ? 0 : 1;
-}
-
-bool TakeOption(const char* argument, const char* name, std::string& value) {
-    const std::size_t length = std::strlen(name);
-    if (std::strncmp(argument, name, length) != 0) return false;
-    value = argument + length;
-    return true;
 }
 
 }  // namespace
