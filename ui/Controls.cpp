@@ -39,7 +39,15 @@ std::string TControl::Text() const {
     return text;
 }
 
-void TControl::SetText(const std::string& text) { SetWindowTextA(handle_, text.c_str()); }
+void TControl::SetText(const std::string& text) { ReplaceText(text); }
+
+bool TControl::ReplaceText(const std::string& text) {
+    // A control given the text it shows already would only be drawn again: the poll writes
+    // its labels, the panel caption and the button every second, mostly with the same text.
+    if (text == Text()) return false;
+    SetWindowTextA(handle_, text.c_str());
+    return true;
+}
 
 TLabel::TLabel(HWND parent, int id, Place place, const char* text, HFONT font)
     : TControl({parent, id, "STATIC", SS_LEFT | SS_NOPREFIX, 0, place, text, font}) {
@@ -47,8 +55,7 @@ TLabel::TLabel(HWND parent, int id, Place place, const char* text, HFONT font)
 }
 
 void TLabel::SetText(const std::string& text) {
-    TControl::SetText(text);
-    FitText();
+    if (ReplaceText(text)) FitText();
 }
 
 void TLabel::FitText() {

@@ -20,6 +20,7 @@ public:
 
     HWND Handle() const { return handle_; }
     std::string Text() const;
+    // Leaves a control that shows this text already as it is.
     virtual void SetText(const std::string& text);
     bool Enabled() const { return IsWindowEnabled(handle_) != FALSE; }
     void SetEnabled(bool enabled) { EnableWindow(handle_, enabled ? TRUE : FALSE); }
@@ -44,6 +45,8 @@ protected:
         HFONT font;
     };
     explicit TControl(const Creation& creation);
+    // Sets the text unless the control shows it already; true when it was set.
+    bool ReplaceText(const std::string& text);
 
 private:
     HWND handle_;

@@ -182,6 +182,7 @@ void TTrayIcon::SetIconVisible(bool visible) {
 }
 
 void TTrayIcon::SetHint(const std::string& hint) {
+    if (hint == hint_) return;  // the shell shows this tip already
     hint_ = hint;
     ModifyShellIcon();
 }

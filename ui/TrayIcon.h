@@ -66,7 +66,7 @@ public:
     bool IconVisible() const { return iconVisible_; }
     void SetIconVisible(bool visible);
     const std::string& Hint() const { return hint_; }
-    void SetHint(const std::string& hint);
+    void SetHint(const std::string& hint);  // the shell is told only of a new tip
     bool ShowHint() const { return showHint_; }
     void SetShowHint(bool showHint);
     HIMAGELIST IconList() const { return iconList_; }

@@ -77,7 +77,8 @@ TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTh
         shell.calls.clear();
 
         icon.SetHint("Pelorin\r\xB9\xAB");
-        Callback(icon, WM_LBUTTONDBLCLK);  // back from the tray: the icon stays
+        icon.SetHint("Pelorin\r\xB9\xAB");  // the same tip: the shell is not asked again
+        Callback(icon, WM_LBUTTONDBLCLK);   // back from the tray: the icon stays
         EXPECT_TRUE(form.Visible());
         EXPECT_TRUE(IsWindowVisible(application.Handle()));
 

@@ -230,14 +230,22 @@ bool Disconnect(const std::string& router) {
     return PlainHttpGet(router, 80, DisconnectUrl(router).path, authorization).status == 200;
 }
 
+// The program's icon, with the tip of a connected or of an offline link: the tray half may
+// end within a re-dial.
+std::vector<TrayIconSeen> StatusIcons() {
+    std::vector<TrayIconSeen> icons = TrayIconsTitled("Pelorin\r");
+    for (const TrayIconSeen& offline : TrayIconsTitled("Pelorin\n\r")) icons.push_back(offline);
+    return icons;
+}
+
 bool ToTray(HWND form) {
     PostSysCommand(form, SC_MINIMIZE);
-    return WaitUntil([&] { return !Visible(form) && !TrayIconsTitled("Pelorin\r").empty(); }, kTrayTimeoutMs);
+    return WaitUntil([&] { return !Visible(form) && !StatusIcons().empty(); }, kTrayTimeoutMs);
 }
 
 // A double click on the icon, as a user brings the window back.
 bool FromTray(HWND form) {
-    const std::vector<TrayIconSeen> icons = TrayIconsTitled("Pelorin\r");
+    const std::vector<TrayIconSeen> icons = StatusIcons();
     if (icons.empty()) return false;
     PostToTrayIcon(icons.front(), WM_LBUTTONDBLCLK);
     return WaitUntil([&] { return Visible(form); }, kTrayTimeoutMs);
