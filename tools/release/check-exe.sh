@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Checks a release exe: prints its size and the DLLs it imports, and fails when it is larger
-# than MAX_BYTES (default 300 KB), imports a DLL that is not one of Windows' own (so it does
+# than MAX_BYTES (default 250 KB), imports a DLL that is not one of Windows' own (so it does
 # not run alone), is not stripped, or lacks its icon, manifest or version resource.
 #   check-exe.sh EXE [MAX_BYTES]
 set -euo pipefail
 exe=$1
-max=${2:-307200}
+max=${2:-256000}
 objdump=x86_64-w64-mingw32-objdump  # reads 32-bit and 64-bit exes alike
 windows_dlls=" kernel32 user32 gdi32 advapi32 shell32 comctl32 wininet iphlpapi version msvcrt ws2_32 ole32 comdlg32 uxtheme "
 [ -f "$exe" ] || { echo "check-exe: no file $exe (build it first)" >&2; exit 1; }
