@@ -178,6 +178,37 @@ bool SameExceptOnlineTime(std::vector<std::string> a, std::vector<std::string> b
     return a == b;
 }
 
+// The caption that the exe's version resource implies ("Pelorin V<major>.<minor> Beta Build
+// <build>"), after checking that the resource's texts (FileVersion, Comments) tell the same
+// numbers as its fixed part. Empty when the exe has no version resource.
+std::string CaptionOfVersionResource(const std::string& exe) {
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+    void* fixedPart = nullptr;
+    UINT size = 0;
+    if (data.empty() || !GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueA(data.data(), "\\", &fixedPart, &size) || size < sizeof(VS_FIXEDFILEINFO)) {
+        return "";
+    }
+    const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(fixedPart);
+    const auto text = [&](const char* name) {
+        void* value = nullptr;
+        UINT length = 0;
+        const std::string path = std::string("\\StringFileInfo\\080404b0\\") + name;
+        return VerQueryValueA(data.data(), path.c_str(), &value, &length)
+                   ? std::string(static_cast<char*>(value))
+                   : std::string();
+    };
+    const std::string major = std::to_string(HIWORD(fixed.dwFileVersionMS)),
+                      minor = std::to_string(LOWORD(fixed.dwFileVersionMS)),
+                      patch = std::to_string(HIWORD(fixed.dwFileVersionLS)),
+                      build = std::to_string(LOWORD(fixed.dwFileVersionLS));
+    const std::string caption = "Pelorin V" + major + "." + minor + " Beta Build " + build;
+    EXPECT_EQ(text("FileVersion"), major + "." + minor + "." + patch + "." + build);
+    EXPECT_EQ(text("Comments"), caption);
+    return caption;
+}
+
 // A screenshot into the shots folder, when the driver was given one.
 void Shoot(HWND window, const char* name, HWND alsoCovering = nullptr) {
     if (ShotPath(name).empty()) return;
@@ -224,6 +255,7 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_EQ(Text(app.Application()), kProgramTitle);
     EXPECT_EQ(GetWindow(form, GW_OWNER), app.Application());
     EXPECT_EQ(Text(form), "Pelorin V0.1 Beta Build 1002");
+    EXPECT_EQ(Text(form), CaptionOfVersionResource(app.ExePath()));
     EXPECT_EQ(ClientSize(form).cx, 488);
     EXPECT_EQ(ClientSize(form).cy, 250);
     EXPECT_TRUE(HasStyle(form, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
@@ -653,6 +685,7 @@ TEST_F(Release32, StartsLogsInDisconnectsSitsInTheTrayAndEnds) {
     const HWND form = app.WaitForMainWindow();
     ASSERT_TRUE(form);
     EXPECT_TRUE(app.Is32Bit());
+    EXPECT_EQ(Text(form), CaptionOfVersionResource(app.ExePath()));
     EXPECT_EQ(Text(Control(form, Edit4)), RigRouterAddress());
 
     const HWND ip = Control(form, Label4), panel = Control(form, GroupBox1);
