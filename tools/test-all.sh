@@ -2,7 +2,7 @@
 # Sets up the machine, builds the three configurations and runs every test: the native
 # core tests under AddressSanitizer and UBSan, then the Windows tests under 64-bit Wine
 # (those that talk to a router inside the network rig, the real Pelorin.exe driven through
-# its windows, the release exe's checks), then each fuzz target for a few seconds.
+# its windows, the release archive's checks), then each fuzz target for a few seconds.
 # Ends with "N passed, N failed".
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +18,10 @@ build() {
 build native
 build win32   # the release exe: warnings are errors
 build win64
+# The release archive (dist/), from a clean copy of the tree; the win64 tests check it, run
+# the exe inside and build it once more to compare.
+echo "== release"
+tools/release/make-release.sh
 
 passed=0 failed=0
 run_tests() {
