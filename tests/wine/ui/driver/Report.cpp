@@ -52,6 +52,7 @@ bool WriteReport(const std::string& name, const std::string& markdown) {
     const char* folder = std::getenv("PELORIN_REPORT_DIR");
     if (!folder || !*folder) return false;
     std::string path = WindowsPath(folder);
+    CreateDirectoryA(path.c_str(), nullptr);  // the build tree's reports/ on a first run
     if (path.back() != '\\') path += '\\';
     return WriteFileBytes(path + name, markdown);
 }
