@@ -49,7 +49,11 @@ git -C "$root" ls-files -z | (cd "$root" && tar --null -T - --ignore-failed-read
   | tar -xf - -C "$src"
 
 echo "make-release: building Pelorin $version in $src"
-(cd "$src" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target Pelorin >/dev/null)
+if ! (cd "$src" && cmake --preset win32 && cmake --build --preset win32 --target Pelorin) >"$work/build.log" 2>&1; then
+  tail -n 40 "$work/build.log" >&2
+  echo "make-release: the build failed" >&2
+  exit 1
+fi
 exe=$src/build/win32/app/Pelorin.exe
 
 stage=$work/stage
