@@ -145,7 +145,8 @@ TEST_F(LoadSettingsTest, MissingFileGivesTheDefaultsAndRunsNothing) {
     EXPECT_EQ(Clicks(log), 0);
     EXPECT_EQ(window.minimiseRequests, 0);
     EXPECT_TRUE(window.errors.empty());
-    EXPECT_TRUE(registry.keys.empty());
+    EXPECT_TRUE(registry.machine.keys.empty());
+    EXPECT_TRUE(registry.user.keys.empty());
 }
 
 TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlushesAndMinimises) {
@@ -193,26 +194,46 @@ TEST_F(LoadSettingsTest, BootOnRegistersTheExecutableToStartWithWindows) {
 
     LoadSettings(window, file);
 
-    EXPECT_EQ(registry.keys[kRunKey], (std::map<std::string, std::string>{{"Pelorin", kExe}}));
+    EXPECT_EQ(registry.machine.keys[kRunKey], (std::map<std::string, std::string>{{"Pelorin", kExe}}));
     EXPECT_EQ(registry.openKeys, 0);
     EXPECT_TRUE(window.errors.empty());
 }
 
-// Without the rights to the Run key the registration fails; the load must still apply every
+// Without the rights to the machine-wide Run key the registration goes to the user's own, and
+// only when that is refused as well is the error told. Either way the load must apply every
 // key, or the built-in user name and password would be saved over the stored ones.
-TEST_F(LoadSettingsTest, RefusedRegistrationIsReportedAndTheLoadGoesOn) {
-    for (const bool refuseOpen : {false, true}) {
-        SCOPED_TRACE(refuseOpen ? "key cannot be opened" : "value cannot be written");
+TEST_F(LoadSettingsTest, RegistrationRefusedMachineWideGoesToTheUserAndTheLoadGoesOn) {
+    const struct {
+        const char* what;
+        bool refuseOpen, userRefusesToo;
+    } rows[] = {
+        {"machine key cannot be opened", true, false},
+        {"machine value cannot be written", false, false},
+        {"neither key can be opened", true, true},
+        {"neither value can be written", false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         log.clear();
+        FakeRegistry refusing;
         FakeSettingsWindow loaded{log};
-        loaded.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) { SetAutoRun(on, registry, kExe); };
-        registry.refuseOpen = refuseOpen;
-        registry.refuseWrite = !refuseOpen;
+        loaded.onClick[SettingsCheckBox::CheckBox5] = [&](bool on) { SetAutoRun(on, refusing, kExe); };
+        for (FakeRegistry::Hive* hive : {&refusing.machine, &refusing.user}) {
+            if (hive == &refusing.user && !row.userRefusesToo) break;
+            hive->refuseOpen = row.refuseOpen;
+            hive->refuseWrite = !row.refuseOpen;
+        }
         Store(EverythingOn());
 
         LoadSettings(loaded, file);
 
-        EXPECT_EQ(loaded.errors, std::vector<std::string>{"Failed to set data for 'Pelorin'"});
+        using Values = std::map<std::string, std::string>;
+        EXPECT_EQ(loaded.errors, row.userRefusesToo
+                                     ? std::vector<std::string>{"Failed to set data for 'Pelorin'"}
+                                     : std::vector<std::string>{});
+        const Values registered = row.userRefusesToo ? Values{} : Values{{"Pelorin", kExe}};
+        EXPECT_EQ(refusing.user.keys[kRunKey], registered);
+        EXPECT_TRUE(refusing.machine.keys[kRunKey].empty());
         EXPECT_TRUE(loaded.checked[SettingsCheckBox::CheckBox5]);
         EXPECT_EQ(loaded.texts[SettingsEdit::Edit1], "管理员");
         EXPECT_EQ(loaded.texts[SettingsEdit::Edit2], "p@ss");
@@ -239,7 +260,8 @@ TEST_F(LoadSettingsTest, AFlagEqualToTheBoxStateRunsNothing) {
         LoadSettings(window, file);
 
         EXPECT_EQ(Clicks(log), 0);
-        EXPECT_TRUE(registry.keys.empty());
+        EXPECT_TRUE(registry.machine.keys.empty());
+        EXPECT_TRUE(registry.user.keys.empty());
     }
 }
 
