@@ -8,6 +8,7 @@
 #include "AutoRun.h"
 #include "Gateway.h"
 #include "ModuleFile.h"
+#include "RunningInstance.h"
 #include "Settings.h"
 
 #include <shellapi.h>
@@ -195,6 +196,12 @@ TCheckBox& TForm1::CheckBoxOf(SettingsCheckBox box) {
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A second start of the program asks this one to come to the front, from the tray too.
+    switch (InstanceRequestOf(message, wParam)) {
+    case InstanceRequest::Show: TrayIcon1.RestoreMainForm(); return kRunningAnswer;
+    case InstanceRequest::Identify: return kRunningAnswer;
+    case InstanceRequest::None: break;
+    }
     switch (message) {
     case WM_TIMER:
         if (wParam == kTimer1Id) {

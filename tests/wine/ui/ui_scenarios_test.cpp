@@ -630,6 +630,74 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
               2);
 }
 
+// Top-level windows of the class on this desktop, of every process.
+std::size_t WindowsOfClass(const char* className) {
+    std::pair<const char*, std::size_t> search{className, 0};
+    EnumWindows(
+        [](HWND window, LPARAM param) {
+            auto& [name, count] = *reinterpret_cast<std::pair<const char*, std::size_t>*>(param);
+            if (ClassName(window) == name) ++count;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+// Handles what waits in the driver's own queue (its cover window's activation).
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Deletes the Run value from both keys; true when there was one.
+bool DeleteRunValues() {
+    bool found = false;
+    for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        found |= RegDeleteKeyValueA(hive, kRunKey, "Pelorin") == ERROR_SUCCESS;
+    return found;
+}
+
+// A second start, by the user or by Windows, with the first one in the tray and then on
+// screen: it brings the first one's window to the front and ends, touching nothing.
+TEST_F(TrayInRig, ASecondStartBringsTheFirstToTheFrontAndEnds) {
+    AppUnderTest app({"[set]\r\nboot=1\r\nautologin=1\r\nhide=1\r\n", false, false});
+    const HWND form = app.WaitForTopWindow("TForm1", kStartTimeoutMs);
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kStartTimeoutMs));
+    ASSERT_TRUE(WaitForIconTipped([&] { return StatusTip(form); }, kLoginMs));  // logged in, polling
+    // The first start registered itself; a second one that did would show here.
+    EXPECT_TRUE(DeleteRunValues());
+    const std::string settings = ReadFileBytes(app.SettingsPath());
+    const long logins = Count("login");
+
+    // Then on screen, behind a window of the driver's.
+    HWND cover = nullptr;
+    for (const char* when : {"in the tray", "on screen behind another window"}) {
+        SCOPED_TRACE(when);
+        if (cover) {
+            SetForegroundWindow(cover);
+            ASSERT_TRUE(WaitUntil([&] { return PumpMessages(), GetForegroundWindow() == cover; }, kTrayMs));
+        }
+        EXPECT_EQ(app.RunAgain(kStartTimeoutMs), std::optional<DWORD>(0));
+        EXPECT_TRUE(
+            WaitUntil([&] { return Visible(form) && TaskbarButtonShown(app.Application()); }, kTrayMs));
+        EXPECT_TRUE(WaitUntil([&] { return PumpMessages(), GetForegroundWindow() == form; }, kTrayMs));
+        EXPECT_EQ(WindowsOfClass("TForm1"), 1u);
+        EXPECT_EQ(TrayIcons().size(), 1u);
+        cover = CreateWindowExA(0, "STATIC", "cover", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                                nullptr, nullptr);
+    }
+    DestroyWindow(cover);
+    const long polls = Count("status");
+    Sleep(3000);
+    EXPECT_NEAR(Count("status") - polls, 3, 1);
+    EXPECT_EQ(Count("login"), logins);
+    EXPECT_FALSE(DeleteRunValues());
+    EXPECT_EQ(ReadFileBytes(app.SettingsPath()), settings);
+}
+
 TEST(WithoutRoute, StartedMinimisedTheProgramEndsInTheTrayAfterTheGatewayNotice) {
     ASSERT_TRUE(TrayEmpty());
     AppUnderTest app({"[set]\r\nhide=1\r\n", false, false});
