@@ -10,6 +10,7 @@
 #include "ModuleFile.h"
 #include "RunningInstance.h"
 #include "Settings.h"
+#include "WinSettingsFolders.h"
 
 #include <shellapi.h>
 
@@ -69,7 +70,7 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       router_(*this, fetcher_, clock_),
-      settingsFile_(SettingsFilePath(modulePath_)) {
+      settingsFile_(SettingsFileForThisUser(modulePath_)) {
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
     Button3.OnClick = [this] { Button3Click(); };

@@ -1,10 +1,12 @@
 #include "AutoRun.h"
 #include "HostFakes.h"
 #include "Settings.h"
+#include "SettingsPlace.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -112,6 +114,62 @@ TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
         {"C:/Pelorin/Pelorin.exe", "C:/Pelorin/setup.ini"},
     };
     for (const auto& row : rows) EXPECT_EQ(SettingsFilePath(row.module), row.file) << row.module;
+}
+
+// Folders by name: those where a file can be made, the files there are, the copies made.
+struct FakeFolders : SettingsFolders {
+    std::set<std::string> writable, files;
+    std::optional<std::string> dataFolder;
+    std::vector<std::string> copies;
+
+    bool CanCreateFileIn(const std::string& folder) override { return writable.count(folder) == 1; }
+    std::optional<std::string> UserDataFolder() override { return dataFolder; }
+    bool FileExists(const std::string& path) override { return files.count(path) == 1; }
+    bool CopyToNewFile(const std::string& from, const std::string& to) override {
+        copies.push_back(from + " -> " + to);
+        files.insert(to);
+        return true;
+    }
+};
+
+TEST(ChooseSettingsFile, BesideTheExeWhileItsFolderCanBeWrittenElseTheUsersOwnStartingAsACopy) {
+    // "誠" is D5 5C in GBK: the exe's folder ends after it, not inside it.
+    const std::string exe = "D:\\誠\\Pelorin.exe", exeFolder = "D:\\誠\\", beside = exeFolder + "setup.ini";
+    const std::string data = "C:\\Users\\林\\AppData\\Roaming\\Pelorin\\", own = data + "setup.ini";
+    enum : unsigned {
+        ExeFolderWritable = 1,
+        DataFolderWritable = 2,
+        NoDataFolder = 4,
+        BesideFile = 8,
+        OwnFile = 16
+    };
+    const struct {
+        const char* what;
+        unsigned machine;
+        std::string file;
+        bool copied;
+    } rows[] = {
+        {"a folder that can be written", ExeFolderWritable | DataFolderWritable | BesideFile | OwnFile,
+         beside, false},
+        {"first start from an unwritable folder", DataFolderWritable | BesideFile, own, true},
+        {"a later start", DataFolderWritable | BesideFile | OwnFile, own, false},
+        {"no file beside the exe", DataFolderWritable, own, false},
+        {"data folder unwritable too", BesideFile, beside, false},
+        {"no data folder", NoDataFolder | BesideFile, beside, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeFolders folders;
+        if (row.machine & ExeFolderWritable) folders.writable.insert(exeFolder);
+        if (row.machine & DataFolderWritable) folders.writable.insert(data);
+        if (!(row.machine & NoDataFolder)) folders.dataFolder = data;
+        if (row.machine & BesideFile) folders.files.insert(beside);
+        if (row.machine & OwnFile) folders.files.insert(own);
+
+        EXPECT_EQ(ChooseSettingsFile(exe, folders), row.file);
+        EXPECT_EQ(folders.copies,
+                  row.copied ? std::vector<std::string>{beside + " -> " + own} : std::vector<std::string>{});
+    }
 }
 
 // ---- Loading ----
