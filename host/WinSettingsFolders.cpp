@@ -3,12 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <string>
+#include <cstddef>
 
 namespace {
 
 constexpr char kProgramDataFolder[] = "Pelorin";
-constexpr char kProbePrefix[] = "Pelorin-probe-";
+// A probe's name after the folder: "Pelorin-probe-<process>-<ticks>.tmp" and its NUL.
+constexpr std::size_t kProbeNameSize = 48;
 constexpr DWORD kProbeAttempts = 4;
 
 }  // namespace
@@ -16,9 +17,10 @@ constexpr DWORD kProbeAttempts = 4;
 bool WinSettingsFolders::CanCreateFileIn(const std::string& folder) {
     // Attributes and access lists tell too little (a read-only share, a folder only an
     // administrator may write): only a file that was made proves it. It goes when closed.
-    const std::string stem = folder + kProbePrefix + std::to_string(GetCurrentProcessId()) + "-";
+    std::string probe(folder.size() + kProbeNameSize, '\0');
     for (DWORD attempt = 0; attempt < kProbeAttempts; ++attempt) {
-        const std::string probe = stem + std::to_string(GetTickCount() + attempt) + ".tmp";
+        wsprintfA(probe.data(), "%sPelorin-probe-%lu-%lu.tmp", folder.c_str(), GetCurrentProcessId(),
+                  GetTickCount() + attempt);
         const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
