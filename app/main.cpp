@@ -1,8 +1,8 @@
 // Pelorin: watches the home router's WAN status and has it dial again for a new public IP.
 #include "Application.h"
 #include "ControlIds.h"
-#include "RunningInstance.h"
 #include "Unit1.h"
+#include "WinSingleInstance.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -8,9 +8,9 @@
 #include "AutoRun.h"
 #include "Gateway.h"
 #include "ModuleFile.h"
-#include "RunningInstance.h"
 #include "Settings.h"
 #include "WinSettingsFolders.h"
+#include "WinSingleInstance.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "RunningInstance.h"
+#include "WinSingleInstance.h"
 
 namespace {
 
