@@ -630,17 +630,22 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
               2);
 }
 
+struct ClassCount {
+    const char* className;
+    std::size_t count;
+};
+
+BOOL CALLBACK CountWindowOfClass(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<ClassCount*>(param);
+    if (ClassName(window) == search.className) ++search.count;
+    return TRUE;
+}
+
 // Top-level windows of the class on this desktop, of every process.
 std::size_t WindowsOfClass(const char* className) {
-    std::pair<const char*, std::size_t> search{className, 0};
-    EnumWindows(
-        [](HWND window, LPARAM param) {
-            auto& [name, count] = *reinterpret_cast<std::pair<const char*, std::size_t>*>(param);
-            if (ClassName(window) == name) ++count;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    ClassCount search{className, 0};
+    EnumWindows(CountWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.count;
 }
 
 // Handles what waits in the driver's own queue (its cover window's activation).
@@ -651,11 +656,18 @@ void PumpMessages() {
 
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// Deletes the Run value from both keys; true when there was one.
+// Deletes the Run value from both keys, in the registry's 64-bit and 32-bit views (a 32-bit
+// program writes the machine-wide one under Wow6432Node); true when there was one.
 bool DeleteRunValues() {
     bool found = false;
-    for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        found |= RegDeleteKeyValueA(hive, kRunKey, "Pelorin") == ERROR_SUCCESS;
+    for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(hive, kRunKey, 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) continue;
+            found |= RegDeleteValueA(key, "Pelorin") == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+    }
     return found;
 }
 
