@@ -17,11 +17,8 @@ constexpr DWORD kRunningWindowWaitMs = 10000;
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // Before anything else: a second start brings the running program to the front and ends
     // without touching the settings, the registry or the router.
-    const SingleInstance instance;
-    if (!instance.First()) {
-        ShowRunningInstance(kMainWindowClass, kRunningWindowWaitMs);
-        return 0;
-    }
+    const SingleInstance instance(kMainWindowClass, kRunningWindowWaitMs);
+    if (!instance.First()) return 0;
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);

@@ -2,8 +2,6 @@
 
 namespace {
 
-// Session-local: another user's session has its own Pelorin.
-constexpr char kMutexName[] = "Local\\Pelorin.{5B0C8E3A-7D14-4F2B-9A61-2E8D3C7B4F90}";
 constexpr char kRequestMessageName[] = "Pelorin.{5B0C8E3A-7D14-4F2B-9A61-2E8D3C7B4F90}.Request";
 
 enum : WPARAM { kIdentify = 1, kShow = 2 };
@@ -43,23 +41,24 @@ BOOL CALLBACK AskToShow(HWND window, LPARAM param) {
 
 }  // namespace
 
-SingleInstance::SingleInstance() {
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, kMutexName);
-    first_ = !mutex || GetLastError() != ERROR_ALREADY_EXISTS;
+SingleInstance::SingleInstance(const char* windowClass, DWORD waitMs) {
+    const HANDLE mutex = CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
+    const bool another = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
     mutex_.reset(mutex);
+    if (!another) return;
+
+    first_ = false;
+    Search search{windowClass, false};
+    const DWORD start = GetTickCount();
+    do {
+        EnumWindows(AskToShow, reinterpret_cast<LPARAM>(&search));
+        if (search.shown) return;
+        const DWORD waited = WaitForSingleObject(mutex, kRetryMs);
+        first_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;  // the other one ended
+    } while (!first_ && GetTickCount() - start < waitMs);
 }
 
 InstanceRequest InstanceRequestOf(UINT message, WPARAM wParam) {
     if (message == 0 || message != RequestMessage()) return InstanceRequest::None;
     return wParam == kShow ? InstanceRequest::Show : InstanceRequest::Identify;
-}
-
-bool ShowRunningInstance(const char* windowClass, DWORD waitMs) {
-    Search search{windowClass, false};
-    const DWORD start = GetTickCount();
-    for (;;) {
-        EnumWindows(AskToShow, reinterpret_cast<LPARAM>(&search));
-        if (search.shown || GetTickCount() - start >= waitMs) return search.shown;
-        Sleep(kRetryMs);
-    }
 }

@@ -4,22 +4,32 @@
 #include <memory>
 #include <type_traits>
 
-// One Pelorin per user session. The first start holds a named mutex for its whole life; a
+// One Pelorin per user session: the first start owns a named mutex for its whole life. A
 // later start finds the first one's main window, asks it to come to the front and ends
 // before it reads the settings, the registry or the router.
 
-// True for the first start in this session. A mutex that cannot be had at all (another
-// user's program in the same session) does not stop this start.
+// Session-local: another user's session has its own Pelorin.
+inline constexpr char kSingleInstanceMutexName[] = "Local\\Pelorin.{5B0C8E3A-7D14-4F2B-9A61-2E8D3C7B4F90}";
+
 class SingleInstance {
 public:
-    SingleInstance();
+    // Takes the mutex. When another start owns it, asks that one's main window (of the class
+    // `windowClass`) to come to the front, waiting up to `waitMs` for it while that program
+    // starts; when that program ends meanwhile, this start takes the mutex after all.
+    SingleInstance(const char* windowClass, DWORD waitMs);
+
+    // This start is the one to run. A mutex that cannot be had at all (another user's
+    // program in this session) does not stop it.
     bool First() const { return first_; }
 
 private:
-    struct HandleCloser {
-        void operator()(HANDLE handle) const { CloseHandle(handle); }
+    struct MutexReleaser {
+        void operator()(HANDLE mutex) const {
+            ReleaseMutex(mutex);  // refused when this start never owned it
+            CloseHandle(mutex);
+        }
     };
-    std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser> mutex_;
+    std::unique_ptr<std::remove_pointer_t<HANDLE>, MutexReleaser> mutex_;
     bool first_ = true;
 };
 
@@ -29,8 +39,3 @@ InstanceRequest InstanceRequestOf(UINT message, WPARAM wParam);
 
 // The running program answers Identify and Show with this; any other window gives 0.
 inline constexpr LRESULT kRunningAnswer = 0x50454C;
-
-// Asks the running program, whose main window is of the class `windowClass`, to come to the
-// front. Waits up to `waitMs` for the window while that program is still starting; false
-// when no window answered.
-bool ShowRunningInstance(const char* windowClass, DWORD waitMs);

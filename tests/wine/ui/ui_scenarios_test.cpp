@@ -8,6 +8,7 @@
 #include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
+#include "WinSingleInstance.h"
 #include "WindowAccess.h"
 
 #include <gtest/gtest.h>
@@ -708,6 +709,23 @@ TEST_F(TrayInRig, ASecondStartBringsTheFirstToTheFrontAndEnds) {
     EXPECT_EQ(Count("login"), logins);
     EXPECT_FALSE(DeleteRunValues());
     EXPECT_EQ(ReadFileBytes(app.SettingsPath()), settings);
+}
+
+// A start while another owns the session (the driver here, standing in for a program that
+// is ending and has no window left) waits; once that one has ended it runs after all.
+TEST_F(TrayInRig, AStartWaitsWhileAnotherOwnsTheSessionAndRunsOnceItEnds) {
+    const HANDLE other = CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
+    ASSERT_TRUE(other && GetLastError() != ERROR_ALREADY_EXISTS);
+    LaunchSettings settings;
+    settings.waitForMainWindow = false;
+    AppUnderTest app(settings);
+    Sleep(1500);
+    EXPECT_TRUE(app.Running());
+    EXPECT_FALSE(app.TopWindow("TForm1"));
+
+    ReleaseMutex(other);
+    CloseHandle(other);
+    EXPECT_TRUE(app.WaitForMainWindow());
 }
 
 TEST(WithoutRoute, StartedMinimisedTheProgramEndsInTheTrayAfterTheGatewayNotice) {
