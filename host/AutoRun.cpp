@@ -4,6 +4,19 @@
 
 #include <memory>
 
+namespace {
+
+// The key is closed when the call returns.
+bool WriteRunValue(const std::unique_ptr<RegistryKey>& key, const std::string& data) {
+    return key && key->SetString(kRunValueName, data);
+}
+
+void DeleteRunValue(const std::unique_ptr<RegistryKey>& key) {
+    if (key) key->DeleteValue(kRunValueName);  // a value that is not there is nothing to report
+}
+
+}  // namespace
+
 std::string RunValueData(std::string_view modulePath) {
     std::string data(modulePath);
     if (data.find(' ') != std::string::npos) data = '"' + data + '"';
@@ -11,12 +24,16 @@ std::string RunValueData(std::string_view modulePath) {
 }
 
 void SetAutoRun(bool on, Registry& registry, std::string_view modulePath) {
-    const std::unique_ptr<RegistryKey> key = registry.CreateMachineKey(kRunKeyPath);
-    if (on) {
-        if (!key || !key->SetString(kRunValueName, RunValueData(modulePath))) {
-            throw AppError(std::string("Failed to set data for '") + kRunValueName + "'");
-        }
-    } else if (key) {
-        key->DeleteValue(kRunValueName);  // a value that is not there is nothing to report
+    if (!on) {
+        DeleteRunValue(registry.CreateMachineKey(kRunKeyPath));
+        DeleteRunValue(registry.CreateUserKey(kRunKeyPath));
+        return;
+    }
+    const std::string data = RunValueData(modulePath);
+    if (WriteRunValue(registry.CreateMachineKey(kRunKeyPath), data)) {
+        // A value left by a start without administrator rights would start the program twice.
+        DeleteRunValue(registry.CreateUserKey(kRunKeyPath));
+    } else if (!WriteRunValue(registry.CreateUserKey(kRunKeyPath), data)) {
+        throw AppError(std::string("Failed to set data for '") + kRunValueName + "'");
     }
 }

@@ -20,6 +20,9 @@ public:
     virtual ~Registry() = default;
 
     // Opens HKEY_LOCAL_MACHINE\<path> with full access, creating the key when it does not
-    // exist; nothing when the platform refuses.
+    // exist; nothing when the platform refuses (a user without administrator rights).
     virtual std::unique_ptr<RegistryKey> CreateMachineKey(const std::string& path) = 0;
+
+    // The same under HKEY_CURRENT_USER, the user's own hive.
+    virtual std::unique_ptr<RegistryKey> CreateUserKey(const std::string& path) = 0;
 };

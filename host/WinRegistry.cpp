@@ -36,12 +36,20 @@ private:
     RegKey key_;
 };
 
-}  // namespace
-
-std::unique_ptr<RegistryKey> WinRegistry::CreateMachineKey(const std::string& path) {
+std::unique_ptr<RegistryKey> CreateKey(HKEY hive, const std::string& path) {
     HKEY opened = nullptr;
-    const LONG result = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    const LONG result = RegCreateKeyExA(hive, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                         KEY_ALL_ACCESS, nullptr, &opened, nullptr);
     if (result != ERROR_SUCCESS) return nullptr;
     return std::make_unique<WinRegistryKey>(RegKey(opened));
+}
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> WinRegistry::CreateMachineKey(const std::string& path) {
+    return CreateKey(HKEY_LOCAL_MACHINE, path);
+}
+
+std::unique_ptr<RegistryKey> WinRegistry::CreateUserKey(const std::string& path) {
+    return CreateKey(HKEY_CURRENT_USER, path);
 }

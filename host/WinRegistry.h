@@ -26,4 +26,5 @@ private:
 class WinRegistry : public Registry {
 public:
     std::unique_ptr<RegistryKey> CreateMachineKey(const std::string& path) override;
+    std::unique_ptr<RegistryKey> CreateUserKey(const std::string& path) override;
 };

@@ -9,6 +9,8 @@
 #include "Gateway.h"
 #include "ModuleFile.h"
 #include "Settings.h"
+#include "WinSettingsFolders.h"
+#include "WinSingleInstance.h"
 
 #include <shellapi.h>
 
@@ -68,7 +70,7 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       router_(*this, fetcher_, clock_),
-      settingsFile_(SettingsFilePath(modulePath_)) {
+      settingsFile_(SettingsFileForThisUser(modulePath_)) {
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
     Button3.OnClick = [this] { Button3Click(); };
@@ -195,6 +197,12 @@ TCheckBox& TForm1::CheckBoxOf(SettingsCheckBox box) {
 }
 
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A second start of the program asks this one to come to the front, from the tray too.
+    switch (InstanceRequestOf(message, wParam)) {
+    case InstanceRequest::Show: TrayIcon1.RestoreMainForm(); return kRunningAnswer;
+    case InstanceRequest::Identify: return kRunningAnswer;
+    case InstanceRequest::None: break;
+    }
     switch (message) {
     case WM_TIMER:
         if (wParam == kTimer1Id) {

@@ -43,33 +43,44 @@ struct FakeProfile : ProfileStore {
     std::string Path() const override { return path; }
 };
 
-// The registry as key paths with their values; `refuseOpen` and `refuseWrite` stand for a
-// user without the rights to the machine-wide hive.
+// The registry as key paths with their values, one map per hive. A hive's `refuseOpen` and
+// `refuseWrite` stand for a user without the rights to it.
 struct FakeRegistry : Registry {
-    std::map<std::string, std::map<std::string, std::string>> keys;
-    bool refuseOpen = false, refuseWrite = false;
+    struct Hive {
+        std::map<std::string, std::map<std::string, std::string>> keys;
+        bool refuseOpen = false, refuseWrite = false;
+    };
+    Hive machine, user;
     int openKeys = 0;
 
     struct Key : RegistryKey {
-        Key(FakeRegistry& registry, std::string path) : registry(registry), path(std::move(path)) {
+        Key(FakeRegistry& registry, Hive& hive, std::string path)
+            : registry(registry), hive(hive), path(std::move(path)) {
             ++registry.openKeys;
         }
         ~Key() override { --registry.openKeys; }
         bool SetString(const std::string& name, const std::string& data) override {
-            if (registry.refuseWrite) return false;
-            registry.keys[path][name] = data;
+            if (hive.refuseWrite) return false;
+            hive.keys[path][name] = data;
             return true;
         }
-        bool DeleteValue(const std::string& name) override { return registry.keys[path].erase(name) == 1; }
+        bool DeleteValue(const std::string& name) override { return hive.keys[path].erase(name) == 1; }
 
         FakeRegistry& registry;
+        Hive& hive;
         std::string path;
     };
 
     std::unique_ptr<RegistryKey> CreateMachineKey(const std::string& path) override {
-        if (refuseOpen) return nullptr;
-        keys[path];
-        return std::make_unique<Key>(*this, path);
+        return Open(machine, path);
+    }
+    std::unique_ptr<RegistryKey> CreateUserKey(const std::string& path) override { return Open(user, path); }
+
+private:
+    std::unique_ptr<RegistryKey> Open(Hive& hive, const std::string& path) {
+        if (hive.refuseOpen) return nullptr;
+        hive.keys[path];
+        return std::make_unique<Key>(*this, hive, path);
     }
 };
 

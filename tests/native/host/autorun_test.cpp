@@ -27,21 +27,23 @@ TEST(SetAutoRun, OnWritesTheValueUnderTheMachineRunKeyAndClosesIt) {
     FakeRegistry registry;
     SetAutoRun(true, registry, "C:\\Program Files\\Pelorin\\Pelorin.exe");
 
-    EXPECT_EQ(registry.keys, (std::map<std::string, Values>{
-                                 {kRunKey, {{"Pelorin", "\"C:\\Program Files\\Pelorin\\Pelorin.exe\""}}}}));
+    EXPECT_EQ(registry.machine.keys,
+              (std::map<std::string, Values>{
+                  {kRunKey, {{"Pelorin", "\"C:\\Program Files\\Pelorin\\Pelorin.exe\""}}}}));
+    EXPECT_TRUE(registry.user.keys[kRunKey].empty());
     EXPECT_EQ(registry.openKeys, 0);
 }
 
 TEST(SetAutoRun, SwitchingOnAgainLeavesOneValueWithTheCurrentPath) {
     FakeRegistry registry;
-    registry.keys[kRunKey]["Other"] = "C:\\Other\\other.exe";
+    registry.machine.keys[kRunKey]["Other"] = "C:\\Other\\other.exe";
 
     SetAutoRun(true, registry, "C:\\Old\\Pelorin.exe");
     SetAutoRun(false, registry, "C:\\Old\\Pelorin.exe");
     SetAutoRun(true, registry, "C:\\New\\Pelorin.exe");
     SetAutoRun(true, registry, "C:\\Newer\\Pelorin.exe");
 
-    EXPECT_EQ(registry.keys[kRunKey],
+    EXPECT_EQ(registry.machine.keys[kRunKey],
               (Values{{"Other", "C:\\Other\\other.exe"}, {"Pelorin", "C:\\Newer\\Pelorin.exe"}}));
 }
 
@@ -50,29 +52,69 @@ TEST(SetAutoRun, OffDeletesTheValueAndIsSilentWhenThereIsNone) {
     SetAutoRun(true, registry, "C:\\Pelorin\\Pelorin.exe");
 
     EXPECT_NO_THROW(SetAutoRun(false, registry, "C:\\Pelorin\\Pelorin.exe"));
-    EXPECT_TRUE(registry.keys[kRunKey].empty());
+    EXPECT_TRUE(registry.machine.keys[kRunKey].empty());
     EXPECT_NO_THROW(SetAutoRun(false, registry, "C:\\Pelorin\\Pelorin.exe"));
     EXPECT_EQ(registry.openKeys, 0);
 }
 
-TEST(SetAutoRun, RefusedWriteRaisesTheErrorAndRefusedDeleteIsSilent) {
+// A user without administrator rights, then an administrator, on one machine: the machine
+// key refuses to open (access denied) or to take the value, the user's own key takes it
+// silently; only both refusals are told. Off clears both; no step leaves a key open.
+TEST(SetAutoRun, WithoutRightsToTheMachineKeyTheValueGoesToTheUsersOwn) {
+    enum class Refused { Nothing, MachineKey, MachineValue, BothKeys };
+    const std::string kOld = "C:\\Old\\Pelorin.exe", kNew = "C:\\Program Files\\Pelorin\\Pelorin.exe";
+    const std::string kNewData = '"' + kNew + '"';
     const struct {
         const char* what;
-        bool refuseOpen, refuseWrite;
-    } rows[] = {{"key cannot be opened", true, false}, {"value cannot be written", false, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        FakeRegistry registry;
-        registry.refuseOpen = row.refuseOpen;
-        registry.refuseWrite = row.refuseWrite;
+        Refused refused;
+        bool on;
+        std::string exe;
+        Values machine, user;  // the Pelorin value in each Run key afterwards
+        bool error;
+    } steps[] = {
+        {"standard user: on", Refused::MachineKey, true, kOld, {}, {{"Pelorin", kOld}}, false},
+        {"standard user: off", Refused::MachineKey, false, kOld, {}, {}, false},
+        {"standard user: off again", Refused::MachineKey, false, kOld, {}, {}, false},
+        {"standard user: on again, moved",
+         Refused::MachineKey,
+         true,
+         kNew,
+         {},
+         {{"Pelorin", kNewData}},
+         false},
+        {"administrator: on", Refused::Nothing, true, kNew, {{"Pelorin", kNewData}}, {}, false},
+        {"value refused: on",
+         Refused::MachineValue,
+         true,
+         kOld,
+         {{"Pelorin", kNewData}},
+         {{"Pelorin", kOld}},
+         false},
+        {"administrator: off", Refused::Nothing, false, kOld, {}, {}, false},
+        {"both refused: on", Refused::BothKeys, true, kNew, {}, {}, true},
+        {"both refused: off", Refused::BothKeys, false, kNew, {}, {}, false},
+    };
+    FakeRegistry registry;
+    registry.user.keys[kRunKey]["Other"] = "C:\\Other\\other.exe";
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        registry.machine.refuseOpen =
+            step.refused == Refused::MachineKey || step.refused == Refused::BothKeys;
+        registry.machine.refuseWrite = step.refused == Refused::MachineValue;
+        registry.user.refuseOpen = step.refused == Refused::BothKeys;
 
+        bool error = false;
         try {
-            SetAutoRun(true, registry, "C:\\Pelorin\\Pelorin.exe");
-            ADD_FAILURE() << "no error";
-        } catch (const AppError& error) {
-            EXPECT_STREQ(error.what(), "Failed to set data for 'Pelorin'");
+            SetAutoRun(step.on, registry, step.exe);
+        } catch (const AppError& raised) {
+            EXPECT_STREQ(raised.what(), "Failed to set data for 'Pelorin'");
+            error = true;
         }
-        EXPECT_NO_THROW(SetAutoRun(false, registry, "C:\\Pelorin\\Pelorin.exe"));
+        EXPECT_EQ(error, step.error);
+        Values user = step.user;
+        user["Other"] = "C:\\Other\\other.exe";
+        EXPECT_EQ(registry.machine.keys[kRunKey], step.machine);
+        EXPECT_EQ(registry.user.keys[kRunKey], user);
         EXPECT_EQ(registry.openKeys, 0);
     }
 }

@@ -1,10 +1,12 @@
 #include "AutoRun.h"
 #include "HostFakes.h"
 #include "Settings.h"
+#include "SettingsPlace.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -114,6 +116,62 @@ TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
     for (const auto& row : rows) EXPECT_EQ(SettingsFilePath(row.module), row.file) << row.module;
 }
 
+// Folders by name: those where a file can be made, the files there are, the copies made.
+struct FakeFolders : SettingsFolders {
+    std::set<std::string> writable, files;
+    std::optional<std::string> dataFolder;
+    std::vector<std::string> copies;
+
+    bool CanCreateFileIn(const std::string& folder) override { return writable.count(folder) == 1; }
+    std::optional<std::string> UserDataFolder() override { return dataFolder; }
+    bool FileExists(const std::string& path) override { return files.count(path) == 1; }
+    bool CopyToNewFile(const std::string& from, const std::string& to) override {
+        copies.push_back(from + " -> " + to);
+        files.insert(to);
+        return true;
+    }
+};
+
+TEST(ChooseSettingsFile, BesideTheExeWhileItsFolderCanBeWrittenElseTheUsersOwnStartingAsACopy) {
+    // "誠" is D5 5C in GBK: the exe's folder ends after it, not inside it.
+    const std::string exe = "D:\\誠\\Pelorin.exe", exeFolder = "D:\\誠\\", beside = exeFolder + "setup.ini";
+    const std::string data = "C:\\Users\\林\\AppData\\Roaming\\Pelorin\\", own = data + "setup.ini";
+    enum : unsigned {
+        ExeFolderWritable = 1,
+        DataFolderWritable = 2,
+        NoDataFolder = 4,
+        BesideFile = 8,
+        OwnFile = 16
+    };
+    const struct {
+        const char* what;
+        unsigned machine;
+        std::string file;
+        bool copied;
+    } rows[] = {
+        {"a folder that can be written", ExeFolderWritable | DataFolderWritable | BesideFile | OwnFile,
+         beside, false},
+        {"first start from an unwritable folder", DataFolderWritable | BesideFile, own, true},
+        {"a later start", DataFolderWritable | BesideFile | OwnFile, own, false},
+        {"no file beside the exe", DataFolderWritable, own, false},
+        {"data folder unwritable too", BesideFile, beside, false},
+        {"no data folder", NoDataFolder | BesideFile, beside, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeFolders folders;
+        if (row.machine & ExeFolderWritable) folders.writable.insert(exeFolder);
+        if (row.machine & DataFolderWritable) folders.writable.insert(data);
+        if (!(row.machine & NoDataFolder)) folders.dataFolder = data;
+        if (row.machine & BesideFile) folders.files.insert(beside);
+        if (row.machine & OwnFile) folders.files.insert(own);
+
+        EXPECT_EQ(ChooseSettingsFile(exe, folders), row.file);
+        EXPECT_EQ(folders.copies,
+                  row.copied ? std::vector<std::string>{beside + " -> " + own} : std::vector<std::string>{});
+    }
+}
+
 // ---- Loading ----
 
 struct LoadSettingsTest : testing::Test {
@@ -145,7 +203,8 @@ TEST_F(LoadSettingsTest, MissingFileGivesTheDefaultsAndRunsNothing) {
     EXPECT_EQ(Clicks(log), 0);
     EXPECT_EQ(window.minimiseRequests, 0);
     EXPECT_TRUE(window.errors.empty());
-    EXPECT_TRUE(registry.keys.empty());
+    EXPECT_TRUE(registry.machine.keys.empty());
+    EXPECT_TRUE(registry.user.keys.empty());
 }
 
 TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlushesAndMinimises) {
@@ -193,26 +252,46 @@ TEST_F(LoadSettingsTest, BootOnRegistersTheExecutableToStartWithWindows) {
 
     LoadSettings(window, file);
 
-    EXPECT_EQ(registry.keys[kRunKey], (std::map<std::string, std::string>{{"Pelorin", kExe}}));
+    EXPECT_EQ(registry.machine.keys[kRunKey], (std::map<std::string, std::string>{{"Pelorin", kExe}}));
     EXPECT_EQ(registry.openKeys, 0);
     EXPECT_TRUE(window.errors.empty());
 }
 
-// Without the rights to the Run key the registration fails; the load must still apply every
+// Without the rights to the machine-wide Run key the registration goes to the user's own, and
+// only when that is refused as well is the error told. Either way the load must apply every
 // key, or the built-in user name and password would be saved over the stored ones.
-TEST_F(LoadSettingsTest, RefusedRegistrationIsReportedAndTheLoadGoesOn) {
-    for (const bool refuseOpen : {false, true}) {
-        SCOPED_TRACE(refuseOpen ? "key cannot be opened" : "value cannot be written");
+TEST_F(LoadSettingsTest, RegistrationRefusedMachineWideGoesToTheUserAndTheLoadGoesOn) {
+    const struct {
+        const char* what;
+        bool refuseOpen, userRefusesToo;
+    } rows[] = {
+        {"machine key cannot be opened", true, false},
+        {"machine value cannot be written", false, false},
+        {"neither key can be opened", true, true},
+        {"neither value can be written", false, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         log.clear();
+        FakeRegistry refusing;
         FakeSettingsWindow loaded{log};
-        loaded.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) { SetAutoRun(on, registry, kExe); };
-        registry.refuseOpen = refuseOpen;
-        registry.refuseWrite = !refuseOpen;
+        loaded.onClick[SettingsCheckBox::CheckBox5] = [&](bool on) { SetAutoRun(on, refusing, kExe); };
+        for (FakeRegistry::Hive* hive : {&refusing.machine, &refusing.user}) {
+            if (hive == &refusing.user && !row.userRefusesToo) break;
+            hive->refuseOpen = row.refuseOpen;
+            hive->refuseWrite = !row.refuseOpen;
+        }
         Store(EverythingOn());
 
         LoadSettings(loaded, file);
 
-        EXPECT_EQ(loaded.errors, std::vector<std::string>{"Failed to set data for 'Pelorin'"});
+        using Values = std::map<std::string, std::string>;
+        EXPECT_EQ(loaded.errors, row.userRefusesToo
+                                     ? std::vector<std::string>{"Failed to set data for 'Pelorin'"}
+                                     : std::vector<std::string>{});
+        const Values registered = row.userRefusesToo ? Values{} : Values{{"Pelorin", kExe}};
+        EXPECT_EQ(refusing.user.keys[kRunKey], registered);
+        EXPECT_TRUE(refusing.machine.keys[kRunKey].empty());
         EXPECT_TRUE(loaded.checked[SettingsCheckBox::CheckBox5]);
         EXPECT_EQ(loaded.texts[SettingsEdit::Edit1], "管理员");
         EXPECT_EQ(loaded.texts[SettingsEdit::Edit2], "p@ss");
@@ -239,7 +318,8 @@ TEST_F(LoadSettingsTest, AFlagEqualToTheBoxStateRunsNothing) {
         LoadSettings(window, file);
 
         EXPECT_EQ(Clicks(log), 0);
-        EXPECT_TRUE(registry.keys.empty());
+        EXPECT_TRUE(registry.machine.keys.empty());
+        EXPECT_TRUE(registry.user.keys.empty());
     }
 }
 

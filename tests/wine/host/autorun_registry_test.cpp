@@ -16,25 +16,26 @@ struct RunValue {
     std::string bytes;  // as stored, the terminating NUL included
 };
 
-// Reads the Run key with the plain registry calls, apart from the code under test.
+// Reads the Run keys with the plain registry calls, apart from the code under test.
 struct RunKeyTest : testing::Test {
     WinRegistry registry;
 
-    void SetUp() override { DeleteRunValue(); }
-    void TearDown() override { DeleteRunValue(); }
+    void SetUp() override { DeleteRunValues(); }
+    void TearDown() override { DeleteRunValues(); }
 
-    static void DeleteRunValue() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, "Pelorin");
-            RegCloseKey(key);
+    static void DeleteRunValues() {
+        for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(hive, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, "Pelorin");
+                RegCloseKey(key);
+            }
         }
     }
 
-    static std::optional<RunValue> ReadRunValue() {
+    static std::optional<RunValue> ReadRunValue(HKEY hive = HKEY_LOCAL_MACHINE) {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-            return std::nullopt;
+        if (RegOpenKeyExA(hive, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return std::nullopt;
         RunValue value;
         DWORD size = 0;
         std::optional<RunValue> result;
@@ -51,9 +52,9 @@ struct RunKeyTest : testing::Test {
     }
 
     // Values whose name is "Pelorin" in any letter case, as the registry compares names.
-    static int CountPelorinValues() {
+    static int CountPelorinValues(HKEY hive = HKEY_LOCAL_MACHINE) {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+        if (RegOpenKeyExA(hive, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
         int count = 0;
         for (DWORD index = 0;; ++index) {
             char name[256];
@@ -121,6 +122,46 @@ TEST_F(RunKeyTest, OffDeletesTheValueAndIsSilentWhenThereIsNone) {
     EXPECT_FALSE(ReadRunValue());
     EXPECT_EQ(CountPelorinValues(), 0);
     EXPECT_NO_THROW(SetAutoRun(false, registry, "C:\\Pelorin\\Pelorin.exe"));
+}
+
+// Wine gives everyone the rights to the machine-wide key; a standard user on Windows has none.
+struct MachineKeyRefused : WinRegistry {
+    std::unique_ptr<RegistryKey> CreateMachineKey(const std::string&) override { return nullptr; }
+};
+
+TEST_F(RunKeyTest, OnLeavesOneValueInTheRightPlaceAndOffNoneInEither) {
+    MachineKeyRefused standardUser;
+    const std::string exe = "C:\\Program Files\\Pelorin\\Pelorin.exe";
+    const std::string stored = '"' + exe + '"' + '\0';
+
+    // A standard user: the user's own key, nothing machine-wide.
+    SetAutoRun(true, standardUser, exe);
+    EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 1);
+    EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE), 0);
+    std::optional<RunValue> value = ReadRunValue(HKEY_CURRENT_USER);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value->bytes, stored);
+
+    // With the rights: the machine-wide value, and the user's own is gone.
+    SetAutoRun(true, registry, exe);
+    EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE), 1);
+    EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 0);
+    value = ReadRunValue(HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->bytes, stored);
+
+    // Off, with a value in each: none in either.
+    SetAutoRun(true, standardUser, exe);
+    ASSERT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE) + CountPelorinValues(HKEY_CURRENT_USER), 2);
+    EXPECT_NO_THROW(SetAutoRun(false, registry, exe));
+    EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE) + CountPelorinValues(HKEY_CURRENT_USER), 0);
+
+    // Off as a standard user: the user's own value goes, a missing one is no error.
+    SetAutoRun(true, standardUser, exe);
+    EXPECT_NO_THROW(SetAutoRun(false, standardUser, exe));
+    EXPECT_NO_THROW(SetAutoRun(false, standardUser, exe));
+    EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 0);
 }
 
 TEST(RegKey, ClosesItsKeyAndHandsItOverOnMove) {

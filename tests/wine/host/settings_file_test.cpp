@@ -1,6 +1,7 @@
 #include "HostWineSupport.h"
 #include "Settings.h"
 #include "WinProfileFile.h"
+#include "WinSettingsFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,35 @@ TEST_F(SettingsFileTest, RefusedWriteRaisesTheErrorAndWritesNothingAfterTheFaile
     LoadSettings(loaded, file);
     EXPECT_EQ(loaded.texts[SettingsEdit::Edit1], "admin");
     EXPECT_TRUE(loaded.errors.empty());
+}
+
+// The probe leaves nothing behind; a copy of a read-only file can be saved to and never
+// replaces the user's own file.
+TEST_F(SettingsFileTest, TheFolderProbeLeavesNothingAndTheCopyCanBeWritten) {
+    WinSettingsFolders folders;
+    EXPECT_TRUE(folders.CanCreateFileIn(directory.Path()));
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((directory.Path() + "*.*").c_str(), &found);
+    int entries = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do ++entries;
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    EXPECT_EQ(entries, 2);  // "." and ".."
+    EXPECT_FALSE(folders.CanCreateFileIn(directory.Path() + "missing\\"));
+
+    const std::string original = directory.Path() + "original.ini", copy = path;
+    ASSERT_TRUE(WriteFileBytes(original, "[set]\r\nloginname=原来\r\n"));
+    SetFileAttributesA(original.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(folders.FileExists(original));
+    EXPECT_FALSE(folders.FileExists(directory.Path()));
+    ASSERT_TRUE(folders.CopyToNewFile(original, copy));
+    EXPECT_FALSE(GetFileAttributesA(copy.c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(file.Write("set", "timer", "9"));
+    EXPECT_EQ(file.Read("set", "loginname"), std::optional<std::string>("原来"));
+    EXPECT_FALSE(folders.CopyToNewFile(original, copy));
+    EXPECT_EQ(file.Read("set", "timer"), std::optional<std::string>("9"));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "WindowAccess.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <optional>
@@ -245,6 +246,59 @@ TEST(SettingsFiles, HostileFilesStartAndEveryCloseSavesWholeOrSaysSo) {
         table + "\n" + (all ? "All cases as expected; " : "SOME CASES FAILED; ") +
         std::to_string((GetTickCount64() - started + 500) / 1000) + " s in all.\n";
     EXPECT_TRUE(WriteReport("settings-files.md", report)) << "PELORIN_REPORT_DIR not set";
+}
+
+// The user's own setup.ini, used when the program's folder cannot be written.
+std::string UsersOwnSettingsFile() {
+    char appData[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+    return std::string(appData) + "\\Pelorin\\setup.ini";
+}
+
+// The names in the folder, with their sizes.
+std::string Listing(const std::string& folder) {
+    std::string names;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names += std::string(found.cFileName) + " " + std::to_string(found.nFileSizeLow) + "; ";
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The program in a folder where no file can be made (an immutable folder, made by
+// run-with-readonly-ini.sh, with a setup.ini): the first start takes that file's values, every
+// close saves to the user's own file, the next start shows what was saved, and the program's
+// folder stays as it was.
+TEST(SettingsFiles, FromAFolderThatCannotBeWrittenTheSettingsLiveInTheUsersOwnFile) {
+    RequireRig();
+    const char* folder = std::getenv("PELORIN_LOCKED_FOLDER");
+    if (!folder || !*folder) GTEST_SKIP() << "no immutable folder here (run-with-readonly-ini.sh)";
+    const std::string own = UsersOwnSettingsFile();
+    DeleteFileA(own.c_str());
+    LaunchSettings launch;
+    launch.folderName = folder;
+    launch.programInPlace = true;
+    const std::string expected[] = {"beside|pw|7|0000", "换了|pw|9|0000"};
+    std::string before;
+
+    for (const std::string& shows : expected) {
+        SCOPED_TRACE(shows);
+        AppUnderTest app(launch);
+        const HWND form = app.WaitForMainWindow();
+        ASSERT_TRUE(form);
+        if (before.empty()) before = Listing(app.Folder()) + ReadFileBytes(app.SettingsPath());
+        EXPECT_EQ(Shown(WindowValues(form)), shows);
+        SetText(Control(form, Edit1), "换了");
+        SetText(Control(form, Edit3), "9");
+
+        PostClose(form);
+        EXPECT_TRUE(app.WaitForExit(kCloseMs)) << "the close did not end the program";
+        EXPECT_EQ(FileValues(own), (std::vector<std::string>{"0", "9", "0", "换了", "pw", "0", "0"}));
+        EXPECT_EQ(Listing(app.Folder()) + ReadFileBytes(app.SettingsPath()), before);
+    }
+    DeleteFileA(own.c_str());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
+#include "WinSingleInstance.h"
 #include "WindowAccess.h"
 
 #include <gtest/gtest.h>
@@ -660,6 +661,103 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     EXPECT_EQ(std::count(saved.begin(), saved.end(), "hide=1") +
                   std::count(saved.begin(), saved.end(), "autologin=1"),
               2);
+}
+
+struct ClassCount {
+    const char* className;
+    std::size_t count;
+};
+
+BOOL CALLBACK CountWindowOfClass(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<ClassCount*>(param);
+    if (ClassName(window) == search.className) ++search.count;
+    return TRUE;
+}
+
+// Top-level windows of the class on this desktop, of every process.
+std::size_t WindowsOfClass(const char* className) {
+    ClassCount search{className, 0};
+    EnumWindows(CountWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+// Handles what waits in the driver's own queue (its cover window's activation).
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Deletes the Run value from both keys, in the registry's 64-bit and 32-bit views (a 32-bit
+// program writes the machine-wide one under Wow6432Node); true when there was one.
+bool DeleteRunValues() {
+    bool found = false;
+    for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExA(hive, kRunKey, 0, KEY_SET_VALUE | view, &key) != ERROR_SUCCESS) continue;
+            found |= RegDeleteValueA(key, "Pelorin") == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+    }
+    return found;
+}
+
+// A second start, by the user or by Windows, with the first one in the tray and then on
+// screen: it brings the first one's window to the front and ends, touching nothing.
+TEST_F(TrayInRig, ASecondStartBringsTheFirstToTheFrontAndEnds) {
+    AppUnderTest app({"[set]\r\nboot=1\r\nautologin=1\r\nhide=1\r\n", false, false});
+    const HWND form = app.WaitForTopWindow("TForm1", kStartTimeoutMs);
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kStartTimeoutMs));
+    ASSERT_TRUE(WaitForIconTipped([&] { return StatusTip(form); }, kLoginMs));  // logged in, polling
+    // The first start registered itself; a second one that did would show here.
+    EXPECT_TRUE(DeleteRunValues());
+    const std::string settings = ReadFileBytes(app.SettingsPath());
+    const long logins = Count("login");
+
+    // Then on screen, behind a window of the driver's.
+    HWND cover = nullptr;
+    for (const char* when : {"in the tray", "on screen behind another window"}) {
+        SCOPED_TRACE(when);
+        if (cover) {
+            SetForegroundWindow(cover);
+            ASSERT_TRUE(WaitUntil([&] { return PumpMessages(), GetForegroundWindow() == cover; }, kTrayMs));
+        }
+        EXPECT_EQ(app.RunAgain(kStartTimeoutMs), std::optional<DWORD>(0));
+        EXPECT_TRUE(
+            WaitUntil([&] { return Visible(form) && TaskbarButtonShown(app.Application()); }, kTrayMs));
+        EXPECT_TRUE(WaitUntil([&] { return PumpMessages(), GetForegroundWindow() == form; }, kTrayMs));
+        EXPECT_EQ(WindowsOfClass("TForm1"), 1u);
+        EXPECT_EQ(TrayIcons().size(), 1u);
+        cover = CreateWindowExA(0, "STATIC", "cover", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
+                                nullptr, nullptr);
+    }
+    DestroyWindow(cover);
+    const long polls = Count("status");
+    Sleep(3000);
+    EXPECT_NEAR(Count("status") - polls, 3, 1);
+    EXPECT_EQ(Count("login"), logins);
+    EXPECT_FALSE(DeleteRunValues());
+    EXPECT_EQ(ReadFileBytes(app.SettingsPath()), settings);
+}
+
+// A start while another owns the session (the driver here, standing in for a program that
+// is ending and has no window left) waits; once that one has ended it runs after all.
+TEST_F(TrayInRig, AStartWaitsWhileAnotherOwnsTheSessionAndRunsOnceItEnds) {
+    const HANDLE other = CreateMutexA(nullptr, TRUE, kSingleInstanceMutexName);
+    ASSERT_TRUE(other && GetLastError() != ERROR_ALREADY_EXISTS);
+    LaunchSettings settings;
+    settings.waitForMainWindow = false;
+    AppUnderTest app(settings);
+    Sleep(1500);
+    EXPECT_TRUE(app.Running());
+    EXPECT_FALSE(app.TopWindow("TForm1"));
+
+    ReleaseMutex(other);
+    CloseHandle(other);
+    EXPECT_TRUE(app.WaitForMainWindow());
 }
 
 TEST(WithoutRoute, StartedMinimisedTheProgramEndsInTheTrayAfterTheGatewayNotice) {

@@ -50,6 +50,17 @@ std::string ThreadDesktopName() {
     return name;
 }
 
+// Starts `exe` from `folder` on the driver's desktop.
+bool StartOnThisDesktop(const std::string& exe, const std::string& folder, PROCESS_INFORMATION& process) {
+    std::string desktop = ThreadDesktopName();
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
+    std::string commandLine = "\"" + exe + "\"";
+    return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.c_str(), &startup, &process) != FALSE;
+}
+
 }  // namespace
 
 void SetProgramUnderTest(const std::string& path) { ProgramPathStore() = WindowsPath(path); }
@@ -66,7 +77,7 @@ std::string WindowsPath(const std::string& path) {
 }
 
 AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder(settings.folderName)) {
-    if (!CopyFileA(ProgramUnderTest().c_str(), ExePath().c_str(), FALSE)) {
+    if (!settings.programInPlace && !CopyFileA(ProgramUnderTest().c_str(), ExePath().c_str(), FALSE)) {
         Abandon("cannot copy \"" + ProgramUnderTest() + "\" to " + ExePath());
     }
     if (settings.setupIniIsDirectory) {
@@ -75,15 +86,7 @@ AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder
         WriteFileBytes(SettingsPath(), *settings.setupIni);
     }
 
-    std::string desktop = ThreadDesktopName();
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
-    std::string commandLine = "\"" + ExePath() + "\"";
-    if (!CreateProcessA(ExePath().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder_.c_str(), &startup, &process_)) {
-        Abandon("cannot start " + ExePath());
-    }
+    if (!StartOnThisDesktop(ExePath(), folder_, process_)) Abandon("cannot start " + ExePath());
     if (settings.waitForMainWindow && !WaitForMainWindow()) Abandon("the main window did not show in time");
 }
 
@@ -113,6 +116,23 @@ bool AppUnderTest::Is32Bit() const {
 
 bool AppUnderTest::WaitForExit(DWORD ms) const {
     return Started() && WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+std::optional<DWORD> AppUnderTest::RunAgain(DWORD ms) const {
+    PROCESS_INFORMATION again{};
+    if (!StartOnThisDesktop(ExePath(), folder_, again)) return std::nullopt;
+    std::optional<DWORD> exitCode;
+    DWORD code = 0;
+    if (WaitForSingleObject(again.hProcess, ms) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(again.hProcess, &code)) {
+        exitCode = code;
+    } else {
+        TerminateProcess(again.hProcess, 1);
+        WaitForSingleObject(again.hProcess, 10000);
+    }
+    CloseHandle(again.hProcess);
+    CloseHandle(again.hThread);
+    return exitCode;
 }
 
 void AppUnderTest::End() {

@@ -31,6 +31,7 @@ struct LaunchSettings {
     // The folder's own name (GBK) in the temporary folder, or a full path of a folder that may
     // exist already; empty: a generated name.
     std::string folderName = {};
+    bool programInPlace = false;  // the folder holds Pelorin.exe already: it is not copied
 };
 
 inline constexpr DWORD kStartTimeoutMs = 20000;
@@ -51,6 +52,9 @@ public:
 
     bool Running() const;
     bool WaitForExit(DWORD ms) const;
+    // Starts the program once more, as a user who starts it a second time, and waits up to
+    // `ms` for that start to end: its exit code; nothing when it still ran (it is then ended).
+    std::optional<DWORD> RunAgain(DWORD ms) const;
     void End();  // TerminateProcess, then waits for the end
 
     // The process's top-level windows of a class, visible or not, in z-order.
