@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
-// The running executable's full path, as the platform reports the module's file name
-// (at most 260 characters), made absolute.
+// The running executable's full path as GBK text, as the platform reports the module's file
+// name (at most 260 characters), made absolute; on any system code page. A path with
+// characters GBK lacks is given in its short (8.3) form where the file system has one.
 std::string ModuleFileName();
