@@ -362,6 +362,7 @@ TEST_F(InRig, ChineseCredentialsAndFolderReachTheRouterTheFileAndTheRunValue) {
     EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs))
         << (OpenBoxes(app.ProcessId()).empty() ? "" : ReadBox(OpenBoxes(app.ProcessId()).front()).text);
     EXPECT_EQ(Count("unauthorized"), 0);
+    EXPECT_EQ(router.State()["credentials"], user + ":" + password);  // the GBK bytes, as sent
 
     // The gateway box's filter sees a Chinese character as its GBK bytes and keeps it out.
     const HWND gateway = Control(form, Edit4);
