@@ -339,25 +339,25 @@ TEST_F(InRig, LoginFollowsTheRouterAndTheCommandsAnswer) {
     EXPECT_TRUE(Responsive(form));
 }
 
-// Chinese everywhere the user can put it, on any code page: a folder name, a user name and
-// a password typed through an input method (one UTF-16 unit each). The router takes only the
-// exact GBK bytes; setup.ini and the Run value beside and for the Chinese folder.
+// Chinese everywhere the user can put it, on any code page: a folder name, a user name stored
+// in setup.ini by a Chinese system, a password typed through an input method (one UTF-16 unit
+// a character). The router takes only the exact GBK bytes; setup.ini keeps them, beside the
+// exe in the Chinese folder, and the Run value names it.
 TEST_F(InRig, ChineseCredentialsAndFolderReachTheRouterTheFileAndTheRunValue) {
     const std::string user = "管理员", password = "密码";
     ASSERT_TRUE(router.Config(user, password, 3000));
     LaunchSettings launch;
+    launch.setupIni = "[set]\r\nloginname=" + user + "\r\n";
     launch.folderName = "路由器工具";
     AppUnderTest app(launch);
     const HWND form = app.WaitForMainWindow();
     ASSERT_TRUE(form);
     EXPECT_EQ(Text(app.Application()), kProgramTitle);
     EXPECT_EQ(Text(Control(form, Button1)), "登录");
+    EXPECT_EQ(Text(Control(form, Edit1)), user);
 
-    SetText(Control(form, Edit1), "");
-    ASSERT_TRUE(TypeText(Control(form, Edit1), user));
     SetText(Control(form, Edit2), "");
     ASSERT_TRUE(TypeText(Control(form, Edit2), password));
-    EXPECT_EQ(Text(Control(form, Edit1)), user);
     Click(Control(form, Button1));
     EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs))
         << (OpenBoxes(app.ProcessId()).empty() ? "" : ReadBox(OpenBoxes(app.ProcessId()).front()).text);
