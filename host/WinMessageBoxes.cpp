@@ -1,5 +1,8 @@
 #include "WinMessageBoxes.h"
 
+#include "WinGbkText.h"
+
 void WinMessageBoxes::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
-    MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_OK | static_cast<UINT>(icon));
+    MessageBoxW(owner_, WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(),
+                MB_OK | static_cast<UINT>(icon));
 }

@@ -1,5 +1,7 @@
 #include "WinRegistry.h"
 
+#include "WinGbkText.h"
+
 #include <utility>
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
@@ -23,13 +25,16 @@ public:
     explicit WinRegistryKey(RegKey key) : key_(std::move(key)) {}
 
     bool SetString(const std::string& name, const std::string& data) override {
-        const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
-        const auto size = static_cast<DWORD>(data.size() + 1);  // with the NUL
-        return RegSetValueExA(key_.Get(), name.c_str(), 0, REG_SZ, bytes, size) == ERROR_SUCCESS;
+        // The data is a GBK path that may name a Chinese folder: stored in UTF-16, Windows
+        // reads it right on any code page.
+        const WideText wide = WideFromGbk(data);
+        const auto* bytes = reinterpret_cast<const BYTE*>(wide.c_str());
+        const auto size = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));  // with the NUL
+        return RegSetValueExW(key_.Get(), WideFromGbk(name).c_str(), 0, REG_SZ, bytes, size) == ERROR_SUCCESS;
     }
 
     bool DeleteValue(const std::string& name) override {
-        return RegDeleteValueA(key_.Get(), name.c_str()) == ERROR_SUCCESS;
+        return RegDeleteValueW(key_.Get(), WideFromGbk(name).c_str()) == ERROR_SUCCESS;
     }
 
 private:

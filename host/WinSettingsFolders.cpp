@@ -1,5 +1,8 @@
 #include "WinSettingsFolders.h"
 
+#include "ModuleFile.h"
+#include "WinGbkText.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -21,8 +24,9 @@ bool WinSettingsFolders::CanCreateFileIn(const std::string& folder) {
     for (DWORD attempt = 0; attempt < kProbeAttempts; ++attempt) {
         wsprintfA(probe.data(), "%sPelorin-probe-%lu-%lu.tmp", folder.c_str(), GetCurrentProcessId(),
                   GetTickCount() + attempt);
-        const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        const HANDLE file =
+            CreateFileW(WideFromGbk(probe.c_str()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
             return true;
@@ -33,25 +37,26 @@ bool WinSettingsFolders::CanCreateFileIn(const std::string& folder) {
 }
 
 std::optional<std::string> WinSettingsFolders::UserDataFolder() {
-    char appData[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+    // Asked in UTF-16: the user's name in the path may be one the system's code page lacks.
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
                                 appData)))
         return std::nullopt;
-    const std::string folder = std::string(appData) + "\\" + kProgramDataFolder + "\\";
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    const std::string folder = GbkPath(appData) + "\\" + kProgramDataFolder + "\\";
+    if (!CreateDirectoryW(WideFromGbk(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return std::nullopt;
     return folder;
 }
 
 bool WinSettingsFolders::FileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WideFromGbk(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool WinSettingsFolders::CopyToNewFile(const std::string& from, const std::string& to) {
-    if (!CopyFileA(from.c_str(), to.c_str(), TRUE)) return false;
+    if (!CopyFileW(WideFromGbk(from).c_str(), WideFromGbk(to).c_str(), TRUE)) return false;
     // The copy takes the original's attributes: a read-only one would refuse every save.
-    return SetFileAttributesA(to.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+    return SetFileAttributesW(WideFromGbk(to).c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 std::string SettingsFileForThisUser(std::string_view modulePath) {

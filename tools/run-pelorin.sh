@@ -11,6 +11,8 @@
 # address shows, then minimises to the tray. It saves five screenshots into SHOTS_DIR
 # (default build/screenshots) and prints their paths: the window after login, the box of
 # "断线", the new address, the taskbar with the tray icon, and the taskbar with the icon's tip.
+# Its lines are UTF-8. With PELORIN_LOCALE=C.UTF-8 (or zh_TW.UTF-8) the program runs as on a
+# Western (Traditional Chinese) Windows, with code page 1252 (950) for non-Unicode programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

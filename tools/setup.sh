@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Prepares a Debian machine to build and test Pelorin: packages, the zh_CN.UTF-8 locale
-# (Wine then runs with ANSI code page 936) and the Wine prefix the tests copy.
+# (Wine then runs with ANSI code page 936) and zh_TW.UTF-8 (code page 950), and the Wine
+# prefix the tests copy.
 # Idempotent: a second run only checks.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,12 +23,16 @@ if ((${#missing[@]})); then
   apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
-  echo "setup: generating zh_CN.UTF-8"
-  sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
-  locale-gen >/dev/null
-fi
+# zh_CN.UTF-8 is the locale every Wine run gets; zh_TW.UTF-8 (code page 950) and C.UTF-8
+# (code page 1252) let the program be tried on other display languages.
+for wanted in zh_CN zh_TW; do
+  if ! locale -a 2>/dev/null | grep -qix "$wanted.utf8"; then
+    echo "setup: generating $wanted.UTF-8"
+    sed -i "s/^# *$wanted.UTF-8 UTF-8/$wanted.UTF-8 UTF-8/" /etc/locale.gen
+    grep -q "^$wanted.UTF-8 UTF-8" /etc/locale.gen || echo "$wanted.UTF-8 UTF-8" >> /etc/locale.gen
+    locale-gen >/dev/null
+  fi
+done
 
 "$root/tools/wine/prefix.sh"
 

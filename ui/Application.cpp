@@ -4,16 +4,13 @@
 #include "Form.h"
 #include "ProgramTitle.h"
 #include "ResourceIds.h"
+#include "WinGbkText.h"
+
+#include "ModuleFile.h"
 
 #include <vector>
 
 namespace {
-
-std::string ModulePath() {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
-}
 
 // Disables every visible, enabled top-level window of this thread while a box is open, and
 // gives back what it took, the active window included, when it goes.
@@ -46,7 +43,7 @@ private:
 
 }  // namespace
 
-TApplication::TApplication() : title_(ProgramTitle(ModulePath())) {
+TApplication::TApplication() : title_(ProgramTitle(ModuleFileName())) {
     icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PELORIN));
     // A zero-sized window in the middle of the screen: all it shows is its taskbar button.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
@@ -90,12 +87,12 @@ void TApplication::Run() {
         }
     }
     MSG msg;
-    while (!terminated_ && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchOne(msg);
+    while (!terminated_ && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchOne(msg);
 }
 
 void TApplication::ProcessMessages() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             // The main loop must still see it.
             PostQuitMessage(static_cast<int>(msg.wParam));
@@ -106,10 +103,11 @@ void TApplication::ProcessMessages() {
 }
 
 bool TApplication::DispatchOne(MSG& msg) {
-    // Tab and the arrow keys move between the main window's controls as in a dialog.
-    if (mainForm_ && mainForm_->Handle() && IsDialogMessageA(mainForm_->Handle(), &msg)) return true;
+    // Tab and the arrow keys move between the main window's controls as in a dialog. The "W"
+    // functions: a typed Chinese character reaches the Unicode windows whole on any code page.
+    if (mainForm_ && mainForm_->Handle() && IsDialogMessageW(mainForm_->Handle(), &msg)) return true;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
     return true;
 }
 
@@ -139,7 +137,7 @@ void TApplication::Restore() {
 
 int TApplication::ShowMessageBox(const std::string& text, const std::string& caption, UINT flags) {
     TaskWindowsDisabled disabled;
-    return MessageBoxA(Handle(), text.c_str(), caption.c_str(), flags);
+    return MessageBoxW(Handle(), WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(), flags);
 }
 
 void TApplication::ShowException(const std::exception& error) {

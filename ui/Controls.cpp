@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include "WinGbkText.h"
 #include "WinHandles.h"
 
 #include <commctrl.h>
@@ -11,13 +12,22 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 1;
 
+// A Unicode window gets a typed character as one UTF-16 unit; the filter sees it as GBK, as
+// on a Chinese system, and the character goes in only when every byte of it passes.
+bool KeyAccepted(const std::function<bool(char)>& filter, WPARAM unit) {
+    for (const char byte : GbkFromWide(WideText(1, static_cast<wchar_t>(unit)))) {
+        if (!filter(byte)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TControl::TControl(const Creation& c)
-    : handle_(CreateWindowExA(c.exStyle, c.className, c.text, c.style | WS_CHILD | WS_VISIBLE, c.place.left,
-                              c.place.top, c.place.width, c.place.height, c.parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleA(nullptr),
-                              nullptr)) {
+    : handle_(CreateWindowExW(c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.text).c_str(),
+                              c.style | WS_CHILD | WS_VISIBLE, c.place.left, c.place.top, c.place.width,
+                              c.place.height, c.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
+                              GetModuleHandleW(nullptr), nullptr)) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
 }
@@ -33,10 +43,10 @@ TControl* TControl::ControlOf(HWND window) {
 }
 
 std::string TControl::Text() const {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(handle_)) + 1, '\0');
+    WideText text(static_cast<std::size_t>(GetWindowTextLengthW(handle_)) + 1, L'\0');
     text.resize(
-        static_cast<std::size_t>(GetWindowTextA(handle_, text.data(), static_cast<int>(text.size()))));
-    return text;
+        static_cast<std::size_t>(GetWindowTextW(handle_, text.data(), static_cast<int>(text.size()))));
+    return GbkFromWide(text);
 }
 
 void TControl::SetText(const std::string& text) { ReplaceText(text); }
@@ -45,7 +55,7 @@ bool TControl::ReplaceText(const std::string& text) {
     // A control given the text it shows already would only be drawn again: the poll writes
     // its labels, the panel caption and the button every second, mostly with the same text.
     if (text == Text()) return false;
-    SetWindowTextA(handle_, text.c_str());
+    SetWindowTextW(handle_, WideFromGbk(text).c_str());
     return true;
 }
 
@@ -59,13 +69,13 @@ void TLabel::SetText(const std::string& text) {
 }
 
 void TLabel::FitText() {
-    const std::string text = Text();
+    const WideText text = WideFromGbk(Text());
     WindowDC dc(Handle());
     const HGDIOBJ previous =
         SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
     RECT fitted = {0, 0, 0, 0};
     // An empty caption keeps the height of one line.
-    DrawTextA(dc.Get(), text.empty() ? " " : text.c_str(), -1, &fitted,
+    DrawTextW(dc.Get(), text.empty() ? L" " : text.c_str(), -1, &fitted,
               DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
     SelectObject(dc.Get(), previous);
     SetWindowPos(Handle(), nullptr, 0, 0, text.empty() ? 0 : fitted.right, fitted.bottom,
@@ -82,7 +92,7 @@ void TButton::Command(WORD notification) {
 TEdit::TEdit(HWND parent, int id, Place place, const char* text, HFONT font, char passwordChar)
     : TControl({parent, id, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP | (passwordChar ? ES_PASSWORD : 0u),
                 WS_EX_CLIENTEDGE, place, text, font}) {
-    if (passwordChar) SendMessageA(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(passwordChar), 0);
+    if (passwordChar) SendMessageW(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(passwordChar), 0);
     SetWindowSubclass(Handle(), Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -92,7 +102,7 @@ LRESULT CALLBACK TEdit::Subclass(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_CHAR:
         // Only typed characters pass here; pasted text goes in unfiltered.
-        if (edit->OnKeyPress && !edit->OnKeyPress(static_cast<char>(wParam))) return 0;
+        if (edit->OnKeyPress && !KeyAccepted(edit->OnKeyPress, wParam)) return 0;
         break;
     case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
     }
@@ -127,7 +137,7 @@ LRESULT CALLBACK TGroupBox::Subclass(HWND window, UINT message, WPARAM wParam, L
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
         // The controls inside speak to the form, as those placed on it directly do.
-        return SendMessageA(GetParent(window), message, wParam, lParam);
+        return SendMessageW(GetParent(window), message, wParam, lParam);
     case WM_ERASEBKGND: {
         // A group box draws only its frame; what lies inside is the window's background.
         RECT inside;
@@ -154,7 +164,7 @@ LRESULT CALLBACK TLinkLabel::Subclass(HWND window, UINT message, WPARAM wParam, 
                                       DWORD_PTR self) {
     auto* link = reinterpret_cast<TLinkLabel*>(self);
     switch (message) {
-    case WM_SETCURSOR: SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND))); return TRUE;
+    case WM_SETCURSOR: SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND))); return TRUE;
     case WM_MOUSEMOVE:
         if (!link->hover_) {
             link->hover_ = true;
@@ -169,7 +179,8 @@ LRESULT CALLBACK TLinkLabel::Subclass(HWND window, UINT message, WPARAM wParam, 
         break;
     case WM_LBUTTONDOWN:
         // On the press, not the release; what the shell answers is of no interest.
-        ShellExecuteA(link->owner_, "open", link->url_.c_str(), nullptr, nullptr, SW_SHOWDEFAULT);
+        ShellExecuteW(link->owner_, L"open", WideFromGbk(link->url_).c_str(), nullptr, nullptr,
+                      SW_SHOWDEFAULT);
         return 0;
     case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
     }

@@ -19,6 +19,7 @@ public:
     virtual ~TControl();
 
     HWND Handle() const { return handle_; }
+    // The text as GBK, whatever the system's code page.
     std::string Text() const;
     // Leaves a control that shows this text already as it is.
     virtual void SetText(const std::string& text);
@@ -76,7 +77,7 @@ public:
 class TEdit : public TControl {
 public:
     TEdit(HWND parent, int id, Place place, const char* text, HFONT font, char passwordChar = 0);
-    // Sees each typed character before the box; false discards it.
+    // Sees each typed character before the box, as GBK bytes; false discards it.
     std::function<bool(char)> OnKeyPress;
 
 private:

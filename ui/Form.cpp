@@ -1,6 +1,7 @@
 #include "Form.h"
 
 #include "Controls.h"
+#include "WinGbkText.h"
 
 namespace {
 
@@ -12,9 +13,10 @@ constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
 }  // namespace
 
 TForm::TForm(TApplication& application, const Layout& layout) : application_(application) {
-    font_.reset(CreateFontA(-layout.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, layout.fontCharset,
+    // The face name is GBK ("宋体"): in the system's code page it would name no font.
+    font_.reset(CreateFontW(-layout.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, layout.fontCharset,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, layout.fontFace));
+                            DEFAULT_PITCH | FF_DONTCARE, WideFromGbk(layout.fontFace).c_str()));
     RECT bounds = {0, 0, layout.clientWidth, layout.clientHeight};
     AdjustWindowRectEx(&bounds, kFormStyle, FALSE, kFormExStyle);
     OffsetRect(&bounds, -bounds.left, -bounds.top);

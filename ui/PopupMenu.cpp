@@ -2,11 +2,12 @@
 
 #include "Application.h"
 #include "ControlIds.h"
+#include "WinGbkText.h"
 
 TPopupMenu::TPopupMenu(TApplication& application, std::vector<TMenuItem> items)
     : application_(application), items_(std::move(items)), menu_(CreatePopupMenu()) {
     for (const TMenuItem& item : items_) {
-        AppendMenuA(menu_.get(), MF_STRING, item.command, item.caption.c_str());
+        AppendMenuW(menu_.get(), MF_STRING, item.command, WideFromGbk(item.caption).c_str());
         if (item.Default) SetMenuDefaultItem(menu_.get(), item.command, FALSE);
     }
     // A top-level window: a menu needs a window that can take the foreground.

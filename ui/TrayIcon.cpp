@@ -4,15 +4,18 @@
 #include "PopupMenu.h"
 #include "TrayTip.h"
 #include "UtilWindow.h"
+#include "WinGbkText.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
 
 namespace {
 
-// The record as the shell first knew it: the tip of 128 bytes, the balloon fields and the
+// The record as the shell first knew it: the tip of 128 characters, the balloon fields and the
 // version, without the GUID that came later.
-const DWORD kShellIconRecordSize = NOTIFYICONDATAA_V2_SIZE;
+const DWORD kShellIconRecordSize = NOTIFYICONDATAW_V2_SIZE;
 constexpr UINT kShellIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 
 constexpr UINT kSingleClickInterval = 1000, kIconCycleInterval = 1000, kHoverExitInterval = 20;
@@ -22,8 +25,8 @@ constexpr LONG kComctlVersionBeforeTaskbarCreated = 0x00040046;  // 4.70
 
 class SystemShellNotifier : public ShellNotifier {
 public:
-    bool NotifyIcon(DWORD message, NOTIFYICONDATAA& record) override {
-        return Shell_NotifyIconA(message, &record) != FALSE;
+    bool NotifyIcon(DWORD message, NOTIFYICONDATAW& record) override {
+        return Shell_NotifyIconW(message, &record) != FALSE;
     }
 };
 
@@ -106,7 +109,7 @@ private:
         case WM_ENDSESSION:
         case WM_NCDESTROY: return 1;
         }
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 
     static std::unique_ptr<TTrayIconHandler> instance_;
@@ -238,9 +241,11 @@ void TTrayIcon::SetWantEnterExitEvents(bool want) {
 
 void TTrayIcon::FillShellIconRecord() {
     record_.hIcon = icon_.get();
-    const std::string tip = TrayTipText(hint_, showHint_);
+    // Cut to 127 GBK bytes first, as on a Chinese system; those are at most 127 characters.
+    const WideText tip = WideFromGbk(TrayTipText(hint_, showHint_));
     std::memset(record_.szTip, 0, sizeof record_.szTip);
-    std::memcpy(record_.szTip, tip.data(), tip.size());
+    std::memcpy(record_.szTip, tip.data(),
+                std::min(tip.size(), std::size(record_.szTip) - 1) * sizeof(wchar_t));
 }
 
 bool TTrayIcon::AddShellIcon() {
@@ -470,22 +475,23 @@ bool TTrayIcon::MinimizeStep(LRESULT& result) {
 
 void TTrayIcon::HookOwnerWindow() {
     const HWND window = owner_->Handle();
-    previousWindowProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    // The "W" calls keep the owner a Unicode window.
+    previousWindowProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
     SetPropA(window, kOwnerHookProperty, this);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerWindowHook));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerWindowHook));
 }
 
 void TTrayIcon::UnhookOwnerWindow() {
     if (!previousWindowProc_) return;
     const HWND window = owner_->Handle();
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
     RemovePropA(window, kOwnerHookProperty);
     previousWindowProc_ = nullptr;
 }
 
 LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<TTrayIcon*>(GetPropA(window, kOwnerHookProperty));
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
     LRESULT result = 0;
     if (message == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {
         SetForegroundWindow(self->application_.Handle());
@@ -496,5 +502,5 @@ LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND window, UINT message, WPARAM wP
     } else if (message == WM_SYSCOMMAND && wParam == SC_MINIMIZE) {
         if (self->MinimizeStep(result)) return result;
     }
-    return CallWindowProcA(self->previousWindowProc_, window, message, wParam, lParam);
+    return CallWindowProcW(self->previousWindowProc_, window, message, wParam, lParam);
 }

@@ -14,11 +14,11 @@
 class TForm;
 class TPopupMenu;
 
-// The shell's notification-area calls (Shell_NotifyIconA); tests put a recorder in its place.
+// The shell's notification-area calls (Shell_NotifyIconW); tests put a recorder in its place.
 class ShellNotifier {
 public:
     virtual ~ShellNotifier() = default;
-    virtual bool NotifyIcon(DWORD message, NOTIFYICONDATAA& record) = 0;
+    virtual bool NotifyIcon(DWORD message, NOTIFYICONDATAW& record) = 0;
 };
 ShellNotifier& SystemShell();
 
@@ -97,7 +97,7 @@ public:
     virtual bool ModifyShellIcon();
 
     // The record as the shell last got it, and the window that receives its callbacks.
-    const NOTIFYICONDATAA& ShellIconRecord() const { return record_; }
+    const NOTIFYICONDATAW& ShellIconRecord() const { return record_; }
     HWND CallbackWindow() const;
 
 protected:
@@ -141,7 +141,7 @@ private:
     bool wantEnterExitEvents_ = false;
     Behavior shellBehavior_ = Behavior::Classic;
 
-    NOTIFYICONDATAA record_ = {};
+    NOTIFYICONDATAW record_ = {};
     std::unique_ptr<TMessageTimer> iconCycleTimer_, singleClickTimer_, hoverExitTimer_;
     bool buttonDownSeen_ = false, clickPending_ = false, doubleClickSeen_ = false;
     bool pointerOutside_ = true;

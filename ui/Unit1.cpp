@@ -4,6 +4,7 @@
 #include "ResourceIds.h"
 #include "Version.h"
 #include "WebPages.h"
+#include "WinGbkText.h"
 
 #include "AutoRun.h"
 #include "Gateway.h"
@@ -146,7 +147,9 @@ void TForm1::Timer1Timer() {
 
 void TForm1::IP1Click() { Button4.Click(); }
 
-void TForm1::N2Click() { ShellExecuteA(Handle(), "open", kFeedbackUrl, nullptr, nullptr, SW_SHOWNORMAL); }
+void TForm1::N2Click() {
+    ShellExecuteW(Handle(), L"open", WideFromGbk(kFeedbackUrl).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 void TForm1::N1Click() { Close(); }
 

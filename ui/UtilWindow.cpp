@@ -4,33 +4,33 @@
 
 namespace {
 
-constexpr char kUtilWindowClass[] = "TPUtilWindow";
+constexpr wchar_t kUtilWindowClass[] = L"TPUtilWindow";
 
 }  // namespace
 
 UtilWindow::UtilWindow(Handler handler) : handler_(std::move(handler)) {
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA known = {};
-    if (!GetClassInfoA(instance, kUtilWindowClass, &known)) {
-        WNDCLASSA windowClass = {};
-        windowClass.lpfnWndProc = DefWindowProcA;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW known = {};
+    if (!GetClassInfoW(instance, kUtilWindowClass, &known)) {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = DefWindowProcW;
         windowClass.hInstance = instance;
         windowClass.lpszClassName = kUtilWindowClass;
-        RegisterClassA(&windowClass);
+        RegisterClassW(&windowClass);
     }
-    window_.reset(CreateWindowExA(WS_EX_TOOLWINDOW, kUtilWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+    window_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kUtilWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                   nullptr, instance, nullptr));
     // The class's procedure is the default one; each window gets ours, which finds its object.
-    SetWindowLongPtrA(Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrA(Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Procedure));
+    SetWindowLongPtrW(Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Procedure));
 }
 
 UtilWindow::~UtilWindow() {
-    if (Handle()) SetWindowLongPtrA(Handle(), GWLP_USERDATA, 0);
+    if (Handle()) SetWindowLongPtrW(Handle(), GWLP_USERDATA, 0);
 }
 
 LRESULT CALLBACK UtilWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<UtilWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!self || !self->handler_) return DefWindowProcA(window, message, wParam, lParam);
+    auto* self = reinterpret_cast<UtilWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self || !self->handler_) return DefWindowProcW(window, message, wParam, lParam);
     return self->handler_(window, message, wParam, lParam);
 }

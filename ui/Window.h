@@ -17,7 +17,7 @@ public:
 protected:
     struct Creation {
         const char* className;
-        const char* caption = "";
+        const char* caption = "";  // GBK
         DWORD style = 0;
         DWORD exStyle = 0;
         RECT bounds = {};

@@ -37,7 +37,8 @@ const char* UsageText() {
            "                      redirect[:status] (301 302 303 307 308 to another host)\n"
            "  --help              this text\n"
            "\n"
-           "Control (plain HTTP GET on the control port): /reset /counts /state\n"
+           "Control (plain HTTP GET on the control port): /reset /counts\n"
+           "  /state (the WAN link, and the last credentials that came, decoded)\n"
            "  /config?user=U&password=P&redial=MS&refusal=marker|plain   /fault?kind=K&arg=N&count=C\n";
 }
 

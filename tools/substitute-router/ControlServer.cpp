@@ -84,7 +84,9 @@ Answer AnswerFor(const std::string& target, RouterState& state) {
         return {200, "ok"};
     }
     if (split.path == "/counts") return {200, CountsText(state.Counts())};
-    if (split.path == "/state") return {200, StateText(state.Wan())};
+    if (split.path == "/state") {
+        return {200, StateText(state.Wan()) + "credentials=" + state.LastCredentials() + "\n"};
+    }
     if (split.path == "/config") return Configure(query, state);
     if (split.path == "/fault") return OrderFault(query, state);
     return {404, "unknown: " + split.path + "\n"};

@@ -57,6 +57,16 @@ bool RouterState::AcceptsCredentials(const std::string& user, const std::string&
     return user == settings_.user && password == settings_.password;
 }
 
+void RouterState::NoteCredentials(const std::string& decoded) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastCredentials_ = decoded;
+}
+
+std::string RouterState::LastCredentials() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastCredentials_;
+}
+
 bool RouterState::RefusesPlainly() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return settings_.plainRefusal;
@@ -122,6 +132,7 @@ void RouterState::Reset() {
     std::lock_guard<std::mutex> lock(mutex_);
     settings_ = initial_;
     counts_ = RequestCounts{};
+    lastCredentials_.clear();
     requestFault_ = Fault{};
     requestFaultLeft_ = 0;
     ComeUpLocked(Clock::now());

@@ -41,6 +41,10 @@ public:
     void Count(Route route);
     void CountUnauthorized();
     bool AcceptsCredentials(const std::string& user, const std::string& password) const;
+    // The last Basic credentials that came on port 80, decoded ("user:password", the bytes as
+    // they came), accepted or not; empty after Reset.
+    void NoteCredentials(const std::string& decoded);
+    std::string LastCredentials() const;
     bool RefusesPlainly() const;
 
     // Drops the link now; it dials again by itself after the re-dial delay. Returns the link
@@ -72,6 +76,7 @@ private:
     const Fault runFault_;
     RouterSettings settings_;
     RequestCounts counts_;
+    std::string lastCredentials_;
 
     bool up_ = false;
     int ipHost_ = 0;  // last octet of the current public address

@@ -55,7 +55,7 @@ std::string LocalAddress(int fd) {
 }
 
 // Basic credentials must match byte for byte; user names have no colon, passwords may.
-bool Authorised(const HttpRequest& request, const RouterState& state) {
+bool Authorised(const HttpRequest& request, RouterState& state) {
     const std::string* value = request.Header("Authorization");
     if (!value || value->size() < 6 || !EqualsIgnoringCase(value->substr(0, 5), "Basic") ||
         (*value)[5] != ' ') {
@@ -65,6 +65,7 @@ bool Authorised(const HttpRequest& request, const RouterState& state) {
     if (start == std::string::npos) return false;
     const auto decoded = DecodeBase64(value->substr(start));
     if (!decoded) return false;
+    state.NoteCredentials(*decoded);
     const auto colon = decoded->find(':');
     if (colon == std::string::npos) return false;
     return state.AcceptsCredentials(decoded->substr(0, colon), decoded->substr(colon + 1));

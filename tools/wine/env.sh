@@ -5,6 +5,8 @@ export WINEPREFIX=${WINEPREFIX:-${PELORIN_WINEPREFIX:-$HOME/.cache/pelorin/winep
 export WINEARCH=win64
 export WINEDEBUG=${PELORIN_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
+# The locale gives Wine its code page for non-Unicode programs: zh_CN.UTF-8 936, and with
+# PELORIN_LOCALE=C.UTF-8 1252 (a Western system), PELORIN_LOCALE=zh_TW.UTF-8 950.
+export LANG=${PELORIN_LOCALE:-zh_CN.UTF-8} LC_ALL=${PELORIN_LOCALE:-zh_CN.UTF-8}
 # WinInet's preconfigured proxy comes from these; the router is always reached directly.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY

@@ -61,7 +61,8 @@ public:
     // port by target, counted on arrival, refused ones too), unauthorized (those answered
     // 401), foreign (connections to port 80 of any other address), dns (name look-ups).
     std::map<std::string, long> Counts();
-    // wan (up / down), ip, online (seconds).
+    // wan (up / down), ip, online (seconds), credentials (the last Basic credentials that came,
+    // decoded: "user:password" as the bytes were sent).
     std::map<std::string, std::string> State();
     // The credentials the router accepts from now on, and how long it takes to dial again
     // after a disconnect.

@@ -4,6 +4,7 @@
 #include "Form.h"
 #include "PopupMenu.h"
 #include "TrayIcon.h"
+#include "WinGbkText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,13 +17,13 @@ namespace {
 struct RecordedShell : ShellNotifier {
     struct Call {
         DWORD message;
-        std::string tip;
-        NOTIFYICONDATAA record;
+        std::string tip;  // GBK
+        NOTIFYICONDATAW record;
     };
     std::vector<Call> calls;
 
-    bool NotifyIcon(DWORD message, NOTIFYICONDATAA& record) override {
-        calls.push_back({message, record.szTip, record});
+    bool NotifyIcon(DWORD message, NOTIFYICONDATAW& record) override {
+        calls.push_back({message, GbkFromWide(record.szTip), record});
         return true;
     }
     std::vector<std::string> Names() const {
@@ -56,14 +57,14 @@ TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTh
         icon.AfterLoad();
         EXPECT_EQ(shell.Names(),
                   (Names{"modify Pelorin", "modify Pelorin", "delete Pelorin", "setversion Pelorin"}));
-        const NOTIFYICONDATAA& record = shell.calls.front().record;
-        EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
+        const NOTIFYICONDATAW& record = shell.calls.front().record;
+        EXPECT_EQ(record.cbSize, static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
         EXPECT_EQ(record.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
         EXPECT_EQ(record.uCallbackMessage, 0x0800u);
         EXPECT_EQ(record.hWnd, icon.CallbackWindow());
         EXPECT_FALSE(icon.IconVisible());
         if (sizeof(void*) == 4) {
-            EXPECT_EQ(record.cbSize, 488u);
+            EXPECT_EQ(record.cbSize, 936u);
         }
 
         form.Show();
@@ -86,6 +87,15 @@ TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTh
         SendMessageA(application.Handle(), TaskbarCreatedMessage(), 0, 0);
         EXPECT_EQ(shell.Names(),
                   (Names{"modify Pelorin\r\xB9\xAB", "add Pelorin\r\xB9\xAB", "add Pelorin\r\xB9\xAB"}));
+        EXPECT_STREQ(shell.calls.back().record.szTip, L"Pelorin\r\x516C");  // "公", whatever the code page
+        shell.calls.clear();
+
+        // 63 characters of two bytes fill 126 of the tip's 127 bytes; the 64th is left out whole.
+        std::string hint;
+        for (int i = 0; i < 70; ++i) hint += "\xB9\xAB";
+        icon.SetHint(hint);
+        EXPECT_EQ(std::wstring(shell.calls.back().record.szTip), std::wstring(63, L'\x516C'));
+        icon.SetHint("Pelorin\r\xB9\xAB");
         shell.calls.clear();
     }
     EXPECT_EQ(shell.Names(), (Names{"delete Pelorin\r\xB9\xAB"}));

@@ -5,8 +5,10 @@
 # namespace with nothing but loopback (no default route).
 #
 #   run-ui.sh [--loopback-only] [--needs-32bit PROBE] [--shots DIR] [--timeout SECONDS]
-#             [--router-arg ARG]... -- DRIVER.exe PELORIN.exe [driver arguments...]
+#             [--locale LOCALE] [--router-arg ARG]... -- DRIVER.exe PELORIN.exe [driver arguments...]
 #
+# With --locale (C.UTF-8, zh_TW.UTF-8) the driver and the program run under that locale, so
+# with the code page for non-Unicode programs that it gives (1252, 950) instead of 936.
 # With --needs-32bit the run is skipped, with one line and exit status 77, where 32-bit
 # Windows programs do not run (tools/wine/can-run-32bit.sh PROBE). The driver's exit status
 # does not come back through "explorer /desktop": the driver writes it to a result file and
@@ -45,6 +47,7 @@ while (($#)); do
     --needs-32bit) probe32=$2; shift 2 ;;
     --shots) shots=$2; shift 2 ;;
     --timeout) limit=$2; shift 2 ;;
+    --locale) export PELORIN_LOCALE=$2; shift 2 ;;
     --router-arg) router_args+=(--router-arg "$2"); shift 2 ;;
     --) shift; break ;;
     *) echo "run-ui: unknown option $1" >&2; exit 2 ;;

@@ -8,6 +8,7 @@
 #include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
+#include "WinGbkText.h"
 #include "WinSingleInstance.h"
 #include "WindowAccess.h"
 
@@ -369,6 +370,63 @@ TEST_F(InRig, LoginFollowsTheRouterAndTheCommandsAnswer) {
     const long polls = Count("status");
     EXPECT_TRUE(WaitUntil([&] { return Count("status") >= polls + 2; }, 4000));
     EXPECT_TRUE(Responsive(form));
+}
+
+// Chinese everywhere the user can put it, on any code page: a folder name, a user name stored
+// in setup.ini by a Chinese system, a password typed through an input method (one UTF-16 unit
+// a character). The router takes only the exact GBK bytes; setup.ini keeps them, beside the
+// exe in the Chinese folder, and the Run value names it.
+TEST_F(InRig, ChineseCredentialsAndFolderReachTheRouterTheFileAndTheRunValue) {
+    const std::string user = "管理员", password = "密码";
+    ASSERT_TRUE(router.Config(user, password, 3000));
+    LaunchSettings launch;
+    launch.setupIni = "[set]\r\nloginname=" + user + "\r\n";
+    launch.folderName = "路由器工具";
+    AppUnderTest app(launch);
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(Text(app.Application()), kProgramTitle);
+    EXPECT_EQ(Text(Control(form, Button1)), "登录");
+    EXPECT_EQ(Text(Control(form, Edit1)), user);
+
+    SetText(Control(form, Edit2), "");
+    ASSERT_TRUE(TypeText(Control(form, Edit2), password));
+    Click(Control(form, Button1));
+    EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs))
+        << (OpenBoxes(app.ProcessId()).empty() ? "" : ReadBox(OpenBoxes(app.ProcessId()).front()).text);
+    EXPECT_EQ(Count("unauthorized"), 0);
+    EXPECT_EQ(router.State()["credentials"], user + ":" + password);  // the GBK bytes, as sent
+
+    // The gateway box's filter sees a Chinese character as its GBK bytes and keeps it out.
+    const HWND gateway = Control(form, Edit4);
+    SetText(gateway, "");
+    ASSERT_TRUE(TypeText(gateway, "1中.2"));
+    EXPECT_EQ(Text(gateway), "1.2");
+    SetText(gateway, RigRouterAddress());
+
+    // The start-up value names the exe in the Chinese folder, in UTF-16 for any code page.
+    Click(Control(form, CheckBox5));
+    ASSERT_TRUE(WaitUntil([&] { return Checked(Control(form, CheckBox5)); }, 2000));
+    wchar_t runValue[MAX_PATH] = {};
+    DWORD size = sizeof runValue;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            size = sizeof runValue;
+            return RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                L"Pelorin", RRF_RT_REG_SZ, nullptr, runValue, &size) == ERROR_SUCCESS;
+        },
+        2000));
+    EXPECT_EQ(lstrcmpiW(runValue, WidePath(app.ExePath()).c_str()), 0) << GbkFromWide(runValue);
+    Click(Control(form, CheckBox5));
+    ASSERT_TRUE(WaitUntil([&] { return !Checked(Control(form, CheckBox5)); }, 2000));
+
+    // setup.ini beside the exe, holding the GBK bytes a Chinese system writes.
+    Click(Control(form, Button3));
+    ASSERT_TRUE(app.WaitForExit(10000))
+        << (OpenBoxes(app.ProcessId()).empty() ? "" : ReadBox(OpenBoxes(app.ProcessId()).front()).text);
+    const std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath()));
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), "loginname=" + user), 1);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), "loginpassword=" + password), 1);
 }
 
 TEST_F(InRig, RefusalsSilenceAndAnUnreachableAddressAreTold) {

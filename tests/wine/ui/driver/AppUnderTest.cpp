@@ -1,5 +1,6 @@
 #include "AppUnderTest.h"
 
+#include "WinGbkText.h"
 #include "WindowAccess.h"
 
 #include <stdexcept>
@@ -27,8 +28,9 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
 
 std::string FreshFolder(const std::string& name) {
     static int count = 0;
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
+    wchar_t wideTemp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, wideTemp);
+    const std::string temp = GbkFromWide(wideTemp);
     const std::string generated =
         "pelorin-ui-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count);
     // A full path names a folder made beforehand, whose files may refuse to go.
@@ -36,7 +38,8 @@ std::string FreshFolder(const std::string& name) {
     std::string folder = given ? name : std::string(temp) + (name.empty() ? generated : name);
     if (folder.back() != '\\') folder += '\\';
     if (!given) RemoveDirectoryTree(folder);
-    if (!CreateDirectoryA(folder.c_str(), nullptr) && !(given && GetLastError() == ERROR_ALREADY_EXISTS)) {
+    if (!CreateDirectoryW(WidePath(folder).c_str(), nullptr) &&
+        !(given && GetLastError() == ERROR_ALREADY_EXISTS)) {
         throw std::runtime_error("cannot create " + folder);
     }
     return folder;
@@ -51,14 +54,15 @@ std::string ThreadDesktopName() {
 }
 
 // Starts `exe` from `folder` on the driver's desktop.
+// The folder's name may be Chinese: the program is started through the "W" call.
 bool StartOnThisDesktop(const std::string& exe, const std::string& folder, PROCESS_INFORMATION& process) {
-    std::string desktop = ThreadDesktopName();
-    STARTUPINFOA startup{};
+    std::wstring desktop = WidePath(ThreadDesktopName());
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
-    std::string commandLine = "\"" + exe + "\"";
-    return CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          folder.c_str(), &startup, &process) != FALSE;
+    std::wstring commandLine = L"\"" + WidePath(exe) + L"\"";
+    return CreateProcessW(WidePath(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          WidePath(folder).c_str(), &startup, &process) != FALSE;
 }
 
 }  // namespace
@@ -77,11 +81,12 @@ std::string WindowsPath(const std::string& path) {
 }
 
 AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder(settings.folderName)) {
-    if (!settings.programInPlace && !CopyFileA(ProgramUnderTest().c_str(), ExePath().c_str(), FALSE)) {
+    if (!settings.programInPlace &&
+        !CopyFileW(WidePath(ProgramUnderTest()).c_str(), WidePath(ExePath()).c_str(), FALSE)) {
         Abandon("cannot copy \"" + ProgramUnderTest() + "\" to " + ExePath());
     }
     if (settings.setupIniIsDirectory) {
-        CreateDirectoryA(SettingsPath().c_str(), nullptr);
+        CreateDirectoryW(WidePath(SettingsPath()).c_str(), nullptr);
     } else if (settings.setupIni) {
         WriteFileBytes(SettingsPath(), *settings.setupIni);
     }

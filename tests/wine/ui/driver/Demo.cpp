@@ -7,6 +7,7 @@
 #include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
+#include "WinGbkText.h"
 #include "WindowAccess.h"
 
 #include <algorithm>
@@ -18,6 +19,16 @@ constexpr DWORD kLoginTimeoutMs = 15000;
 constexpr DWORD kBoxTimeoutMs = 10000;
 constexpr DWORD kRedialTimeoutMs = 60000;
 constexpr char kNoAddress[] = "0.0.0.0";
+
+// The program's GBK text as UTF-8, for the terminal the demo prints to.
+std::string Printable(const std::string& gbk) {
+    const auto wide = WideFromGbk(gbk);
+    const int size = static_cast<int>(wide.size());
+    std::string utf8(static_cast<std::size_t>(size) * 3, '\0');
+    utf8.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), size * 3, nullptr, nullptr)));
+    return utf8;
+}
 
 bool Step(bool done, const char* what) {
     std::printf("demo: %s: %s\n", what, done ? "ok" : "FAILED");
@@ -64,7 +75,7 @@ int RunDemo() {
         return 1;
     }
     const std::string firstAddress = Text(publicIp);
-    std::printf("demo: public address %s\n", firstAddress.c_str());
+    std::printf("demo: public address %s\n", Printable(firstAddress).c_str());
     Sleep(1500);
     bool shots = Shot(form, "1-logged-in.png");
 
@@ -81,7 +92,7 @@ int RunDemo() {
         },
         kRedialTimeoutMs);
     if (!Step(changed, "new public address")) return 1;
-    std::printf("demo: new public address %s\n", Text(publicIp).c_str());
+    std::printf("demo: new public address %s\n", Printable(Text(publicIp)).c_str());
     shots = Shot(form, "3-new-address.png") && shots;
 
     // To the tray: the taskbar with the program's icon, then with the icon's tip.
@@ -94,7 +105,7 @@ int RunDemo() {
     }
     std::string tip = icons.front().tip;
     std::replace(tip.begin(), tip.end(), '\r', ' ');
-    std::printf("demo: tray tip %s\n", tip.c_str());
+    std::printf("demo: tray tip %s\n", Printable(tip).c_str());
     RECT bar = TaskbarArea();
     shots = Shot(bar, "4-tray.png") && shots;
     const RECT tipArea = ShowTrayTip(icons.front());

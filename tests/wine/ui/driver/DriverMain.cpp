@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 
@@ -35,6 +36,8 @@ void ParseDriverOptions(int& argc, char** argv) {
                 options.shotsFolder += '\\';
         } else if (TakeOption(argv[i], "--result-file=", value)) {
             options.resultFile = WindowsPath(value);
+        } else if (TakeOption(argv[i], "--code-page=", value)) {
+            options.codePage = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
         } else if (std::strcmp(argv[i], "--demo") == 0) {
             options.demo = true;
         } else {
@@ -58,6 +61,10 @@ int main(int argc, char** argv) {
     if (ProgramUnderTest().empty()) {
         std::fprintf(stderr, "usage: %s --pelorin=PATH [--shots=DIR] [--result-file=PATH] [--demo]\n",
                      argv[0]);
+    } else if (Options().codePage && GetACP() != Options().codePage) {
+        std::fprintf(stderr,
+                     "driver: the code page is %u, not %u: is the locale installed (tools/setup.sh)?\n",
+                     GetACP(), Options().codePage);
     } else {
         try {
             status = Options().demo ? RunDemo() : RUN_ALL_TESTS();

@@ -2,7 +2,10 @@
 // The driver's own command-line options, shared by the scenarios and the demo.
 //
 //   pelorin_ui_driver.exe --pelorin=PATH [--shots=DIR] [--result-file=PATH] [--demo]
-//                         [GoogleTest options]
+//                         [--code-page=N] [GoogleTest options]
+//
+// With --code-page the driver refuses to run unless the system's code page for non-Unicode
+// programs is N: a locale that is not installed would otherwise give another one silently.
 //
 // Paths may be Linux paths (/tmp/x, taken as Z:\tmp\x). The result file receives the exit
 // status as text: under "explorer /desktop=..." the status of the driver itself is lost.
@@ -14,6 +17,7 @@ struct DriverOptions {
     std::string shotsFolder;  // with a trailing backslash, or empty: no screenshots
     std::string resultFile;
     bool demo = false;
+    unsigned codePage = 0;  // 0: any
 };
 
 const DriverOptions& Options();

@@ -1,5 +1,6 @@
 #include "NotificationArea.h"
 
+#include "WinGbkText.h"
 #include "WindowAccess.h"
 
 #include <commctrl.h>
@@ -106,9 +107,7 @@ std::vector<TrayIconSeen> TrayIcons() {
             if (!block.Write(0, &tool, sizeof tool) || !block.Write(kTextAt, text, sizeof(WCHAR))) continue;
             SendTo(tooltip, TTM_GETTEXTW, kTipChars, block.At(0));
             if (!block.Read(kTextAt, text, sizeof text - sizeof(WCHAR))) continue;
-            char ansi[kTipChars * 2] = {};
-            WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, sizeof ansi, nullptr, nullptr);
-            icons.push_back({ansi, tool.rect});
+            icons.push_back({GbkFromWide(text), tool.rect});
         }
     }
     return icons;

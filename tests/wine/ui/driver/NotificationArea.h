@@ -15,7 +15,7 @@
 #include <vector>
 
 struct TrayIconSeen {
-    std::string tip;  // in the ANSI code page, as the program wrote it
+    std::string tip;  // GBK, whatever the code page
     RECT place{};     // in the taskbar's client coordinates
 };
 

@@ -1,11 +1,15 @@
 #include "WindowAccess.h"
 
+#include "WinGbkText.h"
+
 namespace {
 
+// Texts go as UTF-16 (the "W" call), turned into GBK with code page 936: the driver reads
+// what the window shows, whatever the code page of the program or the driver.
 bool Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* result = nullptr,
           DWORD ms = kSendTimeoutMs) {
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, ms,
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, ms,
                                result ? result : &ignored) != 0;
 }
 
@@ -41,22 +45,23 @@ std::string ClassName(HWND window) {
 std::string Text(HWND window) {
     DWORD_PTR length = 0;
     if (!Send(window, WM_GETTEXTLENGTH, 0, 0, &length)) return {};
-    std::string text(length + 1, '\0');
+    std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!Send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied)) return {};
     text.resize(copied < text.size() ? copied : text.size() - 1);
-    return text;
+    return GbkFromWide(text);
 }
 
 bool SetText(HWND window, const std::string& text) {
-    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WideFromGbk(text).c_str()));
 }
 
 bool TypeKey(HWND window, char key) { return Send(window, WM_CHAR, static_cast<unsigned char>(key), 1); }
 
 bool TypeText(HWND window, const std::string& gbk) {
-    for (const char byte : gbk) {
-        if (!TypeKey(window, byte)) return false;
+    // A Chinese character arrives as one UTF-16 unit, as an input method gives it.
+    for (const wchar_t unit : WideFromGbk(gbk)) {
+        if (!Send(window, WM_CHAR, unit, 1)) return false;
     }
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Reading and working another process's windows with messages only: texts through
 // WM_GETTEXT (GetWindowText gives "" for another process's edit box under Wine), clicks
-// through a posted BM_CLICK, typing through sent WM_CHAR (a GBK character as its lead byte,
-// then its trail byte; posted pairs arrive as "??").
+// through a posted BM_CLICK, typing through sent WM_CHAR (a GBK character as its one UTF-16
+// unit; posted pairs of bytes arrive as "??"). Texts are GBK here and UTF-16 between the
+// windows, converted with code page 936 whatever the system's code page.
 
 #include <windows.h>
 
