@@ -438,9 +438,9 @@ void FaultMatrix::TrayRows(ULONGLONG started) {
         if (seen.stallMs > kUnansweringBoundMs)
             why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
         if (seen.mostOpen > 1) why += std::to_string(seen.mostOpen) + " boxes open at once; ";
-        Row row{
-            behaviour,   moment, expected, seen, app.Running() && Responsive(form) ? "alive" : "NOT ALIVE",
-            why.empty(), why};
+        const bool alive = app.Running() && Responsive(form);
+        if (!alive) why += "not alive; ";
+        Row row{behaviour, moment, Cell(expected), seen, alive ? "alive" : "NOT ALIVE", why.empty(), why};
         if (!row.pass) ADD_FAILURE() << behaviour << ": " << why;
         rows.push_back(row);
     };
