@@ -36,7 +36,15 @@ RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
     // A login that does not fully succeed changes nothing: its caption goes back as well.
     const std::string previousCaption = view_.LoginButtonCaption();
     view_.SetLoginButtonCaption(kLoginCaption);
+    // For the poll's login, as for the poll: a command that ran while it waited has told the
+    // user what the router said; the next tick tries again.
+    const unsigned madeBefore = requestsMade_;
+    const auto overtaken = [&](unsigned own) { return byPoll && requestsMade_ != madeBefore + own; };
     const PageAnswer login = Fetch(LoginUrl(view_.UserName(), view_.Password(), view_.RouterAddress()));
+    if (overtaken(1)) {
+        view_.SetLoginButtonCaption(previousCaption);
+        return LoginEnd::NoAnswer;
+    }
     if (!login.answered) {
         // Silence is neither a yes nor a no: the window stays as it was.
         view_.SetLoginButtonCaption(previousCaption);
@@ -50,9 +58,9 @@ RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
     // The status page that follows a login is not tested for a refusal. Without an answer, or
     // short, the login is abandoned there.
     const PageAnswer status = Fetch(StatusUrl(view_.RouterAddress()));
-    if (!status.answered) {
+    if (overtaken(2) || !status.answered) {
         view_.SetLoginButtonCaption(previousCaption);
-        NoAnswer(byPoll);
+        if (!overtaken(2)) NoAnswer(byPoll);
         return LoginEnd::NoAnswer;
     }
     try {

@@ -487,8 +487,24 @@ TEST_F(RouterControlTest, NoTickStartsWhileARequestIsUnderWay) {
     };
     TickReportingTo(errors);
     EXPECT_EQ(router.requests, (std::vector<std::string>{kLogin, kStatus, kStatus, kDisconnect}));
-    ASSERT_EQ(window.boxes.size(), 1u);
+
+    // So does the login a refused poll runs; polling goes on.
+    router.unreachable = false;
+    router.statusRefused = true;
+    router.requests.clear();
+    router.whileWaiting = [&] {
+        router.whileWaiting = [&] {
+            control.Connect();
+            router.unreachable = true;
+        };
+    };
+    TickReportingTo(errors);
+    EXPECT_EQ(router.requests, (std::vector<std::string>{kStatus, kLogin, kConnect}));
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_EQ(window.loginCaption, "已登录");
+    ASSERT_EQ(window.boxes.size(), 2u);
     EXPECT_EQ(window.boxes[0].text, "成功!");
+    EXPECT_EQ(window.boxes[1].text, "未登录!");  // the command's own box, not a notice
     EXPECT_TRUE(errors.empty());
 }
 
