@@ -30,34 +30,74 @@ const char kHintNotConnected[] = "\n\r未联网";
 RouterControl::RouterControl(RouterView& view, PageFetcher& fetcher, Clock& clock)
     : view_(view), fetcher_(fetcher), clock_(clock) {}
 
-void RouterControl::Login() {
+void RouterControl::Login() { LogIn(false); }
+
+RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
+    // A login that does not fully succeed changes nothing: its caption goes back as well.
     const std::string previousCaption = view_.LoginButtonCaption();
     view_.SetLoginButtonCaption(kLoginCaption);
-    const PageAnswer login =
-        fetcher_.FetchPage(LoginUrl(view_.UserName(), view_.Password(), view_.RouterAddress()));
+    // For the poll's login, as for the poll: a command that ran while it waited has told the
+    // user what the router said; the next tick tries again.
+    const unsigned madeBefore = requestsMade_;
+    const auto overtaken = [&](unsigned own) { return byPoll && requestsMade_ != madeBefore + own; };
+    const PageAnswer login = Fetch(LoginUrl(view_.UserName(), view_.Password(), view_.RouterAddress()));
+    if (overtaken(1)) {
+        view_.SetLoginButtonCaption(previousCaption);
+        return LoginEnd::NoAnswer;
+    }
     if (!login.answered) {
         // Silence is neither a yes nor a no: the window stays as it was.
         view_.SetLoginButtonCaption(previousCaption);
-        ShowNoAnswer();
-        return;
+        NoAnswer(byPoll);
+        return LoginEnd::NoAnswer;
     }
     if (Refused(login)) {
         view_.ShowMessage(kWrongLoginText, kWrongLoginCaption, MessageIcon::Warning);
-        return;
+        return LoginEnd::Refused;
+    }
+    // The status page that follows a login is not tested for a refusal. Without an answer, or
+    // short, the login is abandoned there.
+    const PageAnswer status = Fetch(StatusUrl(view_.RouterAddress()));
+    if (overtaken(2) || !status.answered) {
+        view_.SetLoginButtonCaption(previousCaption);
+        if (!overtaken(2)) NoAnswer(byPoll);
+        return LoginEnd::NoAnswer;
+    }
+    try {
+        ReadStatusInto(status.text);
+    } catch (...) {
+        view_.SetLoginButtonCaption(previousCaption);
+        throw;
     }
     loggedIn_ = true;
-    // The status page that follows a login is not tested for a refusal. Without an answer
-    // the login is abandoned here, as after a short status page.
-    const PageAnswer status = fetcher_.FetchPage(StatusUrl(view_.RouterAddress()));
-    if (!status.answered) {
-        ShowNoAnswer();
-        return;
-    }
-    ReadStatusInto(status.text);
     view_.SetPollTimerEnabled(true);
     view_.SetLoginButtonEnabled(false);
     view_.SetLoginButtonCaption(kLoggedInCaption);
     view_.SetCredentialsEnabled(false);
+    return LoginEnd::LoggedIn;
+}
+
+void RouterControl::LoginByPoll() {
+    // Off while the login runs. A login that got no answer or a short page is tried again by
+    // the next tick, so polling recovers by itself; a refusal stops it until the user logs in.
+    view_.SetPollTimerEnabled(false);
+    LoginEnd end = LoginEnd::NoAnswer;
+    try {
+        end = LogIn(true);
+    } catch (...) {
+        view_.SetPollTimerEnabled(true);
+        ShowLoginCaption();
+        throw;
+    }
+    if (end == LoginEnd::NoAnswer) {
+        view_.SetPollTimerEnabled(true);
+        ShowLoginCaption();
+    } else if (end == LoginEnd::Refused) {
+        // No longer logged in: the button and the credentials are the way back.
+        loggedIn_ = false;
+        view_.SetLoginButtonEnabled(true);
+        view_.SetCredentialsEnabled(true);
+    }
 }
 
 void RouterControl::Poll() {
@@ -65,20 +105,27 @@ void RouterControl::Poll() {
         view_.AutoLogin() || (loggedIn_ && !view_.UserName().empty() && !view_.Password().empty());
     if (!mayPoll) return;
 
-    const PageAnswer status = fetcher_.FetchPage(StatusUrl(view_.RouterAddress()));
+    const unsigned madeBefore = requestsMade_;
+    const PageAnswer status = Fetch(StatusUrl(view_.RouterAddress()));
+    // A command ran while this poll waited: the command's box has told what the router said,
+    // and the time the poll waited was partly the command's.
+    if (requestsMade_ != madeBefore + 1) return;
     if (!status.answered) {
-        // The timer goes on; while this box is open, Tick keeps the next polls from stacking.
-        ShowNoAnswer();
+        NoAnswer(true);
         return;
     }
+    if (Refused(status) && view_.BoxOpen()) return;  // its login may need a box: a later tick
     view_.SetLoginButtonCaption(kLoggingInCaption);
     if (Refused(status)) {
-        // Off before the login, so no tick meets the login's own refusal box.
-        view_.SetPollTimerEnabled(false);
-        Login();
+        LoginByPoll();
         return;
     }
-    ReadStatusInto(status.text);
+    try {
+        ReadStatusInto(status.text);
+    } catch (...) {
+        ShowLoginCaption();
+        throw;
+    }
     loggedIn_ = true;
     view_.SetLoginButtonEnabled(false);
     view_.SetLoginButtonCaption(kLoggedInCaption);
@@ -95,7 +142,7 @@ void RouterControl::TimedChangeSwitched(bool nowChecked) {
 }
 
 void RouterControl::Tick(const std::function<void(const std::exception&)>& reportError) {
-    if (tickRunning_) return;
+    if (tickRunning_ || requestsUnderWay_ > 0) return;
     struct Running {
         bool& flag;
         explicit Running(bool& f) : flag(f) { flag = true; }
@@ -104,8 +151,36 @@ void RouterControl::Tick(const std::function<void(const std::exception&)>& repor
     try {
         Poll();
     } catch (const std::exception& error) {
-        reportError(error);
+        // Not over another box: the next tick meets the same page and tells then.
+        if (!view_.BoxOpen()) reportError(error);
     }
+}
+
+PageAnswer RouterControl::Fetch(const PageUrl& url) {
+    ++requestsMade_;
+    ++requestsUnderWay_;
+    struct UnderWay {
+        int& count;
+        ~UnderWay() { --count; }
+    } underWay{requestsUnderWay_};
+    PageAnswer answer = fetcher_.FetchPage(url);
+    if (answer.answered && !Refused(answer)) outage_ = false;
+    return answer;
+}
+
+void RouterControl::NoAnswer(bool byPoll) {
+    if (!byPoll) {
+        ShowNoAnswer();  // a command always answers with its box
+        return;
+    }
+    // One notice per outage, and none over another box: then a later silent poll tells.
+    if (outage_ || view_.BoxOpen()) return;
+    outage_ = true;
+    ShowNoAnswer();
+}
+
+void RouterControl::ShowLoginCaption() {
+    view_.SetLoginButtonCaption(loggedIn_ ? kLoggedInCaption : kLoginCaption);
 }
 
 void RouterControl::ShowNoAnswer() { view_.ShowMessage(kNoAnswerText, kNoticeCaption, MessageIcon::Warning); }
@@ -135,11 +210,11 @@ void RouterControl::TimedChangeIfDue() {
     const double minutes = IntervalMinutes(view_.IntervalText());
     if (now < lastIpChange_ + minutes / kMinutesPerDay) return;
     lastIpChange_ = now;
-    fetcher_.FetchPage(DisconnectUrl(view_.RouterAddress()));  // its answer, or none, is not judged
+    Fetch(DisconnectUrl(view_.RouterAddress()));  // its answer, or none, is not judged
 }
 
 void RouterControl::Command(const PageUrl& url) {
-    const PageAnswer answer = fetcher_.FetchPage(url);
+    const PageAnswer answer = Fetch(url);
     if (!answer.answered) {
         ShowNoAnswer();
     } else if (Refused(answer)) {

@@ -18,15 +18,24 @@ public:
     void Connect();                             // Button5
     void TimedChangeSwitched(bool nowChecked);  // CheckBox3
 
-    // One timer tick. A tick that arrives while a box opened by an earlier tick is still
-    // open (its message loop delivers timer messages) does nothing; an error escaping the
-    // poll goes to `reportError`, whose box counts as the tick's own.
+    // One timer tick. A request waits in the program's message loop, and so does a box, so a
+    // tick can arrive in the middle of either. A tick does nothing while a request is under
+    // way or an earlier tick still runs; while any box of the program is open it may update
+    // the window but opens no box of its own. An error escaping the poll goes to
+    // `reportError`, whose box counts as the tick's own.
     void Tick(const std::function<void(const std::exception&)>& reportError);
 
     bool LoggedIn() const { return loggedIn_; }
     double LastIpChange() const { return lastIpChange_; }
+    bool RequestUnderWay() const { return requestsUnderWay_ > 0; }
 
 private:
+    enum class LoginEnd { LoggedIn, Refused, NoAnswer };
+    LoginEnd LogIn(bool byPoll);
+    void LoginByPoll();
+    PageAnswer Fetch(const PageUrl& url);
+    void NoAnswer(bool byPoll);
+    void ShowLoginCaption();
     void ShowNoAnswer();
     void ReadStatusInto(const std::string& page);
     void ShowLinkState();
@@ -39,6 +48,9 @@ private:
     bool loggedIn_ = false;
     double lastIpChange_ = 0;
     bool tickRunning_ = false;
+    int requestsUnderWay_ = 0;
+    unsigned requestsMade_ = 0;
+    bool outage_ = false;     // polls get no answer, and the user has been told once
     std::string publicIp_;    // as last shown in Label4
     std::string onlineTime_;  // as last shown in Label12
 };

@@ -27,4 +27,7 @@ public:
 
     // A modal box with an OK button; returns when the user has closed it.
     virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+    // Whether a box of the program is open now: a request waits in the program's message loop,
+    // so a tick can arrive while one is.
+    virtual bool BoxOpen() const = 0;
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -76,7 +77,9 @@ bool Succeeded(Outcome outcome) { return outcome == Outcome::AtOnce || outcome =
 // asynchronous: a call that has to wait on the router returns at once, WinInet finishes it on
 // a thread of its own, and the calling thread waits for it until the deadline. Past the
 // deadline the request handle is closed, which cancels the call, and the fetch returns.
-// Nothing of ours runs elsewhere but the status callback below.
+// Nothing of ours runs elsewhere but the status callback below. While the calling thread waits
+// it handles its messages (the program's windows answer); a handler run then may make a
+// request of its own, which waits the same way, nested.
 //
 // What a call may still write after the fetch has gone (the bytes read, their count, the
 // headers sent) lives here, with two owners: the fetch, and the request handle, which lets go
@@ -111,9 +114,12 @@ public:
         ResetEvent(completed_);
         if (call()) return Outcome::AtOnce;
         if (GetLastError() != ERROR_IO_PENDING) return Outcome::Failed;
-        if (WaitForSingleObject(completed_, deadline.RemainingMs()) != WAIT_OBJECT_0) return Outcome::Late;
+        if (!WaitForCompletion(deadline)) return Outcome::Late;
         return result_.dwResult != 0 ? Outcome::Later : Outcome::Failed;
     }
+
+    // Run while waiting, each time messages arrive for this thread; false: no more.
+    std::function<bool()> handleMessages;
 
     std::string headers;  // the extra request headers
     DWORD available = 0;  // for InternetQueryDataAvailable
@@ -122,6 +128,22 @@ public:
 
 private:
     ~Exchange() { CloseHandle(completed_); }
+
+    bool WaitForCompletion(const Deadline& deadline) {
+        for (;;) {
+            if (!handleMessages)
+                return WaitForSingleObject(completed_, deadline.RemainingMs()) == WAIT_OBJECT_0;
+            // Also what is already in the queue: a wait only wakes for messages that come later.
+            const DWORD woke = MsgWaitForMultipleObjectsEx(1, &completed_, deadline.RemainingMs(),
+                                                           QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_OBJECT_0) return true;
+            if (woke != WAIT_OBJECT_0 + 1) return false;  // the deadline
+            if (!handleMessages()) handleMessages = nullptr;
+            // A nested request may have outlasted the deadline while its call completed.
+            if (WaitForSingleObject(completed_, 0) == WAIT_OBJECT_0) return true;
+            if (deadline.RemainingMs() == 0) return false;
+        }
+    }
 
     static void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD) {
         auto* exchange = reinterpret_cast<Exchange*>(context);
@@ -190,6 +212,9 @@ DWORD StatusCode(HINTERNET request) {
 
 }  // namespace
 
+WinInetFetcher::WinInetFetcher(std::function<bool()> handleMessages)
+    : handleMessages_(std::move(handleMessages)) {}
+
 PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
     const Deadline deadline;
     const PageAnswer noAnswer;
@@ -209,6 +234,7 @@ PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
 
     std::unique_ptr<Exchange, ExchangeRelease> exchange(new Exchange);
     if (!exchange->Ready()) return noAnswer;
+    exchange->handleMessages = handleMessages_;
     InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), nullptr, nullptr,
                                             nullptr, kRequestFlags,
                                             reinterpret_cast<DWORD_PTR>(exchange.get())));

@@ -10,40 +10,53 @@
 
 #include <vector>
 
-namespace {
+ModalScope::ModalScope(TApplication& application)
+    : application_(application), active_(GetActiveWindow()), focus_(GetFocus()) {
+    ++application_.modalLevel_;
+    EnumThreadWindows(GetCurrentThreadId(), Disable, reinterpret_cast<LPARAM>(this));
+    // Hidden in the tray it is disabled all the same: a restore shows it behind the box.
+    if (const TForm* main = application_.MainForm()) DisableWindow(main->Handle());
+}
 
-// Disables every visible, enabled top-level window of this thread while a box is open, and
-// gives back what it took, the active window included, when it goes.
-class TaskWindowsDisabled {
-public:
-    TaskWindowsDisabled() : active_(GetActiveWindow()) {
-        EnumThreadWindows(GetCurrentThreadId(), Disable, reinterpret_cast<LPARAM>(this));
+ModalScope::~ModalScope() {
+    for (HWND window : disabled_) {
+        if (IsWindow(window)) EnableWindow(window, TRUE);
     }
-    TaskWindowsDisabled(const TaskWindowsDisabled&) = delete;
-    TaskWindowsDisabled& operator=(const TaskWindowsDisabled&) = delete;
-    ~TaskWindowsDisabled() {
-        for (HWND window : disabled_) {
-            if (IsWindow(window)) EnableWindow(window, TRUE);
-        }
-        if (active_ && IsWindow(active_)) SetActiveWindow(active_);
+    // The window that was active, or else the main window when it is on screen (it may have
+    // been restored from the tray meanwhile); activating it gives its control the focus.
+    TForm* main = application_.MainForm();
+    if (active_ && IsWindow(active_) && IsWindowVisible(active_)) {
+        SetActiveWindow(active_);
+    } else if (main && IsWindowVisible(main->Handle())) {
+        SetActiveWindow(main->Handle());
     }
-
-private:
-    static BOOL CALLBACK Disable(HWND window, LPARAM self) {
-        if (IsWindowVisible(window) && IsWindowEnabled(window)) {
-            EnableWindow(window, FALSE);
-            reinterpret_cast<TaskWindowsDisabled*>(self)->disabled_.push_back(window);
-        }
-        return TRUE;
+    if (focus_ && IsWindow(focus_) && IsWindowEnabled(focus_) && IsWindowVisible(focus_)) {
+        SetFocus(focus_);
+    } else if (main && GetActiveWindow() == main->Handle()) {
+        main->FocusActiveControl();
     }
+    --application_.modalLevel_;
+}
 
-    HWND active_;
-    std::vector<HWND> disabled_;
-};
+BOOL CALLBACK ModalScope::Disable(HWND window, LPARAM self) {
+    if (IsWindowVisible(window)) reinterpret_cast<ModalScope*>(self)->DisableWindow(window);
+    return TRUE;
+}
 
-}  // namespace
+void ModalScope::DisableWindow(HWND window) {
+    if (!window || !IsWindowEnabled(window)) return;
+    EnableWindow(window, FALSE);
+    disabled_.push_back(window);
+}
+
+TApplication* TApplication::current_ = nullptr;
+
+TApplication::~TApplication() {
+    if (current_ == this) current_ = nullptr;
+}
 
 TApplication::TApplication() : title_(ProgramTitle(ModuleFileName())) {
+    if (!current_) current_ = this;
     icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PELORIN));
     // A zero-sized window in the middle of the screen: all it shows is its taskbar button.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
@@ -83,7 +96,13 @@ void TApplication::Run() {
         if ((startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE) {
             Minimize();
         } else {
-            mainForm_->Show();
+            // The show handler runs here, outside any window's handling: its errors are
+            // shown as every handler's are.
+            try {
+                mainForm_->Show();
+            } catch (const std::exception& error) {
+                ShowException(error);
+            }
         }
     }
     MSG msg;
@@ -136,7 +155,12 @@ void TApplication::Restore() {
 }
 
 int TApplication::ShowMessageBox(const std::string& text, const std::string& caption, UINT flags) {
-    TaskWindowsDisabled disabled;
+    ++boxesOpen_;
+    struct Open {
+        int& count;
+        ~Open() { --count; }
+    } open{boxesOpen_};
+    ModalScope modal(*this);
     return MessageBoxW(Handle(), WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(), flags);
 }
 

@@ -7,8 +7,31 @@
 #include <functional>
 #include <list>
 #include <string>
+#include <vector>
 
 class TForm;
+class TApplication;
+
+// While it lives the program is modal, as it is while a box is open: every window of the
+// program is disabled (the main window too while it is hidden in the tray, so that restoring
+// it shows it disabled), and no command can start. At its end it gives back what it took,
+// the active window and the control that had the keyboard focus included.
+class ModalScope {
+public:
+    explicit ModalScope(TApplication& application);
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+    ~ModalScope();
+
+private:
+    static BOOL CALLBACK Disable(HWND window, LPARAM self);
+    void DisableWindow(HWND window);
+
+    TApplication& application_;
+    HWND active_;
+    HWND focus_;
+    std::vector<HWND> disabled_;
+};
 
 // The application object, one per process, made before the main window. Its hidden
 // top-level window carries the taskbar button, bears the program's title and owns the main
@@ -51,13 +74,27 @@ public:
     int ShowMessageBox(const std::string& text, const std::string& caption, UINT flags);
     // The general error box; the program goes on afterwards.
     void ShowException(const std::exception& error);
+    // Whether a box of the program is open, and whether the program is modal (a box, or a
+    // command waiting for the router).
+    bool BoxOpen() const { return boxesOpen_ > 0; }
+    bool Modal() const { return modalLevel_ > 0; }
+    // The application of this process, for the windows that have no other way to reach the
+    // general error box; null before it is made and after it has gone.
+    static TApplication* Current() { return current_; }
+
+    ~TApplication() override;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void HandleError(const std::exception& error) override { ShowException(error); }
 
 private:
+    friend class ModalScope;
     bool DispatchOne(MSG& msg);
+
+    static TApplication* current_;
+    int boxesOpen_ = 0;
+    int modalLevel_ = 0;
 
     std::string title_;
     HICON icon_ = nullptr;  // shared with the system: not ours to destroy

@@ -61,6 +61,16 @@ void TForm::Hide() {
 
 void TForm::Close() { SendMessageA(Handle(), WM_CLOSE, 0, 0); }
 
+bool TForm::FocusActiveControl() {
+    HWND control = activeControl_;
+    if (!control || !IsWindow(control) || !IsWindowEnabled(control) || !IsWindowVisible(control)) {
+        control = GetNextDlgTabItem(Handle(), nullptr, FALSE);
+    }
+    if (!control) return false;
+    SetFocus(control);
+    return true;
+}
+
 void TForm::CentreOnScreen() {
     RECT bounds;
     GetWindowRect(Handle(), &bounds);
@@ -94,6 +104,17 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetBkMode(dc, TRANSPARENT);
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
+        break;
+    case WM_ACTIVATE:
+        // The control that had the focus gets it back when the form is active again.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(Handle(), focus)) activeControl_ = focus;
+        }
+        break;
+    case WM_SETFOCUS:
+        // The form itself takes no keys: its control does, as in a dialog.
+        if (FocusActiveControl()) return 0;
         break;
     case WM_CLOSE:
         if (FormClose()) {

@@ -32,6 +32,12 @@ public:
     void Hide();
     // Asks the form to close: FormClose decides.
     void Close();
+    // The control that gets the keyboard focus when the form is activated, until the user
+    // moves it: at start, after a box, after a restore from the tray.
+    void SetActiveControl(HWND control) { activeControl_ = control; }
+    // Gives that control the keyboard focus, or the first tab stop when it cannot take it;
+    // false when there is none.
+    bool FocusActiveControl();
 
 protected:
     virtual void FormShow() {}
@@ -48,4 +54,5 @@ private:
     UniqueFont font_;
     bool visible_ = false;
     bool placed_ = false;
+    HWND activeControl_ = nullptr;
 };

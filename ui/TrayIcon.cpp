@@ -492,6 +492,16 @@ void TTrayIcon::UnhookOwnerWindow() {
 LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = static_cast<TTrayIcon*>(GetPropA(window, kOwnerHookProperty));
     if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    try {
+        return self->OwnerWindowMessage(window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        self->application_.ShowException(error);
+        return 0;
+    }
+}
+
+LRESULT TTrayIcon::OwnerWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TTrayIcon* self = this;
     LRESULT result = 0;
     if (message == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {
         SetForegroundWindow(self->application_.Handle());

@@ -121,6 +121,7 @@ private:
     void HookOwnerWindow();
     void UnhookOwnerWindow();
     static LRESULT CALLBACK OwnerWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OwnerWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void SingleClickElapsed();
     void IconCycleElapsed();
     void HoverExitElapsed();

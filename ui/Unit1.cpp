@@ -70,6 +70,7 @@ TForm1::TForm1(TApplication& application)
       TrayIcon1(application, this),
       modulePath_(ModuleFileName()),
       boxes_(application),
+      fetcher_([this] { return HandleMessagesWhileWaiting(); }),
       router_(*this, fetcher_, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)) {
     Button1.OnClick = [this] { Button1Click(); };
@@ -81,6 +82,7 @@ TForm1::TForm1(TApplication& application)
     CheckBox5.OnClick = [this] { CheckBox5Click(); };
     Edit4.OnKeyPress = [this](char key) { return Edit4KeyPress(key); };
     SetTabOrder();
+    SetActiveControl(Button1.Handle());
 
     TrayIcon1.SetHint("Pelorin");
     TrayIcon1.SetIcon(application.ProgramIcon());
@@ -123,15 +125,26 @@ bool TForm1::FormClose() {
     return true;
 }
 
-void TForm1::Button1Click() { router_.Login(); }
+// A command waits for the router as a box waits for the user: the program is modal meanwhile,
+// so no second command starts inside it.
+void TForm1::Button1Click() {
+    const ModalScope modal(Application());
+    router_.Login();
+}
 
 void TForm1::Button2Click() { SaveSettings(*this, settingsFile_); }
 
 void TForm1::Button3Click() { Close(); }
 
-void TForm1::Button4Click() { router_.Disconnect(); }
+void TForm1::Button4Click() {
+    const ModalScope modal(Application());
+    router_.Disconnect();
+}
 
-void TForm1::Button5Click() { router_.Connect(); }
+void TForm1::Button5Click() {
+    const ModalScope modal(Application());
+    router_.Connect();
+}
 
 void TForm1::CheckBox3Click() { router_.TimedChangeSwitched(CheckBox3.Checked()); }
 
@@ -145,15 +158,33 @@ void TForm1::Timer1Timer() {
     router_.Tick([this](const std::exception& error) { Application().ShowException(error); });
 }
 
-void TForm1::IP1Click() { Button4.Click(); }
+// The tray's menu stays usable while the program is modal; its commands then wait, as the
+// window's disabled buttons do.
+void TForm1::IP1Click() {
+    if (!Application().Modal()) Button4.Click();
+}
 
 void TForm1::N2Click() {
     ShellExecuteW(Handle(), L"open", WideFromGbk(kFeedbackUrl).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void TForm1::N1Click() { Close(); }
+void TForm1::N1Click() {
+    if (!Application().Modal()) Close();
+}
 
-void TForm1::TrayIcon1DblClick() { TrayIcon1.RestoreMainForm(); }
+void TForm1::TrayIcon1DblClick() {
+    TrayIcon1.RestoreMainForm();
+    // Shown disabled behind the open box, which comes to the front with it.
+    if (Application().Modal()) SetForegroundWindow(GetLastActivePopup(Application().Handle()));
+}
+
+// While a request waits for the router: the window repaints, moves and reacts, the tray icon
+// and its menu answer, until the program is ending.
+bool TForm1::HandleMessagesWhileWaiting() {
+    if (Application().Terminated()) return false;
+    Application().ProcessMessages();
+    return true;
+}
 
 void TForm1::SetCredentialsEnabled(bool enabled) {
     Edit1.SetEnabled(enabled);

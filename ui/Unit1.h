@@ -79,6 +79,8 @@ private:
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
         boxes_.ShowMessage(text, caption, icon);
     }
+    bool BoxOpen() const override { return Application().BoxOpen(); }
+    bool HandleMessagesWhileWaiting();
 
     // SettingsView
     TEdit& EditOf(SettingsEdit edit);

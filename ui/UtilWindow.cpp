@@ -1,5 +1,7 @@
 #include "UtilWindow.h"
 
+#include "Application.h"
+
 #include <utility>
 
 namespace {
@@ -32,5 +34,11 @@ UtilWindow::~UtilWindow() {
 LRESULT CALLBACK UtilWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<UtilWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self || !self->handler_) return DefWindowProcW(window, message, wParam, lParam);
-    return self->handler_(window, message, wParam, lParam);
+    // An error must not leave the window procedure: it is shown, and the program goes on.
+    try {
+        return self->handler_(window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        if (TApplication* application = TApplication::Current()) application->ShowException(error);
+        return 0;
+    }
 }

@@ -7,7 +7,7 @@
 
 // A hidden utility window of class "TPUtilWindow": a top-level tool window of size 0 with no
 // owner, whose messages go to the handler its owning object gives. Being top-level, it also
-// receives broadcasts.
+// receives broadcasts. An error escaping the handler goes to the general error box.
 class UtilWindow {
 public:
     using Handler = std::function<LRESULT(HWND window, UINT message, WPARAM wParam, LPARAM lParam)>;

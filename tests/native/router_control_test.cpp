@@ -117,19 +117,37 @@ TEST_F(RouterControlTest, LoginWithoutAnAnswerPutsTheCaptionBackAndChangesNothin
     EXPECT_TRUE(window.timerEnabled);
     EXPECT_FALSE(window.loginEnabled || window.credentialsEnabled);
 
-    // Accepted, but the status page that follows brings no answer: abandoned there, as after
-    // a short page, with the same box.
-    FakeRouterWindow w;
-    FakeRouterPages r;
-    RouterControl c(w, r, clock);
-    r.calls = &w.calls;
-    r.answersLeft = 1;
-    w.timerEnabled = false;
-    c.Login();
-    EXPECT_EQ(w.calls, (Calls{"caption 登录", kFetchLogin, kFetchStatus, "box 提示"}));
-    EXPECT_EQ(w.boxes.back().text, kNoAnswer);
-    EXPECT_TRUE(c.LoggedIn());
-    EXPECT_FALSE(w.timerEnabled);
+    // Accepted, but the status page that follows brings no answer, or a short one: abandoned
+    // there with one box, and a login that does not fully succeed changes nothing.
+    for (const bool shortPage : {false, true}) {
+        FakeRouterWindow w;
+        FakeRouterPages r;
+        RouterControl c(w, r, clock);
+        r.calls = &w.calls;
+        if (shortPage) {
+            r.statusPage = StatusPage({}, 40);
+        } else {
+            r.answersLeft = 1;
+        }
+        w.timerEnabled = false;
+        if (shortPage) {
+            EXPECT_THROW(c.Login(), ListIndexError);
+            EXPECT_TRUE(w.boxes.empty());  // the general error box is the one
+        } else {
+            c.Login();
+            EXPECT_EQ(w.boxes.back().text, kNoAnswer);
+        }
+        EXPECT_EQ(w.calls.back(), shortPage ? "caption 登录" : "box 提示");
+        EXPECT_EQ(w.loginCaption, "登录");
+        EXPECT_FALSE(c.LoggedIn());
+        EXPECT_FALSE(w.timerEnabled);
+        EXPECT_TRUE(w.loginEnabled && w.credentialsEnabled);
+        // So no tick polls behind the box.
+        r.calls = nullptr;
+        r.requests.clear();
+        c.Tick([](const std::exception&) {});
+        EXPECT_TRUE(r.requests.empty());
+    }
 }
 
 TEST_F(RouterControlTest, PollStopsEarlyWithoutAutomaticLoginUntilLoggedInWithCredentials) {
@@ -194,10 +212,13 @@ TEST_F(RouterControlTest, RefusedPollLogsInAgainAndResumesOnlyOnSuccess) {
     router.statusRefused = true;
     router.loginAccepted = false;
     control.Poll();
-    EXPECT_EQ(window.calls, Sequence({refusedPoll, {"box 用户名或密码不正确"}}));
+    EXPECT_EQ(window.calls,
+              Sequence({refusedPoll, {"box 用户名或密码不正确", "button on", "credentials on"}}));
     EXPECT_FALSE(window.timerEnabled);
+    // No longer logged in, and the button says so: it is the way back in.
+    EXPECT_FALSE(control.LoggedIn());
     EXPECT_EQ(window.loginCaption, "登录");
-    EXPECT_FALSE(window.loginEnabled);  // nothing re-enables the button
+    EXPECT_TRUE(window.loginEnabled);
 }
 
 TEST_F(RouterControlTest, PollShowsTheStatusThenSendsADueTimedDisconnect) {
@@ -237,9 +258,9 @@ TEST_F(RouterControlTest, PollWithoutAnAnswerStopsAtOnceWithOneBox) {
     EXPECT_TRUE(window.timerEnabled);
     EXPECT_EQ(window.loginCaption, "登录");
 
-    // Once the box is closed, the next tick polls again.
+    // Once the box is closed, the next tick polls again, silently while the outage lasts.
     TickReportingTo(errors);
-    EXPECT_EQ(window.calls, (Calls{kFetchStatus, "box 提示", kFetchStatus, "box 提示"}));
+    EXPECT_EQ(window.calls, (Calls{kFetchStatus, "box 提示", kFetchStatus}));
 }
 
 TEST_F(RouterControlTest, ShortStatusPageFailsWithItsFirstMissingLineAndStopsThePoll) {
@@ -250,7 +271,7 @@ TEST_F(RouterControlTest, ShortStatusPageFailsWithItsFirstMissingLineAndStopsThe
     std::vector<std::string> errors;
     TickReportingTo(errors);
     EXPECT_EQ(errors, std::vector<std::string>{"List index out of bounds (47)"});
-    EXPECT_EQ(window.calls, Sequence({{kFetchStatus, "caption 正在登录"}, ShownFields(5)}));
+    EXPECT_EQ(window.calls, Sequence({{kFetchStatus, "caption 正在登录"}, ShownFields(5), {"caption 登录"}}));
     EXPECT_TRUE(window.loginEnabled);
     EXPECT_EQ(window.trayHint, "Pelorin");
     EXPECT_EQ(CountOf(kDisconnect), 0u);
@@ -264,7 +285,7 @@ TEST_F(RouterControlTest, ShortStatusPageFailsWithItsFirstMissingLineAndStopsThe
     window.calls.clear();
     TickReportingTo(errors);
     EXPECT_EQ(errors.back(), "List index out of bounds (36)");
-    EXPECT_EQ(window.calls, (Calls{kFetchStatus, "caption 正在登录"}));
+    EXPECT_EQ(window.calls, (Calls{kFetchStatus, "caption 正在登录", "caption 登录"}));
     EXPECT_TRUE(window.boxes.empty());
 }
 
@@ -395,22 +416,128 @@ TEST_F(RouterControlTest, TickDuringTheLoginBoxOfTheTickItselfDoesNothing) {
     EXPECT_EQ(router.requests, (std::vector<std::string>{kStatus, kLogin}));
 }
 
-TEST_F(RouterControlTest, TicksGoOnWhileABoxOpenedByAButtonIsOpen) {
+TEST_F(RouterControlTest, TicksGoOnWhileABoxOpenedByAButtonIsOpenButOpenNoBox) {
     window.autoLogin = true;
     router.loginAccepted = false;
     router.statusRefused = true;
     std::vector<std::string> errors;
     window.whileBoxOpen = [&] { TickReportingTo(errors); };
-    control.Login();  // the button's refusal box; a tick inside it logs in again: a second box
-    EXPECT_EQ(router.requests, (std::vector<std::string>{kLogin, kStatus, kLogin}));
-    EXPECT_EQ(window.boxes.size(), 2u);
-    EXPECT_FALSE(window.timerEnabled);
+    control.Login();  // the button's refusal box; a tick inside it meets a refusal: no login
+    EXPECT_EQ(router.requests, (std::vector<std::string>{kLogin, kStatus}));
+    EXPECT_EQ(window.boxes.size(), 1u);
+    EXPECT_TRUE(window.timerEnabled);
+
+    // Nor a silent router's notice, nor a short page's error.
+    for (const bool silent : {true, false}) {
+        router.unreachable = silent;
+        router.statusRefused = false;
+        router.statusPage = "short";
+        window.whileBoxOpen = [&] { TickReportingTo(errors); };
+        control.Connect();
+        EXPECT_EQ(window.boxes.size(), 2u + (silent ? 0 : 1)) << silent;
+        EXPECT_EQ(router.requests.back(), kStatus);
+    }
+    EXPECT_TRUE(errors.empty());
+    router.statusPage = StatusPage();
 
     window.whileBoxOpen = [&] { TickReportingTo(errors); };
     router.statusRefused = false;
     router.loginAccepted = true;
     control.Disconnect();
     EXPECT_EQ(router.requests.back(), kStatus);  // the tick inside the 成功! box polled
+}
+
+// A router off for a while, then back: one notice for the whole outage, the window and the
+// tip keep what they showed, and the first answer ends it.
+TEST_F(RouterControlTest, OneNoticePerOutageTheWindowKeepingItsLastValues) {
+    window.autoLogin = true;
+    std::vector<std::string> errors;
+    TickReportingTo(errors);
+    const FakeRouterWindow before = window;
+    for (int outage = 0; outage < 2; ++outage) {
+        router.unreachable = true;
+        window.calls.clear();
+        for (int tick = 0; tick < 4; ++tick) TickReportingTo(errors);
+        EXPECT_EQ(window.calls, (Calls{kFetchStatus, "box 提示", kFetchStatus, kFetchStatus, kFetchStatus}));
+        EXPECT_EQ(window.fields, before.fields);
+        EXPECT_EQ(window.trayHint, before.trayHint);
+        EXPECT_EQ(window.loginCaption, "已登录");
+        router.unreachable = false;
+        TickReportingTo(errors);
+        EXPECT_EQ(window.calls.back(), "hint " + before.trayHint);
+    }
+    EXPECT_EQ(window.boxes.size(), 2u);  // the next outage is told anew
+    EXPECT_TRUE(errors.empty());
+}
+
+// A request waits in the message loop: nothing delivered meanwhile starts another poll, and a
+// command run meanwhile (the window stays usable while a poll waits) ends that poll silently.
+TEST_F(RouterControlTest, NoTickStartsWhileARequestIsUnderWay) {
+    window.autoLogin = true;
+    std::vector<std::string> errors;
+    router.whileWaiting = [&] { TickReportingTo(errors); };
+    control.Login();
+    EXPECT_EQ(router.requests, (std::vector<std::string>{kLogin, kStatus}));
+    EXPECT_FALSE(control.RequestUnderWay());
+
+    router.whileWaiting = [&] {
+        router.whileWaiting = [&] { TickReportingTo(errors); };
+        control.Disconnect();
+        router.unreachable = true;  // the poll's own answer does not come
+    };
+    TickReportingTo(errors);
+    EXPECT_EQ(router.requests, (std::vector<std::string>{kLogin, kStatus, kStatus, kDisconnect}));
+
+    // So does the login a refused poll runs; polling goes on.
+    router.unreachable = false;
+    router.statusRefused = true;
+    router.requests.clear();
+    router.whileWaiting = [&] {
+        router.whileWaiting = [&] {
+            control.Connect();
+            router.unreachable = true;
+        };
+    };
+    TickReportingTo(errors);
+    EXPECT_EQ(router.requests, (std::vector<std::string>{kStatus, kLogin, kConnect}));
+    EXPECT_TRUE(window.timerEnabled);
+    EXPECT_EQ(window.loginCaption, "已登录");
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[0].text, "成功!");
+    EXPECT_EQ(window.boxes[1].text, "未登录!");  // the command's own box, not a notice
+    EXPECT_TRUE(errors.empty());
+}
+
+// Polling comes back by itself, with automatic login on, whatever a login run by a poll met;
+// only a refusal waits for the user.
+TEST_F(RouterControlTest, PollingRecoversAfterItsLoginGetsNoAnswerOrAShortPage) {
+    window.autoLogin = true;
+    std::vector<std::string> errors;
+    TickReportingTo(errors);
+    for (const bool shortPage : {false, true}) {
+        SCOPED_TRACE(shortPage ? "short page" : "no answer");
+        router.statusRefused = true;
+        if (shortPage) {
+            router.statusPage = "short";
+        } else {
+            router.answersLeft = 1;
+        }
+        TickReportingTo(errors);
+        EXPECT_TRUE(window.timerEnabled);
+        EXPECT_EQ(window.loginCaption, "已登录");
+        EXPECT_EQ(window.boxes.size() + errors.size(), shortPage ? 2u : 1u);
+        router.answersLeft = -1;
+        router.statusPage = StatusPage();
+        router.requests.clear();
+        TickReportingTo(errors);
+        // The router took the login that met the short page: the next poll is a plain one.
+        const std::vector<std::string> recovery = shortPage
+                                                      ? std::vector<std::string>{kStatus}
+                                                      : std::vector<std::string>{kStatus, kLogin, kStatus};
+        EXPECT_EQ(router.requests, recovery);
+        EXPECT_EQ(window.loginCaption, "已登录");
+        EXPECT_FALSE(window.loginEnabled);
+    }
 }
 
 }  // namespace

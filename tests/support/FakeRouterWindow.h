@@ -26,7 +26,7 @@ inline const char* Name(WanField field) {
 // every change made to the window, in order ("caption 登录", "field PublicIp=...", "timer on",
 // "box 提示", ...); a FakeRouterPages given the same record adds its requests ("fetch
 // /userRpm/Index.htm"). `whileBoxOpen` runs while a box is "open", standing for what the
-// box's message loop delivers.
+// box's message loop delivers; `BoxOpen` holds while it runs.
 struct FakeRouterWindow : RouterView {
     struct Box {
         std::string text, caption;
@@ -43,6 +43,7 @@ struct FakeRouterWindow : RouterView {
     std::vector<Box> boxes;
     std::vector<std::string> calls;
     std::function<void()> whileBoxOpen;
+    int boxesOpen = 0;
 
     std::string UserName() const override { return user; }
     std::string Password() const override { return password; }
@@ -86,15 +87,19 @@ struct FakeRouterWindow : RouterView {
         if (whileBoxOpen) {
             auto during = whileBoxOpen;
             whileBoxOpen = nullptr;  // one nested event per box is enough to see the rule
+            ++boxesOpen;
             during();
+            --boxesOpen;
         }
     }
+    bool BoxOpen() const override { return boxesOpen > 0; }
 };
 
 // A router that answers from its fields and records every URL asked for. Its refusals are
 // `refusalPage` with `refusalStatus`: by default a page with the marker sent with status 200;
 // PlainRefusals() makes them a bare 401 without the marker, as a small embedded web server
-// sends.
+// sends. `whileWaiting` runs once during the next request, before its answer, standing for
+// what the program's message loop delivers while a request waits.
 struct FakeRouterPages : PageFetcher {
     bool loginAccepted = true;
     bool statusRefused = false;
@@ -105,6 +110,7 @@ struct FakeRouterPages : PageFetcher {
     std::string statusPage = StatusPage();
     std::vector<std::string> requests;
     std::vector<std::string>* calls = nullptr;  // the window's record, for the order of events
+    std::function<void()> whileWaiting;
 
     static std::string MarkerPage() { return std::string("<html>") + kLoginFailedMarker + "</html>"; }
 
@@ -116,6 +122,11 @@ struct FakeRouterPages : PageFetcher {
     PageAnswer FetchPage(const PageUrl& url) override {
         requests.push_back(url.Text());
         if (calls) calls->push_back("fetch " + url.path);
+        if (whileWaiting) {
+            auto during = whileWaiting;
+            whileWaiting = nullptr;
+            during();
+        }
         if (unreachable || answersLeft == 0) return PageAnswer{};
         if (answersLeft > 0) --answersLeft;
         if (url.withCredentials) {

@@ -1,14 +1,18 @@
 #include "MessagePump.h"
 
+#include "AppError.h"
 #include "Application.h"
 #include "Form.h"
+#include "MessageTimer.h"
 #include "PopupMenu.h"
 #include "TrayIcon.h"
 #include "WinGbkText.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -203,6 +207,68 @@ TEST(TrayIcon, CyclesThroughItsImageListAndTellsWhenThePointerLeaves) {
     EXPECT_TRUE(PumpUntil([&] { return events.size() == 2; }, 2000));
     EXPECT_EQ(events.back(), "exit");
     ImageList_Destroy(list);
+}
+
+// Answers every box that the given thread opens, keeping "caption: text" of each.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(DWORD thread) : thread_(thread), watcher_([this] { Watch(); }) {}
+    ~BoxAnswerer() {
+        stop_ = true;
+        watcher_.join();
+    }
+    std::vector<std::string> Seen() {
+        std::vector<std::string> copy;
+        for (int i = 0; i < seenCount_; ++i) copy.push_back(seen_[i]);
+        return copy;
+    }
+
+private:
+    void Watch() {
+        while (!stop_) {
+            EnumThreadWindows(thread_, Answer, reinterpret_cast<LPARAM>(this));
+            Sleep(20);
+        }
+    }
+    static BOOL CALLBACK Answer(HWND window, LPARAM self) {
+        auto* answerer = reinterpret_cast<BoxAnswerer*>(self);
+        char className[16] = {}, caption[64] = {}, text[128] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (std::string(className) != "#32770" || !IsWindowVisible(window) || answerer->seenCount_ >= 8)
+            return TRUE;
+        GetWindowTextA(window, caption, sizeof caption);
+        GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
+        answerer->seen_[answerer->seenCount_] = std::string(caption) + ": " + text;
+        ++answerer->seenCount_;
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        Sleep(200);  // gone before the next look
+        return TRUE;
+    }
+
+    DWORD thread_;
+    std::string seen_[8];
+    std::atomic<int> seenCount_{0};
+    std::atomic<bool> stop_{false};
+    std::thread watcher_;
+};
+
+// An error escaping a handler of the hidden windows (the tray icon's callback window, the
+// message timers' window) is shown in the general error box, and the program goes on.
+TEST(TrayIcon, ErrorsOfTheHiddenWindowsReachTheGeneralErrorBox) {
+    TApplication application;
+    RecordedShell shell;
+    TTrayIcon icon(application, nullptr, shell);
+    icon.OnDblClick = [](TTrayIcon&) { throw AppError("Double click refused"); };
+    int ticks = 0;
+    TMessageTimer timer(30, [&](TMessageTimer&) {
+        if (++ticks == 1) throw AppError("Tick refused");
+    });
+    BoxAnswerer answerer(GetCurrentThreadId());
+    EXPECT_EQ(Callback(icon, WM_LBUTTONDBLCLK), 0);
+    timer.SwitchOn();
+    EXPECT_TRUE(PumpUntil([&] { return ticks >= 3; }, 5000));  // and ticks on
+    const std::string title = application.Title();
+    EXPECT_EQ(answerer.Seen(), (Names{title + ": Double click refused.", title + ": Tick refused."}));
 }
 
 }  // namespace

@@ -302,6 +302,8 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_EQ(siblings, tabOrder);
     tabOrder.erase(tabOrder.begin() + 4);
     EXPECT_EQ(ChildIds(form, WS_TABSTOP), tabOrder);
+    EXPECT_EQ(ChildIds(Control(form, GroupBox2), WS_TABSTOP),
+              (std::vector<int>{CheckBox3, Edit3, CheckBox5, CheckBox1, Edit4}));
 
     // The router's address from the adapter list, without a box.
     const HWND gateway = Control(form, Edit4);
@@ -494,6 +496,10 @@ TEST_F(InRig, AutomaticLoginShortPageAndTimedChange) {
     const long polls = Count("status");
     EXPECT_TRUE(WaitUntil([&] { return Count("status") >= polls + 2; }, 4000));
     EXPECT_TRUE(OpenBoxes(app.ProcessId()).empty());
+    // A poll a second.
+    const long before = Count("status");
+    Sleep(8000);
+    EXPECT_NEAR(Count("status") - before, 8, 1);
 
     // A status page of 47 lines: one error box, none stacked on it while it is open.
     ASSERT_TRUE(router.Fault("nul", EndOfLine46()));
@@ -573,6 +579,16 @@ TEST_F(InRig, SettingsTakeEffectAtStartAndEveryCloseSaves) {
         stuck, stuckForm, [&] { Click(Control(stuckForm, Button3)); }, kProgramTitle, error.c_str());
     EXPECT_TRUE(stuck.Running());
     EXPECT_TRUE(Responsive(stuckForm));
+
+    // Windows ending the session ends the program at once: no closing handler runs, so no
+    // save is tried (here it would fail with its box and keep the program).
+    DWORD_PTR agrees = 0;
+    EXPECT_TRUE(
+        SendMessageTimeoutA(stuck.Application(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &agrees));
+    EXPECT_TRUE(agrees);
+    PostMessageA(stuck.Application(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(stuck.WaitForExit(5000));
+    EXPECT_TRUE(OpenBoxes(stuck.ProcessId()).empty());
 }
 
 TEST(WithoutRoute, TheGatewayNoticeComesFirstAndTheFallbackIsUsed) {
@@ -634,17 +650,6 @@ bool InTray(const AppUnderTest& app, HWND form) {
            TrayIcons().size() == 1;
 }
 
-// The right button on the icon opens the program's menu (a "#32768" window); entry `index`
-// is chosen with the arrow keys and Enter.
-bool ChooseFromTrayMenu(const AppUnderTest& app, const TrayIconSeen& icon, int index) {
-    HWND menu = nullptr;
-    PostToTrayIcon(icon, WM_RBUTTONDOWN);
-    if (!WaitUntil([&] { return Visible(menu = app.TopWindow("#32768")); }, kTrayMs)) return false;
-    for (int step = 0; step <= index; ++step) PostKey(menu, VK_DOWN);
-    PostKey(menu, VK_RETURN);
-    return WaitUntil([&] { return !Visible(menu); }, kTrayMs);
-}
-
 struct TrayInRig : RigScenario {
     void SetUp() override {
         RigScenario::SetUp();
@@ -704,7 +709,7 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     Click(Control(form, Button4));
     const std::optional<SeenBox> byButton = WaitForBox(app.ProcessId(), kBoxMs);
     ASSERT_TRUE(byButton && CloseBox(byButton->window));
-    ASSERT_TRUE(ChooseFromTrayMenu(app, *icon, MenuCommand::IP1 - 1));
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::IP1 - 1));
     const std::optional<SeenBox> byMenu = WaitForBox(app.ProcessId(), kBoxMs);
     ASSERT_TRUE(byMenu && CloseBox(byMenu->window));
     EXPECT_EQ(byMenu->caption + byMenu->text, byButton->caption + byButton->text);
@@ -712,7 +717,7 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     EXPECT_EQ(Count("disconnect"), 2);
 
     // "退出" in the menu saves the settings and ends the program; its icon goes with it.
-    ASSERT_TRUE(ChooseFromTrayMenu(app, *icon, MenuCommand::N1 - 1));
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::N1 - 1));
     ASSERT_TRUE(app.WaitForExit(10000));
     EXPECT_TRUE(TrayIcons().empty());
     const std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath()));
@@ -818,6 +823,41 @@ TEST_F(TrayInRig, AStartWaitsWhileAnotherOwnsTheSessionAndRunsOnceItEnds) {
     EXPECT_TRUE(app.WaitForMainWindow());
 }
 
+// A box stays modal whatever the tray does, and the keyboard focus comes back where it was.
+TEST_F(TrayInRig, ABoxStaysModalFromTheTrayAndTheFocusComesBack) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(WaitUntil([&] { return KeyboardFocus(form) == Control(form, Button1); }, 2000));
+    PostKey(Control(form, Button1), VK_TAB);
+    const HWND user = Control(form, Edit1);
+    ASSERT_TRUE(WaitUntil([&] { return KeyboardFocus(form) == user; }, 2000));
+
+    // In the tray, "更换IP" opens its box; the icon's double click then shows the window
+    // disabled behind it, and the menu's commands wait.
+    PostSysCommand(form, SC_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    const std::optional<TrayIconSeen> icon = WaitForIconTipped([] { return kProgramTitle; });
+    ASSERT_TRUE(icon);
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::IP1 - 1));
+    const std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(box);
+    PostToTrayIcon(*icon, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitUntil([&] { return Visible(form); }, kTrayMs));
+    EXPECT_FALSE(Enabled(form));
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::IP1 - 1));
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::N1 - 1));
+    Sleep(1000);
+    EXPECT_EQ(OpenBoxes(app.ProcessId()).size(), 1u);
+    EXPECT_EQ(Count("disconnect"), 1);
+    EXPECT_FALSE(Enabled(form));
+    EXPECT_TRUE(app.Running());
+
+    EXPECT_TRUE(CloseBox(box->window));
+    EXPECT_TRUE(WaitUntil([&] { return Enabled(form) && KeyboardFocus(form) == user; }, 2000));
+    EXPECT_TRUE(app.Running());
+}
+
 TEST(WithoutRoute, StartedMinimisedTheProgramEndsInTheTrayAfterTheGatewayNotice) {
     ASSERT_TRUE(TrayEmpty());
     AppUnderTest app({"[set]\r\nhide=1\r\n", false, false});
@@ -859,7 +899,7 @@ TEST_F(Release32, StartsLogsInDisconnectsSitsInTheTrayAndEnds) {
     ASSERT_TRUE(icon);
     EXPECT_NE(icon->tip.find("公网IP：" + router.State()["ip"]), std::string::npos) << icon->tip;
 
-    ASSERT_TRUE(ChooseFromTrayMenu(app, *icon, MenuCommand::N1 - 1));
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::N1 - 1));
     ASSERT_TRUE(app.WaitForExit(10000));
     EXPECT_TRUE(TrayIcons().empty());
     EXPECT_EQ(Lines(ReadFileBytes(app.SettingsPath())), SettingsLines("0", "0", "0"));

@@ -1,5 +1,6 @@
 #include "AppUnderTest.h"
 
+#include "NotificationArea.h"
 #include "WinGbkText.h"
 #include "WindowAccess.h"
 
@@ -172,4 +173,14 @@ HWND AppUnderTest::WaitForMainWindow(DWORD ms) const {
         },
         ms);
     return shown ? form : nullptr;
+}
+
+bool AppUnderTest::ChooseFromTrayMenu(const TrayIconSeen& icon, int index) const {
+    constexpr DWORD kMenuMs = 5000;
+    HWND menu = nullptr;
+    PostToTrayIcon(icon, WM_RBUTTONDOWN);
+    if (!WaitUntil([&] { return Visible(menu = TopWindow("#32768")); }, kMenuMs)) return false;
+    for (int step = 0; step <= index; ++step) PostKey(menu, VK_DOWN);
+    PostKey(menu, VK_RETURN);
+    return WaitUntil([&] { return !Visible(menu); }, kMenuMs);
 }

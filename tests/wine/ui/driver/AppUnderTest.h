@@ -36,6 +36,8 @@ struct LaunchSettings {
 
 inline constexpr DWORD kStartTimeoutMs = 20000;
 
+struct TrayIconSeen;
+
 class AppUnderTest {
 public:
     explicit AppUnderTest(const LaunchSettings& settings = {});
@@ -66,6 +68,9 @@ public:
     HWND PopupList() const { return TopWindow("TPopupList"); }
     // TForm1 once it is visible and has answered a WM_NULL; null after `ms`.
     HWND WaitForMainWindow(DWORD ms = kStartTimeoutMs) const;
+    // The right button on the icon `icon` opens the program's menu (a "#32768" window); entry
+    // `index` is chosen with the arrow keys and Enter. False when the menu did not come and go.
+    bool ChooseFromTrayMenu(const TrayIconSeen& icon, int index) const;
 
 private:
     // Ends and removes what the constructor made, then throws: no destructor runs after a

@@ -126,3 +126,10 @@ bool PostKey(HWND window, WORD key) {
 }
 
 bool Responsive(HWND window, DWORD ms) { return Send(window, WM_NULL, 0, 0, nullptr, ms); }
+
+HWND KeyboardFocus(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndFocus;
+}

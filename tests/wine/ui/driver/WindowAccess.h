@@ -49,3 +49,5 @@ bool PostSysCommand(HWND window, WPARAM command);  // WM_SYSCOMMAND (SC_CLOSE, S
 bool PostKey(HWND window, WORD key);
 // A WM_NULL round trip within `ms`: the window's thread is not blocked.
 bool Responsive(HWND window, DWORD ms = 1000);
+// The window that has the keyboard focus in the thread of `window`, or null.
+HWND KeyboardFocus(HWND window);
