@@ -211,21 +211,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(shownFields == fields.calls);
         const bool complete = fields.missingLine == 0;
         if (!complete) {
+            // A short page logs nobody in, and the button says so.
             FUZZ_CHECK(reported == 1 && errorIndex == static_cast<int>(fields.missingLine));
             FUZZ_CHECK(errorText == "List index out of bounds (" + std::to_string(fields.missingLine) + ")");
-            FUZZ_CHECK(window.loginEnabled);
+            FUZZ_CHECK(window.loginEnabled && !control.LoggedIn() && window.loginCaption == "登录");
         } else {
             FUZZ_CHECK(reported == 0);
             FUZZ_CHECK(control.LoggedIn() && !window.loginEnabled && window.loginCaption == "已登录");
         }
         if (viaLogin) {
-            FUZZ_CHECK(control.LoggedIn());  // the login page was accepted before the status read
             FUZZ_CHECK(router.paths == (Paths{kLoginPath, kStatusPath}));
             FUZZ_CHECK(window.timerEnabled == complete && window.credentialsEnabled == !complete);
             FUZZ_CHECK(window.trayHint == "Pelorin");  // the login does not judge the link
         } else if (!complete) {
             FUZZ_CHECK(router.paths == Paths{kStatusPath});
-            FUZZ_CHECK(!control.LoggedIn() && window.loginCaption == "正在登录");
             FUZZ_CHECK(window.trayHint == "Pelorin" && window.wanCaption == "WAN口状态");
         } else {
             const bool connected = fields.publicIp != "0.0.0.0";
