@@ -1,5 +1,6 @@
 #include "RouterControl.h"
 
+#include "CountedScope.h"
 #include "IntegerText.h"
 #include "PageText.h"
 
@@ -142,12 +143,8 @@ void RouterControl::TimedChangeSwitched(bool nowChecked) {
 }
 
 void RouterControl::Tick(const std::function<void(const std::exception&)>& reportError) {
-    if (tickRunning_ || requestsUnderWay_ > 0) return;
-    struct Running {
-        bool& flag;
-        explicit Running(bool& f) : flag(f) { flag = true; }
-        ~Running() { flag = false; }
-    } running(tickRunning_);
+    if (ticksRunning_ > 0 || requestsUnderWay_ > 0) return;
+    const CountedScope running(ticksRunning_);
     try {
         Poll();
     } catch (const std::exception& error) {
@@ -158,11 +155,7 @@ void RouterControl::Tick(const std::function<void(const std::exception&)>& repor
 
 PageAnswer RouterControl::Fetch(const PageUrl& url) {
     ++requestsMade_;
-    ++requestsUnderWay_;
-    struct UnderWay {
-        int& count;
-        ~UnderWay() { --count; }
-    } underWay{requestsUnderWay_};
+    const CountedScope underWay(requestsUnderWay_);
     PageAnswer answer = fetcher_.FetchPage(url);
     if (answer.answered && !Refused(answer)) outage_ = false;
     return answer;

@@ -47,7 +47,7 @@ private:
     Clock& clock_;
     bool loggedIn_ = false;
     double lastIpChange_ = 0;
-    bool tickRunning_ = false;
+    int ticksRunning_ = 0;
     int requestsUnderWay_ = 0;
     unsigned requestsMade_ = 0;
     bool outage_ = false;     // polls get no answer, and the user has been told once

@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "ControlIds.h"
+#include "CountedScope.h"
 #include "Form.h"
 #include "ProgramTitle.h"
 #include "ResourceIds.h"
@@ -155,11 +156,7 @@ void TApplication::Restore() {
 }
 
 int TApplication::ShowMessageBox(const std::string& text, const std::string& caption, UINT flags) {
-    ++boxesOpen_;
-    struct Open {
-        int& count;
-        ~Open() { --count; }
-    } open{boxesOpen_};
+    const CountedScope open(boxesOpen_);
     ModalScope modal(*this);
     return MessageBoxW(Handle(), WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(), flags);
 }
