@@ -501,16 +501,15 @@ LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT TTrayIcon::OwnerWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TTrayIcon* self = this;
     LRESULT result = 0;
     if (message == WM_SHOWWINDOW && wParam == 1 && lParam == 0) {
-        SetForegroundWindow(self->application_.Handle());
+        SetForegroundWindow(application_.Handle());
         SetForegroundWindow(window);
     } else if (message == WM_SHOWWINDOW && wParam == 0 && lParam == SW_PARENTCLOSING &&
-               !self->application_.Terminated()) {
-        if (self->MinimizeStep(result)) return result;
+               !application_.Terminated()) {
+        if (MinimizeStep(result)) return result;
     } else if (message == WM_SYSCOMMAND && wParam == SC_MINIMIZE) {
-        if (self->MinimizeStep(result)) return result;
+        if (MinimizeStep(result)) return result;
     }
-    return CallWindowProcW(self->previousWindowProc_, window, message, wParam, lParam);
+    return CallWindowProcW(previousWindowProc_, window, message, wParam, lParam);
 }
