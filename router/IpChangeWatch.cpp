@@ -1,0 +1,87 @@
+#include "IpChangeWatch.h"
+
+#include <utility>
+
+void IpChangeWatch::Start(std::string oldAddress, std::uint64_t now) {
+    watching_ = true;
+    downSeen_ = false;
+    linkUp_ = true;
+    redialAsked_ = false;
+    oldAddress_ = std::move(oldAddress);
+    start_ = now;
+}
+
+std::optional<ChangeResult> IpChangeWatch::Observe(const std::optional<LinkState>& link, std::uint64_t now) {
+    if (!watching_) return std::nullopt;
+    const std::uint64_t elapsed = now - start_;
+    if (link) {
+        linkUp_ = link->connected && !link->publicAddress.empty();
+        if (!linkUp_) downSeen_ = true;
+        // A link up for less time than the change has taken was made after it.
+        const bool madeSince = link->uptimeSeconds && std::uint64_t{*link->uptimeSeconds} * 1000 < elapsed;
+        if (linkUp_ && link->publicAddress != oldAddress_) {
+            return End(ChangeOutcome::NewAddress, link->publicAddress, now);
+        }
+        if (linkUp_ && (downSeen_ || madeSince)) return End(ChangeOutcome::SameAddress, oldAddress_, now);
+    }
+    if (elapsed < kGiveUpAfter) return std::nullopt;
+    // A minute on, a link with the old address is the provider's answer as well.
+    if (link && linkUp_) return End(ChangeOutcome::SameAddress, oldAddress_, now);
+    return End(ChangeOutcome::NotDialled, std::string(), now);
+}
+
+bool IpChangeWatch::RedialDue(std::uint64_t now) {
+    if (!watching_ || redialAsked_ || linkUp_ || now - start_ < kRedialAfter) return false;
+    redialAsked_ = true;
+    return true;
+}
+
+std::optional<ChangeResult> IpChangeWatch::End(ChangeOutcome outcome, std::string newAddress,
+                                               std::uint64_t now) {
+    watching_ = false;
+    return ChangeResult{outcome, oldAddress_, std::move(newAddress), now - start_};
+}
+
+std::optional<std::uint32_t> OnlineTimeSeconds(std::string_view text) {
+    std::uint64_t days = 0;
+    const std::string_view dayMark = "天";
+    const size_t mark = text.find(dayMark);
+    auto number = [](std::string_view digits, std::uint64_t limit) -> std::optional<std::uint64_t> {
+        while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
+        while (!digits.empty() && digits.back() == ' ') digits.remove_suffix(1);
+        if (digits.empty() || digits.size() > 6) return std::nullopt;
+        std::uint64_t value = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        if (value > limit) return std::nullopt;
+        return value;
+    };
+    if (mark != std::string_view::npos) {
+        const auto count = number(text.substr(0, mark), 49000);
+        if (!count) return std::nullopt;
+        days = *count;
+        text.remove_prefix(mark + dayMark.size());
+    }
+    const size_t first = text.find(':');
+    const size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
+    if (second == std::string_view::npos) return std::nullopt;
+    const auto hours = number(text.substr(0, first), 23);
+    const auto minutes = number(text.substr(first + 1, second - first - 1), 59);
+    const auto seconds = number(text.substr(second + 1), 59);
+    if (!hours || !minutes || !seconds) return std::nullopt;
+    return static_cast<std::uint32_t>(days * 86400 + *hours * 3600 + *minutes * 60 + *seconds);
+}
+
+ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
+    const std::string seconds = std::to_string((result.milliseconds + 500) / 1000);
+    switch (result.outcome) {
+    case ChangeOutcome::NewAddress:
+        return {"已更换IP", result.oldAddress + " → " + result.newAddress + "，用时 " + seconds + " 秒"};
+    case ChangeOutcome::SameAddress:
+        return {"IP未变", "运营商又分配了同一个地址 " + result.oldAddress + "（用时 " + seconds + " 秒）"};
+    case ChangeOutcome::NotDialled: break;
+    }
+    return {"路由器未重新拨号", "断线 " + seconds + " 秒后，路由器仍未连上互联网。"};
+}

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// After a change of the public address the program asked for (a disconnect by hand, from the
+// tray or by the timer), the polls that follow tell how it ended: a new address, the same one
+// again, or no link at all within a minute. Times are milliseconds of a steady clock.
+
+enum class ChangeOutcome { NewAddress, SameAddress, NotDialled };
+
+struct ChangeResult {
+    ChangeOutcome outcome;
+    std::string oldAddress;
+    std::string newAddress;  // empty when the link is not back
+    std::uint64_t milliseconds;
+};
+
+// What one poll saw of the WAN link; `uptimeSeconds` when the router tells how long the link
+// has been up.
+struct LinkState {
+    bool connected = false;
+    std::string publicAddress;
+    std::optional<std::uint32_t> uptimeSeconds;
+};
+
+class IpChangeWatch {
+public:
+    static constexpr std::uint64_t kGiveUpAfter = 60000;  // no link by then: not dialled again
+    static constexpr std::uint64_t kRedialAfter = 10000;  // a gateway that drops but does not dial
+
+    // A change was asked for at `now` while the link had `oldAddress`; an earlier watch ends
+    // without an outcome.
+    void Start(std::string oldAddress, std::uint64_t now);
+    bool Watching() const { return watching_; }
+
+    // One poll: its answer, or nothing when the router did not answer. Gives the outcome once,
+    // when it is known; the watch then ends.
+    std::optional<ChangeResult> Observe(const std::optional<LinkState>& link, std::uint64_t now);
+
+    // True once, when the link is still down kRedialAfter after the change.
+    bool RedialDue(std::uint64_t now);
+
+private:
+    std::optional<ChangeResult> End(ChangeOutcome outcome, std::string newAddress, std::uint64_t now);
+
+    bool watching_ = false;
+    bool downSeen_ = false;
+    bool linkUp_ = true;
+    bool redialAsked_ = false;
+    std::string oldAddress_;
+    std::uint64_t start_ = 0;
+};
+
+// The online time the router's pages show, "3 天 04:05:06" or "04:05:06", in seconds; nothing
+// for any other text.
+std::optional<std::uint32_t> OnlineTimeSeconds(std::string_view text);
+
+// The balloon of an outcome (GBK): its title and its text.
+struct ChangeBalloon {
+    std::string title;
+    std::string text;
+};
+ChangeBalloon ChangeBalloonOf(const ChangeResult& result);

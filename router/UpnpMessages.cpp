@@ -1,0 +1,226 @@
+#include "UpnpMessages.h"
+
+#include "IntegerText.h"
+
+#include <cstdio>
+
+namespace {
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    }
+    return true;
+}
+
+bool StartsIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && SameIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+// The scheme and authority of an http:// URL: "http://host:port".
+std::string_view Origin(std::string_view url) {
+    const size_t slash = url.find('/', 7);
+    return slash == std::string_view::npos ? url : url.substr(0, slash);
+}
+
+std::string ResolveUrl(std::string_view base, std::string_view reference) {
+    if (StartsIgnoringCase(reference, "http://")) return std::string(reference);
+    if (!reference.empty() && reference.front() == '/')
+        return std::string(Origin(base)) + std::string(reference);
+    std::string_view directory = base;
+    const size_t slash = directory.rfind('/');
+    if (slash != std::string_view::npos && slash >= 7) directory = directory.substr(0, slash + 1);
+    std::string resolved(directory);
+    if (resolved.empty() || resolved.back() != '/') resolved += '/';
+    return resolved + std::string(reference);
+}
+
+bool IsWanServiceType(std::string_view type) {
+    for (std::string_view wan : kWanServiceTypes) {
+        if (type == wan) return true;
+    }
+    return false;
+}
+
+void CollectWanServices(const XmlElement& element, std::string_view base, std::vector<WanService>& found) {
+    if (element.name == "service") {
+        const std::string type = element.ChildText("serviceType");
+        const std::string control = element.ChildText("controlURL");
+        if (IsWanServiceType(type) && !control.empty()) found.push_back({type, ResolveUrl(base, control)});
+        return;
+    }
+    for (const XmlElement& child : element.children) CollectWanServices(child, base, found);
+}
+
+}  // namespace
+
+std::string SsdpSearchRequest(std::string_view searchTarget, int waitSeconds) {
+    return std::string("M-SEARCH * HTTP/1.1\r\nHOST: ") + kSsdpAddress + ":" + std::to_string(kSsdpPort) +
+           "\r\nMAN: \"ssdp:discover\"\r\nMX: " + std::to_string(waitSeconds) +
+           "\r\nST: " + std::string(searchTarget) + "\r\n\r\n";
+}
+
+std::optional<SsdpAnswer> ReadSsdpAnswer(std::string_view datagram) {
+    SsdpAnswer answer;
+    bool statusLine = true;
+    while (!datagram.empty()) {
+        const size_t end = datagram.find('\n');
+        std::string_view line = datagram.substr(0, end);
+        datagram.remove_prefix(end == std::string_view::npos ? datagram.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (statusLine) {
+            // "HTTP/1.1 200 OK"; a NOTIFY or a search from another client is no answer.
+            const size_t blank = line.find(' ');
+            if (!StartsIgnoringCase(line, "HTTP/") || blank == std::string_view::npos ||
+                line.substr(blank + 1, 3) != "200") {
+                return std::nullopt;
+            }
+            statusLine = false;
+            continue;
+        }
+        if (line.empty()) break;
+        const size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        const std::string_view name = line.substr(0, colon);
+        const std::string value = TrimBlanks(line.substr(colon + 1));
+        if (SameIgnoringCase(TrimBlanks(name), "location")) answer.location = value;
+        if (SameIgnoringCase(TrimBlanks(name), "st")) answer.searchTarget = value;
+    }
+    if (statusLine || !SplitHttpUrl(answer.location)) return std::nullopt;
+    return answer;
+}
+
+std::optional<HttpUrl> SplitHttpUrl(std::string_view url) {
+    if (!StartsIgnoringCase(url, "http://")) return std::nullopt;
+    url.remove_prefix(7);
+    const size_t slash = url.find('/');
+    std::string_view authority = url.substr(0, slash);
+    HttpUrl parts;
+    parts.path = slash == std::string_view::npos ? "/" : std::string(url.substr(slash));
+    // User info has no place in a gateway's URLs: such a URL is not taken.
+    if (authority.find('@') != std::string_view::npos) return std::nullopt;
+    const size_t colon = authority.rfind(':');
+    if (colon != std::string_view::npos) {
+        const std::string_view port = authority.substr(colon + 1);
+        if (port.empty() || port.size() > 5) return std::nullopt;
+        unsigned value = 0;
+        for (char c : port) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (value == 0 || value > 65535) return std::nullopt;
+        parts.port = static_cast<std::uint16_t>(value);
+        authority = authority.substr(0, colon);
+    }
+    if (authority.empty()) return std::nullopt;
+    for (char c : authority) {
+        const bool hostChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              c == '.' || c == '-' || c == '_';
+        if (!hostChar) return std::nullopt;
+    }
+    parts.host = std::string(authority);
+    return parts;
+}
+
+std::optional<std::string> ChooseDescription(const std::vector<SsdpAnswer>& answers,
+                                             std::string_view gatewayAddress) {
+    std::optional<std::string> only;
+    bool several = false;
+    for (const SsdpAnswer& answer : answers) {
+        const std::optional<HttpUrl> url = SplitHttpUrl(answer.location);
+        if (!url) continue;
+        if (url->host == gatewayAddress) return answer.location;
+        if (only && *only != answer.location) several = true;
+        if (!only) only = answer.location;
+    }
+    if (several) return std::nullopt;
+    return only;
+}
+
+std::vector<WanService> ReadWanServices(std::string_view description, std::string_view descriptionUrl) {
+    std::vector<WanService> found;
+    const std::optional<XmlElement> root = ParseXml(description);
+    if (!root) return found;
+    // IGD v1 may give a base for the relative URLs; v2 has none and they stand on the
+    // description's own URL.
+    const std::string urlBase = root->ChildText("URLBase");
+    const std::string base = StartsIgnoringCase(urlBase, "http://") ? urlBase : std::string(descriptionUrl);
+    CollectWanServices(*root, base, found);
+    return found;
+}
+
+SoapRequest MakeSoapRequest(std::string_view serviceType, std::string_view action) {
+    const std::string type(serviceType), name(action);
+    return {"\"" + type + "#" + name + "\"",
+            "<?xml version=\"1.0\"?>\r\n"
+            "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+            "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:" +
+                name + " xmlns:u=\"" + type + "\"></u:" + name + "></s:Body></s:Envelope>\r\n"};
+}
+
+std::optional<XmlElement> ReadSoapResponse(std::string_view body, std::string_view action) {
+    const std::optional<XmlElement> root = ParseXml(body);
+    if (!root || root->name != "Envelope") return std::nullopt;
+    const XmlElement* soapBody = root->Child("Body");
+    if (!soapBody) return std::nullopt;
+    const XmlElement* response = soapBody->Child(std::string(action) + "Response");
+    if (!response) return std::nullopt;
+    return *response;
+}
+
+std::optional<SoapFault> ReadSoapFault(std::string_view body) {
+    const std::optional<XmlElement> root = ParseXml(body);
+    if (!root || root->name != "Envelope") return std::nullopt;
+    const XmlElement* soapBody = root->Child("Body");
+    const XmlElement* fault = soapBody ? soapBody->Child("Fault") : nullptr;
+    const XmlElement* error = fault ? fault->Find("UPnPError") : nullptr;
+    if (!error) return std::nullopt;
+    const std::optional<std::int32_t> code = ParseInteger(error->ChildText("errorCode"));
+    if (!code || *code <= 0) return std::nullopt;
+    return SoapFault{*code, error->ChildText("errorDescription")};
+}
+
+std::string SoapFaultText(int code) {
+    const char* meaning = nullptr;
+    const char* advice = "";
+    switch (code) {
+    case 401: meaning = "路由器不认识此操作"; break;
+    case 402: meaning = "参数无效"; break;
+    case 501: meaning = "路由器未能完成此操作"; break;
+    case 606:
+        meaning = "未获授权";
+        advice =
+            "许多路由器只允许通过 UPnP 查看状态，不允许断线。请在路由器的管理页面中允许 UPnP "
+            "控制连接，或在 setup.ini 中设 router=web，改用路由器的管理网页。";
+        break;
+    case 704: meaning = "建立连接失败"; break;
+    case 705: meaning = "正在建立连接，请稍后再试"; break;
+    case 706: meaning = "连接尚未配置"; break;
+    case 707: meaning = "正在断开连接，请稍后再试"; break;
+    case 708: meaning = "二层地址无效"; break;
+    case 709: meaning = "路由器已禁止上网"; break;
+    case 710: meaning = "连接类型不支持此操作"; break;
+    case 711: meaning = "连接已经断开"; break;
+    }
+    std::string text = "路由器拒绝了此操作（UPnP 错误 " + std::to_string(code);
+    if (meaning) text += std::string("：") + meaning;
+    text += "）。";
+    text += advice;
+    return text;
+}
+
+bool UpnpConnected(std::string_view connectionStatus, std::string_view externalAddress) {
+    const std::string address = TrimBlanks(externalAddress);
+    return connectionStatus == "Connected" && !address.empty() && address != "0.0.0.0";
+}
+
+std::string UptimeText(std::uint32_t seconds) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lu 天 %02lu:%02lu:%02lu", static_cast<unsigned long>(seconds / 86400),
+                  static_cast<unsigned long>(seconds / 3600 % 24),
+                  static_cast<unsigned long>(seconds / 60 % 60), static_cast<unsigned long>(seconds % 60));
+    return text;
+}

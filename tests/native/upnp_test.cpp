@@ -1,0 +1,168 @@
+#include "IpChangeWatch.h"
+#include "UpnpMessages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(XmlText, ReadsPrefixesEntitiesCdataAndAttributesAsGatewaysWriteThem) {
+    const auto root = ParseXml(
+        "\xEF\xBB\xBF<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY x \"y\">]><!-- c -->\n"
+        "<s:r a='1>/2' b = \"q\"><u:v>  A&amp;B &#x4e2d;&#65;<![CDATA[<raw>]]> </u:v><e/><!-- in "
+        "--></s:r>\n");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->name, "r");
+    ASSERT_EQ(root->children.size(), 2u);
+    EXPECT_EQ(root->ChildText("v"),
+              "A&B \xE4\xB8\xAD"
+              "A<raw>");
+    EXPECT_EQ(root->Find("e"), &root->children[1]);
+    EXPECT_EQ(root->Child("missing"), nullptr);
+
+    for (const char* broken : {"", "<a>", "<a></b>", "<a>&bogus;</a>", "<a>&#0;</a>", "<a b=1></a>",
+                               "<a></a><b/>", "<a><!-- </a>", "text<a/>", "<a x=\"1></a>"}) {
+        EXPECT_FALSE(ParseXml(broken)) << broken;
+    }
+    std::string deep;
+    for (int i = 0; i < 40; ++i) deep = "<a>" + deep + "</a>";
+    EXPECT_FALSE(ParseXml(deep));  // deeper than any answer: refused, not a stack overflow
+}
+
+TEST(Ssdp, AnswersAreReadInAnyCaseAndTheGatewaysDescriptionIsChosen) {
+    EXPECT_EQ(SsdpSearchRequest(kWanServiceTypes[0], 2),
+              "M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\nMAN: \"ssdp:discover\"\r\nMX: 2\r\n"
+              "ST: urn:schemas-upnp-org:service:WANIPConnection:1\r\n\r\n");
+    const auto mixed = ReadSsdpAnswer(
+        "http/1.1 200 OK\nCache-Control: max-age=120\nLocation:  "
+        "http://192.168.1.1:5000/rootDesc.xml \nsT:urn:x\n\n");
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed->location, "http://192.168.1.1:5000/rootDesc.xml");
+    EXPECT_EQ(mixed->searchTarget, "urn:x");
+    for (const char* none : {"NOTIFY * HTTP/1.1\r\nLOCATION: http://a/\r\n\r\n",
+                             "HTTP/1.1 404 Not Found\r\nLOCATION: http://a/\r\n\r\n",
+                             "HTTP/1.1 200 OK\r\nLOCATION: ftp://a/\r\n\r\n", "HTTP/1.1 200 OK\r\n\r\n"}) {
+        EXPECT_FALSE(ReadSsdpAnswer(none)) << none;
+    }
+
+    const SsdpAnswer other{"http://10.0.0.2/d.xml", ""}, gateway{"http://192.168.1.1:1900/igd.xml", ""};
+    EXPECT_EQ(ChooseDescription({other, gateway, other}, "192.168.1.1"), gateway.location);
+    EXPECT_EQ(ChooseDescription({other, other}, "192.168.1.1"), other.location);  // the one device
+    EXPECT_FALSE(ChooseDescription({other, {"http://10.0.0.3/d.xml", ""}}, "192.168.1.1"));
+    EXPECT_FALSE(ChooseDescription({}, "192.168.1.1"));
+
+    EXPECT_FALSE(SplitHttpUrl("http://user@host/"));
+    EXPECT_FALSE(SplitHttpUrl("http://host:0/"));
+    const auto url = SplitHttpUrl("HTTP://host:65535");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->host + ":" + std::to_string(url->port) + url->path, "host:65535/");
+}
+
+TEST(UpnpDescription, ListsTheWanServicesOfV1AndV2WithAbsoluteControlUrls) {
+    const std::string v1 =
+        "<root xmlns='urn:schemas-upnp-org:device-1-0'><URLBase>http://192.168.1.1:80/</URLBase><device>"
+        "<serviceList><service><serviceType>urn:schemas-upnp-org:service:Layer3Forwarding:1</serviceType>"
+        "<controlURL>/l3f</controlURL></service></serviceList><deviceList><device><deviceList><device>"
+        "<serviceList><service><serviceType>urn:schemas-upnp-org:service:WANPPPConnection:1</serviceType>"
+        "<controlURL>ctl/ppp</controlURL></service><service><serviceType>"
+        "urn:schemas-upnp-org:service:WANIPConnection:1</serviceType><controlURL>/ctl/ip</controlURL>"
+        "</service></serviceList></device></deviceList></device></deviceList></device></root>";
+    const auto services = ReadWanServices(v1, "http://192.168.1.1:5000/rootDesc.xml");
+    ASSERT_EQ(services.size(), 2u);
+    EXPECT_EQ(services[0].serviceType, kWanServiceTypes[2]);
+    EXPECT_EQ(services[0].controlUrl, "http://192.168.1.1:80/ctl/ppp");
+    EXPECT_EQ(services[1].controlUrl, "http://192.168.1.1:80/ctl/ip");
+
+    const std::string v2 =
+        "<r:root xmlns:r='urn:schemas-upnp-org:device-1-0'><r:device><r:serviceList><r:service>"
+        "<r:serviceType>urn:schemas-upnp-org:service:WANIPConnection:2</r:serviceType>"
+        "<r:controlURL>ctl/IPConn</r:controlURL></r:service></r:serviceList></r:device></r:root>";
+    const auto v2Services = ReadWanServices(v2, "http://192.168.1.1:5000/desc/root.xml");
+    ASSERT_EQ(v2Services.size(), 1u);
+    EXPECT_EQ(v2Services[0].controlUrl, "http://192.168.1.1:5000/desc/ctl/IPConn");
+    EXPECT_TRUE(ReadWanServices("<html>not found", "http://a/").empty());
+}
+
+TEST(Soap, RequestsAnswersAndFaultsAsTheServiceSpeaksThem) {
+    const SoapRequest request = MakeSoapRequest(kWanServiceTypes[0], "ForceTermination");
+    EXPECT_EQ(request.soapAction, "\"urn:schemas-upnp-org:service:WANIPConnection:1#ForceTermination\"");
+    const auto echoed = ParseXml(request.body);  // our own envelope is well formed
+    ASSERT_TRUE(echoed);
+    EXPECT_TRUE(echoed->Find("ForceTermination"));
+
+    const auto answer = ReadSoapResponse(
+        "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"x\"><SOAP-ENV:Body>"
+        "<m:GetStatusInfoResponse xmlns:m=\"y\"><NewConnectionStatus>Connected</NewConnectionStatus>"
+        "<NewUptime>93784</NewUptime></m:GetStatusInfoResponse></SOAP-ENV:Body></SOAP-ENV:Envelope>",
+        "GetStatusInfo");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->ChildText("NewConnectionStatus"), "Connected");
+    EXPECT_EQ(UptimeText(93784), "1 天 02:03:04");
+    EXPECT_EQ(OnlineTimeSeconds(UptimeText(93784)), 93784u);
+    EXPECT_EQ(OnlineTimeSeconds("00:00:09"), 9u);
+    EXPECT_FALSE(OnlineTimeSeconds("0"));
+    EXPECT_FALSE(ReadSoapResponse("<Envelope><Body><Other/></Body></Envelope>", "GetStatusInfo"));
+
+    const char* fault606 =
+        "<s:Envelope xmlns:s=\"e\"><s:Body><s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError"
+        "</faultstring><detail><UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>606"
+        "</errorCode><errorDescription>Action not authorized</errorDescription></UPnPError></detail>"
+        "</s:Fault></s:Body></s:Envelope>";
+    const auto fault = ReadSoapFault(fault606);
+    ASSERT_TRUE(fault);
+    EXPECT_EQ(fault->code, 606);
+    EXPECT_EQ(fault->description, "Action not authorized");
+    EXPECT_FALSE(ReadSoapFault("<Envelope><Body><Fault><detail/></Fault></Body></Envelope>"));
+    EXPECT_NE(SoapFaultText(606).find("606"), std::string::npos);
+    EXPECT_NE(SoapFaultText(606).find("router=web"), std::string::npos);  // how to allow it
+    EXPECT_EQ(SoapFaultText(999), "路由器拒绝了此操作（UPnP 错误 999）。");
+    for (int code : {401, 501, 606, 704, 705, 706, 707, 708, 709, 710, 711}) {
+        const std::string text = SoapFaultText(code), bare = "UPnP 错误 " + std::to_string(code) + "）";
+        EXPECT_EQ(text.find(bare), std::string::npos) << code;  // each with what it means
+        EXPECT_NE(text.find("UPnP 错误 " + std::to_string(code) + "："), std::string::npos) << code;
+    }
+
+    EXPECT_TRUE(UpnpConnected("Connected", " 203.0.113.7 "));
+    EXPECT_FALSE(UpnpConnected("Connected", "0.0.0.0"));
+    EXPECT_FALSE(UpnpConnected("Connected", ""));
+    EXPECT_FALSE(UpnpConnected("Disconnected", "203.0.113.7"));
+}
+
+TEST(IpChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
+    const LinkState oldUp{true, "1.1.1.1", 5000}, down{false, "0.0.0.0", std::nullopt};
+    IpChangeWatch watch;
+    EXPECT_FALSE(watch.Observe(oldUp, 0));  // nothing asked for yet
+
+    // The old link for a poll or two, down, back with a new address.
+    watch.Start("1.1.1.1", 1000);
+    EXPECT_FALSE(watch.Observe(oldUp, 2000));
+    EXPECT_FALSE(watch.Observe(down, 3000));
+    EXPECT_FALSE(watch.Observe(std::nullopt, 4000));
+    const auto changed = watch.Observe(LinkState{true, "2.2.2.2", 1}, 13400);
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(changed->outcome, ChangeOutcome::NewAddress);
+    EXPECT_EQ(changed->milliseconds, 12400u);
+    EXPECT_EQ(ChangeBalloonOf(*changed).text, "1.1.1.1 → 2.2.2.2，用时 12 秒");
+    EXPECT_FALSE(watch.Observe(LinkState{true, "3.3.3.3", 1}, 14000));  // told once
+
+    // Redialled between two polls: the uptime shows it; the same address again.
+    watch.Start("1.1.1.1", 0);
+    EXPECT_FALSE(watch.Observe(LinkState{true, "1.1.1.1", 9}, 3000));  // up longer than the change
+    const auto same = watch.Observe(LinkState{true, "1.1.1.1", 2}, 4000);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->outcome, ChangeOutcome::SameAddress);
+
+    // Down and silent: one redial at 10 s, then given up at 60 s.
+    watch.Start("1.1.1.1", 0);
+    EXPECT_FALSE(watch.Observe(down, 9999));
+    EXPECT_FALSE(watch.RedialDue(9999));
+    EXPECT_TRUE(watch.RedialDue(10000));
+    EXPECT_FALSE(watch.RedialDue(11000));
+    EXPECT_FALSE(watch.Observe(std::nullopt, 59999));
+    const auto lost = watch.Observe(std::nullopt, 60000);
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->outcome, ChangeOutcome::NotDialled);
+    EXPECT_EQ(lost->newAddress, "");
+    EXPECT_FALSE(watch.Watching());
+}
+
+}  // namespace
