@@ -30,6 +30,12 @@ const char* UsageText() {
            "  --redial-ms N       delay before the WAN link comes back after a disconnect (default 3000)\n"
            "  --refusal KIND      how a refusal looks: marker (a 401 page with the \"login failed\" text,\n"
            "                      default) or plain (a bare \"401 Unauthorized\" page without it)\n"
+           "  --upnp KIND         the UPnP gateway (SSDP on 1900, description and SOAP on --upnp-port):\n"
+           "                      off (default), on, refuse (606 to ForceTermination and "
+           "RequestConnection),\n"
+           "                      v2-only (an IGD v2 description), mixed-case (SSDP header names), silent\n"
+           "  --upnp-port P       the gateway's HTTP port (default 5000)\n"
+           "  --pages on|off      off: the admin pages answer 404, only UPnP is left (default on)\n"
            "  --fault KIND[:ARG]  misbehave on every request: delay[:ms] silent reset short big[:bytes]\n"
            "                      nul[:position] slow[:piece bytes] chunked\n"
            "                      trickle[:ms] (the whole answer, head included, one byte every ms)\n"
@@ -39,7 +45,9 @@ const char* UsageText() {
            "\n"
            "Control (plain HTTP GET on the control port): /reset /counts\n"
            "  /state (the WAN link, and the last credentials that came, decoded)\n"
-           "  /config?user=U&password=P&redial=MS&refusal=marker|plain   /fault?kind=K&arg=N&count=C\n";
+           "  /config?user=U&password=P&redial=MS&refusal=marker|plain&upnp=KIND&pages=on|off\n"
+           "          &same-address=on|off (the link comes back with the address it had)\n"
+           "  /fault?kind=K&arg=N&count=C\n";
 }
 
 CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std::string& error) {
@@ -49,7 +57,8 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
         std::string value;
         const auto eq = name.find('=');
         static const char* const kNames[] = {"--address",  "--port",      "--control-port", "--user",
-                                             "--password", "--redial-ms", "--refusal",      "--fault"};
+                                             "--password", "--redial-ms", "--refusal",      "--fault",
+                                             "--upnp",     "--upnp-port", "--pages"};
         bool known = false;
         for (const char* k : kNames) known = known || name.substr(0, eq) == k;
         if (!known) {
@@ -73,13 +82,28 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
                 return CommandLineResult::Error;
             }
             options.address = value;
-        } else if (name == "--port" || name == "--control-port") {
+        } else if (name == "--port" || name == "--control-port" || name == "--upnp-port") {
             const auto port = ParsePort(value);
             if (!port) {
                 error = "bad port for " + name + ": " + value;
                 return CommandLineResult::Error;
             }
-            (name == "--port" ? options.port : options.controlPort) = *port;
+            (name == "--port"        ? options.port
+             : name == "--upnp-port" ? options.upnpPort
+                                     : options.controlPort) = *port;
+        } else if (name == "--upnp") {
+            const auto gateway = ParseUpnpFault(value);
+            if (!gateway) {
+                error = "bad upnp: " + value;
+                return CommandLineResult::Error;
+            }
+            options.settings.gateway = *gateway;
+        } else if (name == "--pages") {
+            if (value != "on" && value != "off") {
+                error = "bad pages: " + value;
+                return CommandLineResult::Error;
+            }
+            options.settings.pages = value == "on";
         } else if (name == "--user") {
             options.settings.user = value;
         } else if (name == "--password") {
@@ -107,8 +131,9 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
             options.runFault = *fault;
         }
     }
-    if (options.port == options.controlPort) {
-        error = "the web port and the control port must differ";
+    if (options.port == options.controlPort || options.upnpPort == options.port ||
+        options.upnpPort == options.controlPort) {
+        error = "the web, control and upnp ports must differ";
         return CommandLineResult::Error;
     }
     return CommandLineResult::Run;

@@ -9,6 +9,7 @@ struct Options {
     std::string address = "192.168.1.1";  // the router's own address on the LAN
     int port = 80;
     int controlPort = 8081;
+    int upnpPort = 5000;  // the UPnP gateway's description and control
     RouterSettings settings;
     Fault runFault;  // applied to every request of the run
 };

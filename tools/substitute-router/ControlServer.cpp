@@ -24,7 +24,8 @@ std::string CountsText(const RequestCounts& c) {
     return "login=" + std::to_string(c.login) + "\nstatus=" + std::to_string(c.status) +
            "\ndisconnect=" + std::to_string(c.disconnect) + "\nconnect=" + std::to_string(c.connect) +
            "\nother=" + std::to_string(c.other) + "\nforeign=" + std::to_string(c.foreign) +
-           "\ndns=" + std::to_string(c.dns) + "\nunauthorized=" + std::to_string(c.unauthorized) + "\n";
+           "\ndns=" + std::to_string(c.dns) + "\nunauthorized=" + std::to_string(c.unauthorized) +
+           "\nssdp=" + std::to_string(c.ssdp) + "\nsoap=" + std::to_string(c.soap) + "\n";
 }
 
 std::string StateText(const WanView& wan) {
@@ -35,7 +36,8 @@ std::string StateText(const WanView& wan) {
 Answer Configure(const std::map<std::string, std::string>& query, RouterState& state) {
     std::optional<std::string> user, password;
     std::optional<long> redial;
-    std::optional<bool> plainRefusal;
+    std::optional<bool> plainRefusal, pages, sameAddress;
+    std::optional<UpnpFault> gateway;
     for (const auto& [name, value] : query) {
         if (name == "user") {
             user = value;
@@ -47,11 +49,18 @@ Answer Configure(const std::map<std::string, std::string>& query, RouterState& s
         } else if (name == "refusal") {
             plainRefusal = ParsePlainRefusal(value);
             if (!plainRefusal) return Bad("bad refusal: " + value);
+        } else if (name == "upnp") {
+            gateway = ParseUpnpFault(value);
+            if (!gateway) return Bad("bad upnp: " + value);
+        } else if (name == "pages" || name == "same-address") {
+            if (value != "on" && value != "off") return Bad("bad " + name + ": " + value);
+            (name == "pages" ? pages : sameAddress) = value == "on";
         } else {
             return Bad("unknown setting: " + name);
         }
     }
     state.Configure(user, password, redial, plainRefusal);
+    state.ConfigureGateway(gateway, pages, sameAddress);
     return {200, "ok"};
 }
 

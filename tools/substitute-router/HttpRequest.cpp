@@ -142,7 +142,7 @@ ReadResult RequestReader::Read(HttpRequest& request, const StopSignal& stop, int
     buffer_.erase(0, headEnd + sepLength);
     if (!ParseHead(head, request)) return ReadResult::Malformed;
 
-    // A body is not expected on these GETs; it is read and dropped so the next request lines up.
+    // The pages' GETs have no body; a SOAP action's POST has one.
     if (request.Header("Transfer-Encoding")) return ReadResult::Malformed;
     if (const std::string* length = request.Header("Content-Length")) {
         if (length->empty() || length->size() > 9 ||
@@ -156,6 +156,7 @@ ReadResult RequestReader::Read(HttpRequest& request, const StopSignal& stop, int
                 return failure == ReadResult::Closed ? ReadResult::Malformed : failure;
             }
         }
+        request.body = buffer_.substr(0, size);
         buffer_.erase(0, size);
     }
     return ReadResult::Ok;

@@ -11,6 +11,7 @@ struct HttpRequest {
     std::string target;
     std::string version;  // "HTTP/1.1"
     std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;  // as announced by Content-Length
 
     // The first header of that name (case-insensitive), or nullptr.
     const std::string* Header(const std::string& name) const;

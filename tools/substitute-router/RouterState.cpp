@@ -16,6 +16,22 @@ constexpr const char* kNoDns = "0.0.0.0 , 0.0.0.0";
 
 }  // namespace
 
+std::optional<UpnpFault> ParseUpnpFault(const std::string& text) {
+    static const struct {
+        const char* name;
+        UpnpFault fault;
+    } kNames[] = {{"off", UpnpFault::Off},
+                  {"on", UpnpFault::None},
+                  {"refuse", UpnpFault::Refuse},
+                  {"v2-only", UpnpFault::V2Only},
+                  {"mixed-case", UpnpFault::MixedCase},
+                  {"silent", UpnpFault::Silent}};
+    for (const auto& entry : kNames) {
+        if (text == entry.name) return entry.fault;
+    }
+    return std::nullopt;
+}
+
 RouterState::RouterState(const RouterSettings& initial, const Fault& runFault)
     : initial_(initial), runFault_(runFault), settings_(initial), nextIpHost_(kFirstIpHost) {
     ComeUpLocked(Clock::now());
@@ -23,8 +39,10 @@ RouterState::RouterState(const RouterSettings& initial, const Fault& runFault)
 
 void RouterState::ComeUpLocked(Clock::time_point since) {
     up_ = true;
-    ipHost_ = nextIpHost_;
-    nextIpHost_ = nextIpHost_ >= kLastIpHost ? kFirstIpHost : nextIpHost_ + 1;
+    if (!settings_.sameAddress || ipHost_ == 0) {
+        ipHost_ = nextIpHost_;
+        nextIpHost_ = nextIpHost_ >= kLastIpHost ? kFirstIpHost : nextIpHost_ + 1;
+    }
     upSince_ = since;
     redialAt_.reset();
 }
@@ -41,6 +59,8 @@ void RouterState::Count(Route route) {
     case Route::Status: ++counts_.status; break;
     case Route::Disconnect: ++counts_.disconnect; break;
     case Route::Connect: ++counts_.connect; break;
+    case Route::Ssdp: ++counts_.ssdp; break;
+    case Route::Soap: ++counts_.soap; break;
     case Route::Other: ++counts_.other; break;
     case Route::Foreign: ++counts_.foreign; break;
     case Route::Dns: ++counts_.dns; break;
@@ -70,6 +90,16 @@ std::string RouterState::LastCredentials() const {
 bool RouterState::RefusesPlainly() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return settings_.plainRefusal;
+}
+
+bool RouterState::PagesOn() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_.pages;
+}
+
+UpnpFault RouterState::GatewayFault() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_.gateway;
 }
 
 WanView RouterState::Disconnect() {
@@ -146,6 +176,14 @@ void RouterState::Configure(const std::optional<std::string>& user,
     if (password) settings_.password = *password;
     if (redialMs) settings_.redialMs = *redialMs;
     if (plainRefusal) settings_.plainRefusal = *plainRefusal;
+}
+
+void RouterState::ConfigureGateway(std::optional<UpnpFault> gateway, std::optional<bool> pages,
+                                   std::optional<bool> sameAddress) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (gateway) settings_.gateway = *gateway;
+    if (pages) settings_.pages = *pages;
+    if (sameAddress) settings_.sameAddress = *sameAddress;
 }
 
 RequestCounts RouterState::Counts() const {

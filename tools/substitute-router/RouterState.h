@@ -8,6 +8,18 @@
 #include <optional>
 #include <string>
 
+// The UPnP gateway: off, answering, or answering with one of its faults.
+enum class UpnpFault {
+    Off,
+    None,
+    Refuse,     // ForceTermination and RequestConnection answer fault 606, as many routers do
+    V2Only,     // an IGD v2 description: WANIPConnection:2 alone, though v1 searches are answered
+    MixedCase,  // SSDP answers with header names in mixed case
+    Silent,     // SSDP searches go unanswered
+};
+// "off", "on", "refuse", "v2-only", "mixed-case", "silent"; nothing else.
+std::optional<UpnpFault> ParseUpnpFault(const std::string& text);
+
 struct RouterSettings {
     std::string user = "admin";
     std::string password = "lumko";
@@ -15,14 +27,18 @@ struct RouterSettings {
     // Refuse with a bare "401 Unauthorized" page, as a small embedded web server does, instead
     // of the firmware's page with the "login failed" text.
     bool plainRefusal = false;
+    UpnpFault gateway = UpnpFault::Off;
+    bool pages = true;         // off: the admin pages answer 404, only UPnP is left
+    bool sameAddress = false;  // the provider hands out the same address again
 };
 
 // What a request was, for the counts.
-enum class Route { Login, Status, Disconnect, Connect, Other, Foreign, Dns };
+enum class Route { Login, Status, Disconnect, Connect, Other, Foreign, Dns, Ssdp, Soap };
 
 struct RequestCounts {
     unsigned long login = 0, status = 0, disconnect = 0, connect = 0;
     unsigned long other = 0, foreign = 0, dns = 0, unauthorized = 0;
+    unsigned long ssdp = 0, soap = 0;  // searches answered, SOAP actions carried out
 };
 
 // The WAN fields as the status page shows them.
@@ -46,6 +62,8 @@ public:
     void NoteCredentials(const std::string& decoded);
     std::string LastCredentials() const;
     bool RefusesPlainly() const;
+    bool PagesOn() const;
+    UpnpFault GatewayFault() const;
 
     // Drops the link now; it dials again by itself after the re-dial delay. Returns the link
     // as it is right after the drop, whatever the delay.
@@ -63,6 +81,8 @@ public:
     void Reset();
     void Configure(const std::optional<std::string>& user, const std::optional<std::string>& password,
                    std::optional<long> redialMs, std::optional<bool> plainRefusal);
+    void ConfigureGateway(std::optional<UpnpFault> gateway, std::optional<bool> pages,
+                          std::optional<bool> sameAddress);
 
     RequestCounts Counts() const;
 

@@ -109,7 +109,8 @@ HttpResponse NotFound(const std::string& body) {
 HttpResponse AnswerFor(const HttpRequest& request, Route route, const Fault& fault,
                        const WebContext& context) {
     RouterState& state = context.state;
-    if (route == Route::Other) return NotFound(NotFoundPage());
+    // Pages switched off: a router that speaks UPnP alone, whose web server knows none of them.
+    if (route == Route::Other || !state.PagesOn()) return NotFound(NotFoundPage());
     if (fault.kind == FaultKind::Redirect) return Redirect(static_cast<int>(fault.arg));
 
     if (!Authorised(request, state)) {

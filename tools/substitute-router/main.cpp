@@ -1,11 +1,12 @@
-// substitute-router: a home router's admin pages on port 80, a control port for tests, and
-// a DNS sink, all in one process that stops on SIGTERM or SIGINT.
+// substitute-router: a home router's admin pages on port 80, its UPnP gateway, a control port
+// for tests, and a DNS sink, all in one process that stops on SIGTERM or SIGINT.
 #include "CommandLine.h"
 #include "ControlServer.h"
 #include "DnsCounter.h"
 #include "Listeners.h"
 #include "RouterState.h"
 #include "StopSignal.h"
+#include "UpnpGateway.h"
 #include "WebServer.h"
 
 #include <pthread.h>
@@ -57,11 +58,14 @@ int main(int argc, char** argv) {
     const int webFd = OpenOrDie(OpenTcpListener("", options.port, error), error);
     const int dnsFd = OpenOrDie(OpenUdpSocket("", kDnsPort, error), error);
     const int controlFd = OpenOrDie(OpenTcpListener(options.address, options.controlPort, error), error);
+    const int upnpFd = OpenOrDie(OpenTcpListener(options.address, options.upnpPort, error), error);
+    const int ssdpFd = OpenOrDie(OpenSsdpSocket(options.address, error), error);
 
     StopSignal stop;
     RouterState state(options.settings, options.runFault);
     ConnectionThreads connections;
     const WebContext web{state, options.address, stop};
+    const UpnpContext upnp{state, options.address, options.upnpPort, stop};
 
     std::thread webThread(
         [&] { AcceptLoop(webFd, stop, connections, [&web](int fd) { ServeWebConnection(fd, web); }); });
@@ -70,6 +74,9 @@ int main(int argc, char** argv) {
                    [&state, &stop](int fd) { ServeControlConnection(fd, state, stop); });
     });
     std::thread dnsThread([&] { CountDnsQueries(dnsFd, state, stop); });
+    std::thread upnpThread(
+        [&] { AcceptLoop(upnpFd, stop, connections, [&upnp](int fd) { ServeUpnpConnection(fd, upnp); }); });
+    std::thread ssdpThread([&] { AnswerSsdpSearches(ssdpFd, upnp); });
 
     int received = 0;
     while (sigwait(&stopSignals, &received) != 0) {
@@ -78,9 +85,13 @@ int main(int argc, char** argv) {
     webThread.join();
     controlThread.join();
     dnsThread.join();
+    upnpThread.join();
+    ssdpThread.join();
     close(webFd);
     close(controlFd);
     close(dnsFd);
+    close(upnpFd);
+    close(ssdpFd);
     if (!connections.WaitAllEnded(kShutdownWaitMs)) {
         // A connection thread is stuck; leave without tearing down what it may still use.
         std::fprintf(stderr, "substitute-router: connections still open at shut-down\n");

@@ -22,10 +22,12 @@ TEST_F(RouterTraffic, EachRequestIsCountedUnderItsPage) {
     FetchAsAdmin(kConnectTarget);
     FetchAsAdmin("/userRpm/MenuRpm.htm");
     EXPECT_EQ(Control("/counts"),
-              "login=2\nstatus=2\ndisconnect=1\nconnect=1\nother=1\nforeign=0\ndns=0\nunauthorized=1\n");
+              "login=2\nstatus=2\ndisconnect=1\nconnect=1\nother=1\nforeign=0\ndns=0\nunauthorized=1\nssdp="
+              "0\nsoap=0\n");
     ASSERT_EQ(Control("/reset"), "ok");
     EXPECT_EQ(Control("/counts"),
-              "login=0\nstatus=0\ndisconnect=0\nconnect=0\nother=0\nforeign=0\ndns=0\nunauthorized=0\n");
+              "login=0\nstatus=0\ndisconnect=0\nconnect=0\nother=0\nforeign=0\ndns=0\nunauthorized=0\nssdp="
+              "0\nsoap=0\n");
 }
 
 TEST_F(RouterTraffic, RequestsForOtherHostsAreCountedAsForeign) {

@@ -1,6 +1,14 @@
 // The WAN link: disconnect drops it, the router dials again by itself with a new address,
-// connect brings it back at once.
+// connect brings it back at once; by its pages and by its UPnP gateway, read with the
+// program's own UPnP parsers.
+#include "UpnpMessages.h"
 #include "rig_http_client.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +89,106 @@ TEST_F(RouterWan, RepeatedDisconnectsEachGiveANewAddress) {
         EXPECT_NE(state.at("ip"), previous);
         previous = state.at("ip");
     }
+}
+
+// Every SSDP answer to one M-SEARCH sent to the multicast group, for half a second.
+std::vector<std::string> Search(std::string_view target) {
+    std::vector<std::string> answers;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_port = htons(kSsdpPort);
+    inet_pton(AF_INET, kSsdpAddress, &group.sin_addr);
+    const std::string request = SsdpSearchRequest(target, 1);
+    EXPECT_EQ(
+        sendto(fd, request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&group), sizeof group),
+        static_cast<ssize_t>(request.size()));
+    pollfd ready{fd, POLLIN, 0};
+    char buffer[2048];
+    while (poll(&ready, 1, 500) == 1) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0) answers.emplace_back(buffer, static_cast<size_t>(n));
+    }
+    close(fd);
+    return answers;
+}
+
+HttpAnswer Soap(const HttpUrl& control, const std::string& serviceType, const std::string& action) {
+    const SoapRequest soap = MakeSoapRequest(serviceType, action);
+    Connection connection(control.host, control.port);
+    connection.Send("POST " + control.path + " HTTP/1.1\r\nHost: " + control.host +
+                    "\r\nContent-Type: " + "text/xml; charset=\"utf-8\"\r\nSOAPAction: " + soap.soapAction +
+                    "\r\nContent-Length: " + std::to_string(soap.body.size()) + "\r\n\r\n" + soap.body);
+    return connection.ReadAnswer();
+}
+
+std::string Fetched(const HttpUrl& url) {
+    Connection connection(url.host, url.port);
+    connection.Send(GetRequest(url.path, "", false));
+    return connection.ReadAnswer().body;
+}
+
+TEST_F(RouterWan, TheUpnpGatewayAnswersSearchesAndDropsTheSameLink) {
+    EXPECT_TRUE(Search("ssdp:all").empty());  // off unless asked for
+    ASSERT_EQ(Control("/config?upnp=on&pages=off&redial=300"), "ok");
+    EXPECT_EQ(FetchAsAdmin(kStatusTarget).status, 404);  // only UPnP is left
+
+    std::vector<SsdpAnswer> answers;
+    for (const std::string& datagram : Search(kWanServiceTypes[0])) {
+        if (const auto answer = ReadSsdpAnswer(datagram)) answers.push_back(*answer);
+    }
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].searchTarget, kWanServiceTypes[0]);
+    EXPECT_TRUE(Search(kWanServiceTypes[2]).empty());  // no PPP service here
+    const auto location = ChooseDescription(answers, RouterAddress());
+    ASSERT_TRUE(location);
+    const auto descriptionUrl = SplitHttpUrl(*location);
+    ASSERT_TRUE(descriptionUrl);
+    const auto services = ReadWanServices(Fetched(*descriptionUrl), *location);
+    ASSERT_EQ(services.size(), 1u);
+    const auto control = SplitHttpUrl(services[0].controlUrl);
+    ASSERT_TRUE(control);
+
+    const std::string first = ControlValues("/state")["ip"];
+    const auto address = ReadSoapResponse(
+        Soap(*control, services[0].serviceType, "GetExternalIPAddress").body, "GetExternalIPAddress");
+    ASSERT_TRUE(address);
+    EXPECT_EQ(address->ChildText("NewExternalIPAddress"), first);
+    EXPECT_EQ(Soap(*control, services[0].serviceType, "ForceTermination").status, 200);
+    const auto status =
+        ReadSoapResponse(Soap(*control, services[0].serviceType, "GetStatusInfo").body, "GetStatusInfo");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->ChildText("NewConnectionStatus"), "Disconnected");
+    const auto again = ReadSoapFault(Soap(*control, services[0].serviceType, "ForceTermination").body);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->code, 711);  // already down
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_NE(ControlValues("/state")["ip"], first);  // dialled again by itself
+
+    // A router that allows its status but not a disconnect; the same address after a redial;
+    // a v2 gateway, mixed-case answers, a silent one.
+    ASSERT_EQ(Control("/config?upnp=refuse&same-address=on&redial=0"), "ok");
+    const auto refused = ReadSoapFault(Soap(*control, services[0].serviceType, "ForceTermination").body);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code, 606);
+    const std::string kept = ControlValues("/state")["ip"];
+    ASSERT_EQ(Control("/config?upnp=v2-only"), "ok");
+    EXPECT_EQ(Soap(*control, kWanServiceTypes[1].data(), "ForceTermination").status, 200);
+    EXPECT_EQ(ControlValues("/state")["ip"], kept);
+    const auto v2 = ReadWanServices(Fetched(*descriptionUrl), *location);
+    ASSERT_EQ(v2.size(), 1u);
+    EXPECT_EQ(v2[0].serviceType, kWanServiceTypes[1]);
+    EXPECT_EQ(Search(kWanServiceTypes[0]).size(), 1u);  // v1 searches answered all the same
+    ASSERT_EQ(Control("/config?upnp=mixed-case"), "ok");
+    const auto mixed = Search(kWanServiceTypes[0]);
+    ASSERT_EQ(mixed.size(), 1u);
+    EXPECT_NE(mixed[0].find("\r\nLocation: "), std::string::npos);
+    EXPECT_TRUE(ReadSsdpAnswer(mixed[0]));
+    ASSERT_EQ(Control("/config?upnp=silent"), "ok");
+    EXPECT_TRUE(Search("ssdp:all").empty());
+    const auto counts = ControlValues("/counts");
+    EXPECT_EQ(counts.at("soap"), "6");
+    EXPECT_EQ(counts.at("ssdp"), "3");
 }
 
 TEST_F(RouterWan, ResetGivesAFreshAddress) {
