@@ -9,6 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 packages=(g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
           fonts-wqy-microhei locales iproute2 cmake ninja-build googletest
           python3  # the release archive (tools/release/pack-zip.py and its check)
+          miniupnpd-nftables  # a real UPnP gateway in the rig
           clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and its sanitizer runtimes
           wine32:i386)  # 32-bit Wine: before the prefix is made, which then runs 32-bit programs
 missing=()

@@ -4,7 +4,12 @@
 # router serves in the router namespace while the given command runs in the PC namespace;
 # everything is torn down afterwards, also when the command fails or is interrupted.
 #
-#   netrig.sh [--router BIN] [--no-router] [--router-arg ARG]... -- command [args...]
+#   netrig.sh [--router BIN] [--no-router] [--router-arg ARG]... [--miniupnpd] -- command [args...]
+#
+# With --miniupnpd, Debian's miniupnpd runs in the router namespace as well, a UPnP gateway
+# nobody here wrote: SSDP and its description and SOAP on 192.168.1.1:5555, its WAN side an
+# address outside the private and test ranges (which it needs to tell an external address),
+# on a veth pair that never leaves the router namespace; nothing is ever sent to it.
 #
 # The router namespace answers for every address outside 192.168.1.0/24, so a packet the
 # PC sends anywhere else lands there (and is counted by the substitute router) instead of
@@ -16,11 +21,13 @@ root=$(cd "$here/../.." && pwd)
 router_bin=${PELORIN_SUBSTITUTE_ROUTER:-$root/build/native/tools/substitute-router/substitute-router}
 router_args=()
 start_router=1
+start_miniupnpd=0
 while (($#)); do
   case "$1" in
     --router) router_bin=$2; shift 2 ;;
     --router-arg) router_args+=("$2"); shift 2 ;;
     --no-router) start_router=0; shift ;;
+    --miniupnpd) start_miniupnpd=1; shift ;;
     --) shift; break ;;
     *) echo "netrig: unknown option $1 (usage: netrig.sh [--router BIN] [--router-arg ARG]... -- command)" >&2; exit 2 ;;
   esac
@@ -105,6 +112,36 @@ if ((start_router)); then
   ((up)) || { echo "netrig: substitute router did not answer on $router_ip:$control_port" >&2; exit 1; }
 fi
 
+if ((start_miniupnpd)); then
+  ip -n "$rns" link add upnpwan type veth peer name upnpwan1
+  ip -n "$rns" addr add 192.0.1.7/24 dev upnpwan
+  ip -n "$rns" link set upnpwan up
+  ip -n "$rns" link set upnpwan1 up
+  cat >"$work/miniupnpd.conf" <<CONF
+ext_ifname=upnpwan
+listening_ip=$rveth
+http_port=5555
+enable_natpmp=no
+ipv6_disable=yes
+secure_mode=yes
+uuid=3d3cec3a-8cf0-11e0-98ee-001a6bd2d07b
+minissdpdsocket=$work/minissdpd.sock
+lease_file=$work/upnp.leases
+allow 1024-65535 192.168.1.0/24 1024-65535
+deny 0-65535 0.0.0.0/0 0-65535
+CONF
+  # In the foreground (-d): no pid file of its own, and it goes with the namespace.
+  ip netns exec "$rns" /usr/sbin/miniupnpd -d -f "$work/miniupnpd.conf" >"$work/miniupnpd.log" 2>&1 &
+  up=0
+  for _ in $(seq 100); do
+    if ip netns exec "$pns" timeout 1 bash -c "exec 3<>/dev/tcp/$router_ip/5555" 2>/dev/null; then
+      up=1; break
+    fi
+    sleep 0.05
+  done
+  ((up)) || { cat "$work/miniupnpd.log" >&2; echo "netrig: miniupnpd did not start" >&2; exit 1; }
+fi
+
 # Each run gets its own copy of the Wine prefix, so its wineserver (which opens the sockets)
 # starts inside the PC namespace and never shares a server living in another namespace.
 # Without a template Wine makes a fresh prefix there: slow, but never a shared server.
@@ -115,6 +152,7 @@ fi
 set +e
 ip netns exec "$pns" env PELORIN_RIG=1 PELORIN_RIG_ROUTER="$router_ip" \
   PELORIN_RIG_CONTROL_PORT="$control_port" PELORIN_RIG_DEAD_ADDRESS=192.168.1.77 \
+  PELORIN_RIG_MINIUPNPD="$start_miniupnpd" \
   PELORIN_WINEPREFIX="$rig_prefix" WINEPREFIX="$rig_prefix" "$@"
 status=$?
 set -e

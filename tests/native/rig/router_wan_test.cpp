@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace rig {
@@ -189,6 +190,37 @@ TEST_F(RouterWan, TheUpnpGatewayAnswersSearchesAndDropsTheSameLink) {
     const auto counts = ControlValues("/counts");
     EXPECT_EQ(counts.at("soap"), "6");
     EXPECT_EQ(counts.at("ssdp"), "3");
+}
+
+// Debian's miniupnpd (netrig.sh --miniupnpd): found by a search, its v2 description read,
+// the address and uptime told, and a disconnect refused with 606, as it refuses every one.
+TEST_F(RouterWan, MiniupnpdTellsItsStatusAndRefusesADisconnect) {
+    const char* present = std::getenv("PELORIN_RIG_MINIUPNPD");
+    if (!present || std::string(present) != "1") GTEST_SKIP() << "miniupnpd runs with netrig.sh --miniupnpd";
+    std::vector<SsdpAnswer> answers;
+    for (std::string_view target : kSsdpSearchTargets) {
+        for (const std::string& datagram : Search(target)) {
+            if (const auto answer = ReadSsdpAnswer(datagram)) answers.push_back(*answer);
+        }
+    }
+    const auto location = ChooseDescription(answers, RouterAddress());
+    ASSERT_TRUE(location) << answers.size() << " answers";
+    const auto services = ReadWanServices(Fetched(*SplitHttpUrl(*location)), *location);
+    ASSERT_FALSE(services.empty());
+    const auto control = SplitHttpUrl(services[0].controlUrl);
+    ASSERT_TRUE(control);
+    const auto address = ReadSoapResponse(
+        Soap(*control, services[0].serviceType, "GetExternalIPAddress").body, "GetExternalIPAddress");
+    const auto status =
+        ReadSoapResponse(Soap(*control, services[0].serviceType, "GetStatusInfo").body, "GetStatusInfo");
+    ASSERT_TRUE(address && status);
+    EXPECT_TRUE(
+        UpnpConnected(status->ChildText("NewConnectionStatus"), address->ChildText("NewExternalIPAddress")));
+    const std::string uptime = status->ChildText("NewUptime");
+    EXPECT_TRUE(!uptime.empty() && uptime.find_first_not_of("0123456789") == std::string::npos) << uptime;
+    const auto refused = ReadSoapFault(Soap(*control, services[0].serviceType, "ForceTermination").body);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code, 606);
 }
 
 TEST_F(RouterWan, ResetGivesAFreshAddress) {
