@@ -179,10 +179,13 @@ struct LoadSettingsTest : testing::Test {
     FakeSettingsWindow window{log};
     FakeProfile file{log};
     FakeRegistry registry;
+    RecordedBoxes boxes;
 
     LoadSettingsTest() {
         file.path = kFile;
-        window.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) { SetAutoRun(on, registry, kExe); };
+        window.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) {
+            SetAutoRun(on, registry, boxes, kExe);
+        };
     }
 
     void Store(std::map<std::string, std::string> keys) { file.sections["set"] = std::move(keys); }
@@ -275,7 +278,7 @@ TEST_F(LoadSettingsTest, RegistrationRefusedMachineWideGoesToTheUserAndTheLoadGo
         log.clear();
         FakeRegistry refusing;
         FakeSettingsWindow loaded{log};
-        loaded.onClick[SettingsCheckBox::CheckBox5] = [&](bool on) { SetAutoRun(on, refusing, kExe); };
+        loaded.onClick[SettingsCheckBox::CheckBox5] = [&](bool on) { SetAutoRun(on, refusing, boxes, kExe); };
         for (FakeRegistry::Hive* hive : {&refusing.machine, &refusing.user}) {
             if (hive == &refusing.user && !row.userRefusesToo) break;
             hive->refuseOpen = row.refuseOpen;
