@@ -11,6 +11,13 @@
 
 namespace {
 
+// This file runs under other code pages too (ctest host_settings_code_page_*, with
+// PELORIN_CODE_PAGE): the process must have the one asked for.
+TEST(CodePage, IsTheOneThisRunIsFor) {
+    const char* asked = std::getenv("PELORIN_CODE_PAGE");
+    EXPECT_EQ(GetACP(), asked ? std::strtoul(asked, nullptr, 10) : 936ul);
+}
+
 struct SettingsFileTest : testing::Test {
     TempDirectory directory;
     std::string path = directory.Path() + "setup.ini";
@@ -39,7 +46,8 @@ TEST_F(SettingsFileTest, MissingFileGivesTheDefaultsAndIsNotCreated) {
 
 TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
     SettingsControls saved;
-    SetAll(saved, true, "15", "管理员", "p@ss=w;rd#1 路由");
+    // "亐" (81 80) is no Big5 character; "乚" (81 5D) ends in "]", "丄" (81 41) in a letter.
+    SetAll(saved, true, "15", "管理员", "p@ss=w;rd#1 路由乚丄亐");
     SaveSettings(saved, file);
 
     const std::vector<std::string> expectedLines = {"[set]",
@@ -47,7 +55,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
                                                     "timer=15",
                                                     "boot=1",
                                                     "loginname=管理员",
-                                                    "loginpassword=p@ss=w;rd#1 路由",
+                                                    "loginpassword=p@ss=w;rd#1 路由乚丄亐",
                                                     "autologin=1",
                                                     "hide=1"};
     const std::string written = ReadFileBytes(path);
