@@ -23,27 +23,6 @@ TEST(RunValueData, QuotesThePathExactlyWhenItHoldsABlank) {
     for (const auto& row : rows) EXPECT_EQ(RunValueData(row.path), row.data) << row.path;
 }
 
-TEST(RunValueNames, IsThisExeQuotedOrNotInAnyCase) {
-    const std::string exe = "C:\\Program Files\\Pelorin\\Pelorin.exe";
-    const struct {
-        std::string data, exe;
-        bool names;
-    } rows[] = {
-        {'"' + exe + '"', exe, true},
-        {exe, exe, true},
-        {"\"c:\\PROGRAM FILES\\pelorin\\pelorin.EXE\"", exe, true},
-        {"  " + exe + "  ", exe, true},
-        {"\"C:\\Program Files\\Pelorin\\Pelorin.exe\" /min", exe, true},
-        {"C:\\Program Files\\Pelorin\\Pelorin2.exe", exe, false},
-        {"C:\\Program Files\\Pelorin", exe, false},
-        {"", exe, false},
-        {"D:\\工具\\Pelorin.exe", "d:\\工具\\pelorin.exe", true},
-        // "丄" is 81 41 and "乤" 81 61: a second byte is no letter of any case.
-        {"D:\\丄\\Pelorin.exe", "D:\\乤\\Pelorin.exe", false},
-    };
-    for (const auto& row : rows) EXPECT_EQ(RunValueNames(row.data, row.exe), row.names) << row.data;
-}
-
 TEST(SetAutoRun, OnWritesTheValueUnderTheMachineRunKeyAndClosesIt) {
     FakeRegistry registry;
     RecordedBoxes boxes;
