@@ -188,7 +188,8 @@ struct Generator {
             file += Pick(kBlanks);
             if (kind < 2) file += std::string("[") + Pick(kBlanks) + Pick(kNames) + Pick(kBlanks) + "]";
             if (kind == 2) file += Pick(kNames);  // no "="
-            if (kind >= 3) file += Pick(kNames) + std::string(Pick(kBlanks)) + "=" + Value();
+            if (kind >= 3)
+                file += (kind == 3 ? "" : Pick(kNames)) + std::string(Pick(kBlanks)) + "=" + Value();
             file += Pick(kLineEnds);
         }
         return file;
