@@ -21,3 +21,17 @@ inline std::size_t FileNameStart(std::string_view path) {
     }
     return start;
 }
+
+// Whether two GBK texts are the same but for the case of ASCII letters, as Windows compares
+// file and key names; the second byte of a double-byte character is compared as it is.
+inline bool SameGbkTextIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size();) {
+        const std::size_t length = GbkCharLength(a, i);
+        if (GbkCharLength(b, i) != length) return false;
+        if (length == 2 ? a.substr(i, 2) != b.substr(i, 2) : lower(a[i]) != lower(b[i])) return false;
+        i += length;
+    }
+    return true;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 // An open registry key; destroying it closes the key.
@@ -25,4 +26,8 @@ public:
 
     // The same under HKEY_CURRENT_USER, the user's own hive.
     virtual std::unique_ptr<RegistryKey> CreateUserKey(const std::string& path) = 0;
+
+    // A REG_SZ value under HKEY_LOCAL_MACHINE\<path>, which every user may read; nothing when
+    // the key or the value is missing. The key is closed when the call returns.
+    virtual std::optional<std::string> MachineString(const std::string& path, const std::string& name) = 0;
 };

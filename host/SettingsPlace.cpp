@@ -5,7 +5,9 @@
 std::string ChooseSettingsFile(std::string_view modulePath, SettingsFolders& folders) {
     const std::string besideExe = SettingsFilePath(modulePath);
     const std::string exeFolder = besideExe.substr(0, besideExe.size() - (sizeof kSettingsFileName - 1));
-    if (folders.CanCreateFileIn(exeFolder)) return besideExe;
+    if (folders.CanCreateFileIn(exeFolder) &&
+        (!folders.FileExists(besideExe) || folders.CanWriteFile(besideExe)))
+        return besideExe;
 
     const std::optional<std::string> dataFolder = folders.UserDataFolder();
     if (!dataFolder || !folders.CanCreateFileIn(*dataFolder)) return besideExe;

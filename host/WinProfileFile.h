@@ -2,17 +2,21 @@
 #include "ProfileStore.h"
 #include <string>
 
-// A private profile file through the platform's profile functions. Nothing stays open:
-// each call opens and closes the file.
+// A private profile file read and written as its bytes (ProfileText.h), whatever the system's
+// code page. Nothing stays open: each call opens and closes the file.
 class WinProfileFile : public ProfileStore {
 public:
     explicit WinProfileFile(std::string path);
 
     std::optional<std::string> Read(const std::string& section, const std::string& key) override;
     bool Write(const std::string& section, const std::string& key, const std::string& value) override;
-    void Flush() noexcept override;
+    void Flush() noexcept override {}  // every write is on the disk when it returns
     std::string Path() const override { return path_; }
 
 private:
     std::string path_;
 };
+
+// Whether a save may replace the file at `path`: true when it is missing, false when it is
+// read-only, another account's, or held open by another program that shares no writing.
+bool CanReplaceFile(const std::string& path);

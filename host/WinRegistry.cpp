@@ -58,3 +58,24 @@ std::unique_ptr<RegistryKey> WinRegistry::CreateMachineKey(const std::string& pa
 std::unique_ptr<RegistryKey> WinRegistry::CreateUserKey(const std::string& path) {
     return CreateKey(HKEY_CURRENT_USER, path);
 }
+
+std::optional<std::string> WinRegistry::MachineString(const std::string& path, const std::string& name) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, WideFromGbk(path).c_str(), 0, KEY_QUERY_VALUE, &opened) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    const RegKey key(opened);
+    const WideText wideName = WideFromGbk(name);
+    DWORD type = REG_NONE, size = 0;
+    if (RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    WideText data(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    data.resize(size / sizeof(wchar_t));
+    // Stored with its NUL, or without one by a careless writer.
+    while (!data.empty() && data.back() == L'\0') data.pop_back();
+    return GbkFromWide(std::wstring_view(data.data(), data.size()));
+}

@@ -27,4 +27,5 @@ class WinRegistry : public Registry {
 public:
     std::unique_ptr<RegistryKey> CreateMachineKey(const std::string& path) override;
     std::unique_ptr<RegistryKey> CreateUserKey(const std::string& path) override;
+    std::optional<std::string> MachineString(const std::string& path, const std::string& name) override;
 };

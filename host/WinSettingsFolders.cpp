@@ -2,6 +2,7 @@
 
 #include "ModuleFile.h"
 #include "WinGbkText.h"
+#include "WinProfileFile.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -52,6 +53,8 @@ bool WinSettingsFolders::FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(WideFromGbk(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+bool WinSettingsFolders::CanWriteFile(const std::string& path) { return CanReplaceFile(path); }
 
 bool WinSettingsFolders::CopyToNewFile(const std::string& from, const std::string& to) {
     if (!CopyFileW(WideFromGbk(from).c_str(), WideFromGbk(to).c_str(), TRUE)) return false;

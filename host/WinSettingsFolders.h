@@ -7,6 +7,7 @@ public:
     bool CanCreateFileIn(const std::string& folder) override;
     std::optional<std::string> UserDataFolder() override;
     bool FileExists(const std::string& path) override;
+    bool CanWriteFile(const std::string& path) override;
     bool CopyToNewFile(const std::string& from, const std::string& to) override;
 };
 

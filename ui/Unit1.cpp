@@ -148,7 +148,7 @@ void TForm1::Button5Click() {
 
 void TForm1::CheckBox3Click() { router_.TimedChangeSwitched(CheckBox3.Checked()); }
 
-void TForm1::CheckBox5Click() { SetAutoRun(CheckBox5.Checked(), registry_, modulePath_); }
+void TForm1::CheckBox5Click() { SetAutoRun(CheckBox5.Checked(), registry_, boxes_, modulePath_); }
 
 bool TForm1::Edit4KeyPress(char key) {
     return key == kBackspace || key == kEnter || key == '.' || (key >= '0' && key <= '9');

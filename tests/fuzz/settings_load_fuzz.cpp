@@ -6,12 +6,14 @@
 //   byte 0    bit k: the k-th key is present in the file (keys in file order)
 //   byte 1    bits 0-3: the click handlers of CheckBox1, 2, 3 and 5 that fail;
 //             bits 4-6: the first write the platform refuses while saving, 7: none
-//   the rest  the values of the present keys, one a line ("\n"); missing lines are empty
+//   the rest  the values of the present keys, one a line ("\n"); missing lines are empty;
+//             the bytes after them, a setup.ini that the saved values are then written into
 
 #include "AppError.h"
 #include "FakeSettingsWindow.h"
 #include "FuzzChecks.h"
 #include "ProfileStore.h"
+#include "ProfileText.h"
 #include "Settings.h"
 
 #include <cstdint>
@@ -81,6 +83,36 @@ std::vector<std::string> KeyNames() {
     return names;
 }
 
+// A value the profile rules keep as it is: no blank at either end, no line break, no quote
+// at the start.
+bool KeptAsItIs(const std::string& value) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\x1A'; };
+    return value.find_first_of("\r\n") == std::string::npos &&
+           (value.empty() ||
+            (!blank(value.front()) && !blank(value.back()) && value.front() != '"' && value.front() != '\''));
+}
+
+// Writes the saved values into `file` with the file's own writer: each key then has a value;
+// one kept as it is reads as written, a second write of it changes nothing, and no other
+// key's value moves.
+void WriteIntoFile(std::string file, const std::map<std::string, std::string>& values) {
+    std::vector<std::string> names = KeyNames();
+    names.push_back("other");
+    for (const auto& [key, value] : values) {
+        std::vector<std::optional<std::string>> before;
+        for (const std::string& name : names) before.push_back(ReadProfileValue(file, "set", name, 2047));
+        if (const std::optional<std::string> changed = WriteProfileValue(file, "set", key, value))
+            file = *changed;
+        const std::optional<std::string> read = ReadProfileValue(file, "set", key, 2047);
+        FUZZ_CHECK(read.has_value());
+        if (!KeptAsItIs(value)) continue;
+        FUZZ_CHECK(*read == value.substr(0, 2047));
+        FUZZ_CHECK(!WriteProfileValue(file, "set", key, value));
+        for (std::size_t n = 0; n < names.size(); ++n)
+            if (names[n] != key) FUZZ_CHECK(ReadProfileValue(file, "set", names[n], 2047) == before[n]);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -148,6 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(saved.writes.size() == std::min(refuseFrom + 1, kKeyCount));
     FUZZ_CHECK(saved.values.size() == std::min(refuseFrom, kKeyCount));
     for (std::size_t k = 0; k < saved.writes.size(); ++k) FUZZ_CHECK(saved.writes[k] == kKeys[k].name);
+    WriteIntoFile(std::string(rest), saved.values);
     for (std::size_t k = 0; k < saved.values.size(); ++k) {
         const Key& key = kKeys[k];
         const std::string& value = saved.values.at(key.name);

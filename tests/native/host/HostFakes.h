@@ -75,6 +75,11 @@ struct FakeRegistry : Registry {
         return Open(machine, path);
     }
     std::unique_ptr<RegistryKey> CreateUserKey(const std::string& path) override { return Open(user, path); }
+    std::optional<std::string> MachineString(const std::string& path, const std::string& name) override {
+        const auto key = machine.keys.find(path);
+        if (key == machine.keys.end() || !key->second.count(name)) return std::nullopt;
+        return key->second.at(name);
+    }
 
 private:
     std::unique_ptr<RegistryKey> Open(Hive& hive, const std::string& path) {

@@ -118,13 +118,14 @@ TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
 
 // Folders by name: those where a file can be made, the files there are, the copies made.
 struct FakeFolders : SettingsFolders {
-    std::set<std::string> writable, files;
+    std::set<std::string> writable, files, locked;
     std::optional<std::string> dataFolder;
     std::vector<std::string> copies;
 
     bool CanCreateFileIn(const std::string& folder) override { return writable.count(folder) == 1; }
     std::optional<std::string> UserDataFolder() override { return dataFolder; }
     bool FileExists(const std::string& path) override { return files.count(path) == 1; }
+    bool CanWriteFile(const std::string& path) override { return locked.count(path) == 0; }
     bool CopyToNewFile(const std::string& from, const std::string& to) override {
         copies.push_back(from + " -> " + to);
         files.insert(to);
@@ -141,7 +142,8 @@ TEST(ChooseSettingsFile, BesideTheExeWhileItsFolderCanBeWrittenElseTheUsersOwnSt
         DataFolderWritable = 2,
         NoDataFolder = 4,
         BesideFile = 8,
-        OwnFile = 16
+        OwnFile = 16,
+        BesideFileLocked = 32,  // read-only, another account's, held open by another program
     };
     const struct {
         const char* what;
@@ -156,6 +158,12 @@ TEST(ChooseSettingsFile, BesideTheExeWhileItsFolderCanBeWrittenElseTheUsersOwnSt
         {"no file beside the exe", DataFolderWritable, own, false},
         {"data folder unwritable too", BesideFile, beside, false},
         {"no data folder", NoDataFolder | BesideFile, beside, false},
+        {"first start with a locked file",
+         ExeFolderWritable | DataFolderWritable | BesideFile | BesideFileLocked, own, true},
+        {"a later start with a locked file",
+         ExeFolderWritable | DataFolderWritable | BesideFile | BesideFileLocked | OwnFile, own, false},
+        {"a locked file, no data folder", ExeFolderWritable | NoDataFolder | BesideFile | BesideFileLocked,
+         beside, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -165,6 +173,7 @@ TEST(ChooseSettingsFile, BesideTheExeWhileItsFolderCanBeWrittenElseTheUsersOwnSt
         if (!(row.machine & NoDataFolder)) folders.dataFolder = data;
         if (row.machine & BesideFile) folders.files.insert(beside);
         if (row.machine & OwnFile) folders.files.insert(own);
+        if (row.machine & BesideFileLocked) folders.locked.insert(beside);
 
         EXPECT_EQ(ChooseSettingsFile(exe, folders), row.file);
         EXPECT_EQ(folders.copies,
@@ -179,10 +188,13 @@ struct LoadSettingsTest : testing::Test {
     FakeSettingsWindow window{log};
     FakeProfile file{log};
     FakeRegistry registry;
+    RecordedBoxes boxes;
 
     LoadSettingsTest() {
         file.path = kFile;
-        window.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) { SetAutoRun(on, registry, kExe); };
+        window.onClick[SettingsCheckBox::CheckBox5] = [this](bool on) {
+            SetAutoRun(on, registry, boxes, kExe);
+        };
     }
 
     void Store(std::map<std::string, std::string> keys) { file.sections["set"] = std::move(keys); }
@@ -275,7 +287,7 @@ TEST_F(LoadSettingsTest, RegistrationRefusedMachineWideGoesToTheUserAndTheLoadGo
         log.clear();
         FakeRegistry refusing;
         FakeSettingsWindow loaded{log};
-        loaded.onClick[SettingsCheckBox::CheckBox5] = [&](bool on) { SetAutoRun(on, refusing, kExe); };
+        loaded.onClick[SettingsCheckBox::CheckBox5] = [&](bool on) { SetAutoRun(on, refusing, boxes, kExe); };
         for (FakeRegistry::Hive* hive : {&refusing.machine, &refusing.user}) {
             if (hive == &refusing.user && !row.userRefusesToo) break;
             hive->refuseOpen = row.refuseOpen;

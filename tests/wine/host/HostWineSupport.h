@@ -42,7 +42,7 @@ public:
         static int count = 0;
         path_ = std::string(temp) + "Pelorin 配置 " + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(++count) + "\\";
-        CreateDirectoryA(path_.c_str(), nullptr);
+        CreateDirectoryW(WidePath(path_).c_str(), nullptr);  // GBK on any code page
     }
     TempDirectory(const TempDirectory&) = delete;
     TempDirectory& operator=(const TempDirectory&) = delete;

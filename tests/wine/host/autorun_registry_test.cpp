@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "AutoRun.h"
 #include "ModuleFile.h"
+#include "RecordedBoxes.h"
 #include "WinRegistry.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ struct RunValue {
 // Reads the Run keys with the plain registry calls, apart from the code under test.
 struct RunKeyTest : testing::Test {
     WinRegistry registry;
+    RecordedBoxes boxes;
 
     void SetUp() override { DeleteRunValues(); }
     void TearDown() override { DeleteRunValues(); }
@@ -79,7 +81,7 @@ TEST_F(RunKeyTest, WritesTheDataAsAStringWithItsNulQuotedWhenThePathHasABlank) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
-        SetAutoRun(true, registry, row.path);
+        SetAutoRun(true, registry, boxes, row.path);
 
         const std::optional<RunValue> value = ReadRunValue();
         ASSERT_TRUE(value);
@@ -89,10 +91,10 @@ TEST_F(RunKeyTest, WritesTheDataAsAStringWithItsNulQuotedWhenThePathHasABlank) {
 }
 
 TEST_F(RunKeyTest, SwitchingOnAgainLeavesExactlyOneValueWithTheCurrentPath) {
-    SetAutoRun(true, registry, "C:\\Old\\Pelorin.exe");
-    SetAutoRun(false, registry, "C:\\Old\\Pelorin.exe");
-    SetAutoRun(true, registry, "C:\\New\\Pelorin.exe");
-    SetAutoRun(true, registry, "C:\\Newer place\\Pelorin.exe");
+    SetAutoRun(true, registry, boxes, "C:\\Old\\Pelorin.exe");
+    SetAutoRun(false, registry, boxes, "C:\\Old\\Pelorin.exe");
+    SetAutoRun(true, registry, boxes, "C:\\New\\Pelorin.exe");
+    SetAutoRun(true, registry, boxes, "C:\\Newer place\\Pelorin.exe");
 
     EXPECT_EQ(CountPelorinValues(), 1);
     const std::optional<RunValue> value = ReadRunValue();
@@ -107,7 +109,7 @@ TEST_F(RunKeyTest, RegistersTheRunningExecutable) {
     EXPECT_EQ(module.substr(module.size() - 4), ".exe") << module;
     EXPECT_NE(GetFileAttributesA(module.c_str()), INVALID_FILE_ATTRIBUTES) << module;
 
-    SetAutoRun(true, registry, module);
+    SetAutoRun(true, registry, boxes, module);
 
     const std::optional<RunValue> value = ReadRunValue();
     ASSERT_TRUE(value);
@@ -115,13 +117,13 @@ TEST_F(RunKeyTest, RegistersTheRunningExecutable) {
 }
 
 TEST_F(RunKeyTest, OffDeletesTheValueAndIsSilentWhenThereIsNone) {
-    SetAutoRun(true, registry, "C:\\Pelorin\\Pelorin.exe");
+    SetAutoRun(true, registry, boxes, "C:\\Pelorin\\Pelorin.exe");
     ASSERT_TRUE(ReadRunValue());
 
-    EXPECT_NO_THROW(SetAutoRun(false, registry, "C:\\Pelorin\\Pelorin.exe"));
+    EXPECT_NO_THROW(SetAutoRun(false, registry, boxes, "C:\\Pelorin\\Pelorin.exe"));
     EXPECT_FALSE(ReadRunValue());
     EXPECT_EQ(CountPelorinValues(), 0);
-    EXPECT_NO_THROW(SetAutoRun(false, registry, "C:\\Pelorin\\Pelorin.exe"));
+    EXPECT_NO_THROW(SetAutoRun(false, registry, boxes, "C:\\Pelorin\\Pelorin.exe"));
 }
 
 // Wine gives everyone the rights to the machine-wide key; a standard user on Windows has none.
@@ -135,7 +137,7 @@ TEST_F(RunKeyTest, OnLeavesOneValueInTheRightPlaceAndOffNoneInEither) {
     const std::string stored = '"' + exe + '"' + '\0';
 
     // A standard user: the user's own key, nothing machine-wide.
-    SetAutoRun(true, standardUser, exe);
+    SetAutoRun(true, standardUser, boxes, exe);
     EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 1);
     EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE), 0);
     std::optional<RunValue> value = ReadRunValue(HKEY_CURRENT_USER);
@@ -144,24 +146,35 @@ TEST_F(RunKeyTest, OnLeavesOneValueInTheRightPlaceAndOffNoneInEither) {
     EXPECT_EQ(value->bytes, stored);
 
     // With the rights: the machine-wide value, and the user's own is gone.
-    SetAutoRun(true, registry, exe);
+    SetAutoRun(true, registry, boxes, exe);
     EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE), 1);
     EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 0);
     value = ReadRunValue(HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(value);
     EXPECT_EQ(value->bytes, stored);
 
+    // A standard user after the administrator: the machine-wide value, read back through
+    // the registry, names this exe (in other letters): nothing of the user's own.
+    SetAutoRun(true, standardUser, boxes, "c:\\program files\\PELORIN\\pelorin.exe");
+    EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE), 1);
+    EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 0);
+    // Switched off, the value stays and the user is told once.
+    EXPECT_NO_THROW(SetAutoRun(false, standardUser, boxes, exe));
+    EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE), 1);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+
     // Off, with a value in each: none in either.
-    SetAutoRun(true, standardUser, exe);
+    SetAutoRun(true, standardUser, boxes, "C:\\Elsewhere\\Pelorin.exe");
     ASSERT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE) + CountPelorinValues(HKEY_CURRENT_USER), 2);
-    EXPECT_NO_THROW(SetAutoRun(false, registry, exe));
+    EXPECT_NO_THROW(SetAutoRun(false, registry, boxes, exe));
     EXPECT_EQ(CountPelorinValues(HKEY_LOCAL_MACHINE) + CountPelorinValues(HKEY_CURRENT_USER), 0);
 
     // Off as a standard user: the user's own value goes, a missing one is no error.
-    SetAutoRun(true, standardUser, exe);
-    EXPECT_NO_THROW(SetAutoRun(false, standardUser, exe));
-    EXPECT_NO_THROW(SetAutoRun(false, standardUser, exe));
+    SetAutoRun(true, standardUser, boxes, exe);
+    EXPECT_NO_THROW(SetAutoRun(false, standardUser, boxes, exe));
+    EXPECT_NO_THROW(SetAutoRun(false, standardUser, boxes, exe));
     EXPECT_EQ(CountPelorinValues(HKEY_CURRENT_USER), 0);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
 }
 
 TEST(RegKey, ClosesItsKeyAndHandsItOverOnMove) {

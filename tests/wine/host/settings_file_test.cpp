@@ -1,11 +1,22 @@
 #include "HostWineSupport.h"
+#include "ProfileText.h"
 #include "Settings.h"
 #include "WinProfileFile.h"
 #include "WinSettingsFolders.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
+
 namespace {
+
+// This file runs under other code pages too (ctest host_settings_code_page_*, with
+// PELORIN_CODE_PAGE): the process must have the one asked for.
+TEST(CodePage, IsTheOneThisRunIsFor) {
+    const char* asked = std::getenv("PELORIN_CODE_PAGE");
+    EXPECT_EQ(GetACP(), asked ? std::strtoul(asked, nullptr, 10) : 936ul);
+}
 
 struct SettingsFileTest : testing::Test {
     TempDirectory directory;
@@ -35,7 +46,8 @@ TEST_F(SettingsFileTest, MissingFileGivesTheDefaultsAndIsNotCreated) {
 
 TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
     SettingsControls saved;
-    SetAll(saved, true, "15", "管理员", "p@ss=w;rd#1 路由");
+    // "亐" (81 80) is no Big5 character; "乚" (81 5D) ends in "]", "丄" (81 41) in a letter.
+    SetAll(saved, true, "15", "管理员", "p@ss=w;rd#1 路由乚丄亐");
     SaveSettings(saved, file);
 
     const std::vector<std::string> expectedLines = {"[set]",
@@ -43,7 +55,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
                                                     "timer=15",
                                                     "boot=1",
                                                     "loginname=管理员",
-                                                    "loginpassword=p@ss=w;rd#1 路由",
+                                                    "loginpassword=p@ss=w;rd#1 路由乚丄亐",
                                                     "autologin=1",
                                                     "hide=1"};
     const std::string written = ReadFileBytes(path);
@@ -142,6 +154,139 @@ TEST_F(SettingsFileTest, TheFolderProbeLeavesNothingAndTheCopyCanBeWritten) {
     EXPECT_EQ(file.Read("set", "loginname"), std::optional<std::string>("原来"));
     EXPECT_FALSE(folders.CopyToNewFile(original, copy));
     EXPECT_EQ(file.Read("set", "timer"), std::optional<std::string>("9"));
+}
+
+// ---- The file's own reader and writer against the profile functions (code page 936) ----
+
+// Names, values and blanks a generated file is made of. "丄" (81 41) and "乤" (81 61) end in
+// a letter, "乚" (81 5D) in "]"; Ctrl-Z counts as a blank to the profile functions.
+const char* const kNames[] = {"set", "Set", " SET ", "timer", "TIMER",  "loginname", "k",   "管理",
+                              "丄a", "乤A", "乚]",   "s]x",   ";timer", "[set",      "a b", "hide"};
+const char* const kValues[] = {"",    "1",     "0x1", "abc", "管理员", "乚]",    "a=b", ";x",
+                               "'q'", "\"q\"", "\"",  "''",  "'a\"",   "p@ss w", "  "};
+const char* const kBlanks[] = {"", "", " ", "\t", "  ", "\x1A", "\v", "\f"};
+const char* const kLineEnds[] = {"\r\n", "\r\n", "\n", "\r", "\n\r", "\r\n\r\n"};
+constexpr char kMissing[] = "\x02";
+
+struct Generator {
+    std::mt19937 random{20261208};
+    template <std::size_t N>
+    const char* Pick(const char* const (&items)[N]) {
+        return items[random() % N];
+    }
+    std::string Value() {
+        const std::string quote = random() % 2 ? "\"" : "";  // around the length the program reads
+        if (random() % 200 == 0) return quote + std::string(2040 + random() % 16, 'v') + quote;
+        std::string value = Pick(kBlanks);
+        for (unsigned parts = random() % 3; parts > 0; --parts) value += Pick(kValues);
+        return value + Pick(kBlanks);
+    }
+    std::string File() {
+        std::string file;
+        for (unsigned lines = random() % 12; lines > 0; --lines) {
+            const unsigned kind = random() % 8;
+            file += Pick(kBlanks);
+            if (kind < 2) file += std::string("[") + Pick(kBlanks) + Pick(kNames) + Pick(kBlanks) + "]";
+            if (kind == 2) file += Pick(kNames);  // no "="
+            if (kind >= 3)
+                file += (kind == 3 ? "" : Pick(kNames)) + std::string(Pick(kBlanks)) + "=" + Value();
+            file += Pick(kLineEnds);
+        }
+        return file;
+    }
+};
+
+std::string OracleRead(const std::string& path, const char* section, const char* key) {
+    char buffer[kMaxSettingText + 1];
+    const DWORD length =
+        GetPrivateProfileStringA(section, key, kMissing, buffer, sizeof buffer, path.c_str());
+    return std::string(buffer, length);
+}
+
+// The GBK text as UTF-8 or UTF-16 with its byte order mark.
+std::string Encoded(const std::string& gbk, unsigned form) {
+    const std::wstring wide = WidePath(gbk);
+    if (form == 1)
+        return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+    std::string utf8(wide.size() * 3, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
+                                    static_cast<int>(utf8.size()), nullptr, nullptr));
+    return "\xEF\xBB\xBF" + utf8;
+}
+
+// The hostile files the program is started with (tests/wine/ui/settings_files_test.cpp) and
+// then generated ones are read for four names and written three times, by the profile
+// functions and by ours: the values read and the bytes written must be the same. Bytes that
+// are no GBK the profile functions save as "?" or drop; ours keeps them, so after garbage only
+// the values read count. One generated file in 32 is UTF-8 or UTF-16 with its mark, one
+// missing: those go through WinProfileFile. The files take turns with a few names: deleting
+// each one would cost more than the rest together. Each costs some 3 ms of Wine's own file
+// calls: 4000 by default; PELORIN_PROFILE_FILES=34000 makes 102,000 edits.
+TEST_F(SettingsFileTest, ReadsAndWritesAsTheProfileFunctionsDo) {
+    if (GetACP() != 936) GTEST_SKIP() << "the profile functions are the reference on code page 936 only";
+    std::string garbage;
+    for (unsigned state = 12345; garbage.size() < 4096; state = state * 1103515245u + 12345u)
+        garbage += static_cast<char>(state >> 16);
+    const std::string longValue(1024 * 1024, 'x');
+    const std::string hostile[] = {
+        garbage,
+        "[set]\r\ntimer=3\r\n" + garbage,
+        "",
+        "[set]\r\nloginname=" + longValue + "\r\ntimer=" + longValue + "\r\nautologin=1\r\n",
+        "\xEF\xBB\xBF[set]\r\nloginname=\xE7\xAE\xA1\xE7\x90\x86\xE5\x91\x98\r\ntimer=7\r\n",
+        "[set]\r\ntimer=5\r\nloginname=first\r\ntimer=9\r\nloginname=second\r\nautologin=1\r\n",
+        "timer=5\r\nloginname=nobody\r\nautologin=1\r\n",
+        "[other]\r\ntimer=5\r\nautologin=1\r\n",
+        "[set]\n  timer = 4 \nloginname=\tuser\t\nTimeSwitch=1\n",
+    };
+    const char* asked = std::getenv("PELORIN_PROFILE_FILES");
+    const int files = asked ? std::atoi(asked) : 4000;
+    Generator generate;
+    int differences = 0;
+    for (int round = 0; round < files && differences < 10; ++round) {
+        const std::string oracle = directory.Path() + std::to_string(round % 32) + ".ini",
+                          ours = oracle + ".our";
+        const bool isHostile = round < 9, garbled = round < 2;
+        const unsigned form = isHostile ? 3 : generate.random() % 32;
+        std::string bytes = isHostile ? hostile[round] : generate.File();
+        if (form < 2) bytes = Encoded(bytes, form);
+        if (form == 2) {
+            DeleteFileA(oracle.c_str());
+            DeleteFileA(ours.c_str());
+        } else {
+            ASSERT_TRUE(WriteFileBytes(oracle, bytes) && WriteFileBytes(ours, bytes));
+        }
+        WinProfileFile file{ours};
+        const bool throughFile = form <= 2 || isHostile;
+        std::string why;
+        for (int query = 0; query < 4; ++query) {
+            const char *section = isHostile ? "set" : generate.Pick(kNames), *key = generate.Pick(kNames);
+            const std::string expected = OracleRead(oracle, section, key);
+            const std::optional<std::string> value =
+                throughFile ? file.Read(section, key)
+                            : ReadProfileValue(bytes, section, key, kMaxSettingText);
+            if (value.value_or(kMissing) != expected)
+                why += std::string("[") + section + "] " + key + " read " + value.value_or("?") + ", not " +
+                       expected + "; ";
+        }
+        for (int edit = 0; edit < 3; ++edit) {
+            const char *section = generate.Pick(kNames), *key = generate.Pick(kNames);
+            const std::string value = generate.Value();
+            ASSERT_TRUE(WritePrivateProfileStringA(section, key, value.c_str(), oracle.c_str()));
+            if (throughFile) {
+                ASSERT_TRUE(file.Write(section, key, value));
+                bytes = ReadFileBytes(ours);
+            } else if (const std::optional<std::string> changed =
+                           WriteProfileValue(bytes, section, key, value)) {
+                bytes = *changed;
+            }
+            const std::string expected = ReadFileBytes(oracle);
+            if (bytes != expected && !garbled)
+                why += std::string("[") + section + "] " + key + "=" + value + " wrote " +
+                       testing::PrintToString(bytes) + ", not " + testing::PrintToString(expected) + "; ";
+        }
+        if (!why.empty()) ADD_FAILURE() << ++differences << ": " << why;
+    }
 }
 
 }  // namespace

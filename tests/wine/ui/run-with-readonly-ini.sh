@@ -27,7 +27,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-printf '[set]\r\ntimer=6\r\nloginname=locked\r\n' >"$folder/setup.ini"
+printf '[set]\r\ntimer=7\r\nloginname=beside\r\nloginpassword=pw\r\n' >"$folder/setup.ini"
 if chattr +i "$folder/setup.ini" 2>/dev/null && ! (: >>"$folder/setup.ini") 2>/dev/null; then
   export PELORIN_READONLY_FOLDER="Z:${folder//\//\\}"
 else

@@ -1,5 +1,5 @@
 // The real Pelorin.exe started with settings files as they turn up on users' machines:
-// empty, garbage, huge values, a byte order mark, keys twice, no section, a read-only file,
+// empty, garbage, huge values, a byte order mark, keys twice, no section, a file held open,
 // a directory in the file's place, a folder named in GBK with a blank. Each must start and
 // show what it can; a close must either save exactly what the window holds or say that the
 // file cannot be written and keep running. The cases and what happened go to
@@ -25,9 +25,8 @@ using namespace ControlId;
 
 constexpr DWORD kCloseMs = 10000;
 constexpr std::size_t kLongValueBytes = 1024 * 1024;
-constexpr char kReadOnlyIni[] = "[set]\r\ntimer=6\r\nloginname=locked\r\n";
 
-enum class Place { File, ReadOnlyFile, LockedFile, Directory };
+enum class Place { File, LockedFile, Directory };
 enum class OnClose { Saves, Refuses };
 
 struct SettingsCase {
@@ -75,9 +74,6 @@ std::vector<SettingsCase> Cases() {
          "admin|lumko|10|0000"},
         {"LF line ends, blanks around", "[set]\n  timer = 4 \nloginname=\tuser\t\nTimeSwitch=1\n",
          Place::File, "", OnClose::Saves, nullptr},
-        // Made immutable by run-with-readonly-ini.sh before the run.
-        {"read-only file (immutable)", kReadOnlyIni, Place::ReadOnlyFile, "", OnClose::Refuses,
-         "locked|lumko|6|0000"},
         {"file held open by another program", "[set]\r\ntimer=6\r\n", Place::LockedFile, "", OnClose::Refuses,
          "admin|lumko|6|0000"},
         {"a directory named setup.ini", "", Place::Directory, "", OnClose::Refuses, "admin|lumko|10|0000"},
@@ -132,7 +128,6 @@ std::vector<std::string> FileValues(const std::string& path) {
 std::string Describe(const std::string& bytes, Place place) {
     if (place == Place::Directory) return "a directory";
     std::string shown = std::to_string(bytes.size()) + " bytes";
-    if (place == Place::ReadOnlyFile) return shown + ", immutable";
     return place == Place::LockedFile ? shown + ", opened without write sharing" : shown;
 }
 
@@ -152,15 +147,6 @@ TEST(SettingsFiles, HostileFilesStartAndEveryCloseSavesWholeOrSaysSo) {
         launch.folderName = settingsCase.folderName;
         if (settingsCase.place == Place::Directory) {
             launch.setupIniIsDirectory = true;
-        } else if (settingsCase.place == Place::ReadOnlyFile) {
-            const char* folder = std::getenv("PELORIN_READONLY_FOLDER");
-            if (!folder || !*folder) {
-                table += TableRow({Cell(settingsCase.name), "\xE2\x80\x93", "\xE2\x80\x93", "refuses",
-                                   "\xE2\x80\x93", "\xE2\x80\x93",
-                                   "skipped: no immutable file here (run-with-readonly-ini.sh)"});
-                continue;
-            }
-            launch.folderName = folder;
         } else {
             launch.setupIni = settingsCase.bytes;
         }
@@ -238,9 +224,10 @@ TEST(SettingsFiles, HostileFilesStartAndEveryCloseSavesWholeOrSaysSo) {
         "by its close box. Do not edit by hand.\n\n"
         "A close must either end the program with the file holding exactly the seven values the window held "
         "(read back through the profile functions) or show \"Unable to write to <path>.\" and keep running "
-        "with the file as it was. The flags are TimeSwitch, boot, autologin and hide. The read-only file is "
-        "made immutable (`chattr +i`, by `tests/wine/ui/run-with-readonly-ini.sh`): run as root on Linux, "
-        "Wine lets the program write through permission bits and the read-only attribute alike. The held "
+        "with the file as it was. The flags are TimeSwitch, boot, autologin and hide. A setup.ini that "
+        "cannot "
+        "be written from the start (read-only, another account's) sends the settings to the user's own file: "
+        "`SettingsFiles.FromAFolderThatCannotBeWrittenTheSettingsLiveInTheUsersOwnFile`. The held "
         "file is opened by the driver, allowing others only to read, from just before the close until the "
         "outcome is seen.\n\n" +
         table + "\n" + (all ? "All cases as expected; " : "SOME CASES FAILED; ") +
@@ -267,19 +254,20 @@ std::string Listing(const std::string& folder) {
     return names;
 }
 
-// The program in a folder where no file can be made (an immutable folder, made by
-// run-with-readonly-ini.sh, with a setup.ini): the first start takes that file's values, every
-// close saves to the user's own file, the next start shows what was saved, and the program's
-// folder stays as it was.
-TEST(SettingsFiles, FromAFolderThatCannotBeWrittenTheSettingsLiveInTheUsersOwnFile) {
+// The program in a folder where no file can be made (an immutable folder), or beside a
+// setup.ini that cannot be written (an immutable file), both made by run-with-readonly-ini.sh
+// with the same setup.ini: the first start takes that file's values, every close saves to the
+// user's own file, the next start shows what was saved, and the program's folder stays as it
+// was.
+void SettingsLiveInTheUsersOwnFile(const char* variable, bool programInPlace) {
     RequireRig();
-    const char* folder = std::getenv("PELORIN_LOCKED_FOLDER");
-    if (!folder || !*folder) GTEST_SKIP() << "no immutable folder here (run-with-readonly-ini.sh)";
+    const char* folder = std::getenv(variable);
+    if (!folder || !*folder) GTEST_SKIP() << "no immutable folder or file here (run-with-readonly-ini.sh)";
     const std::string own = UsersOwnSettingsFile();
     DeleteFileA(own.c_str());
     LaunchSettings launch;
     launch.folderName = folder;
-    launch.programInPlace = true;
+    launch.programInPlace = programInPlace;
     const std::string expected[] = {"beside|pw|7|0000", "换了|pw|9|0000"};
     std::string before;
 
@@ -299,6 +287,14 @@ TEST(SettingsFiles, FromAFolderThatCannotBeWrittenTheSettingsLiveInTheUsersOwnFi
         EXPECT_EQ(Listing(app.Folder()) + ReadFileBytes(app.SettingsPath()), before);
     }
     DeleteFileA(own.c_str());
+}
+
+TEST(SettingsFiles, FromAFolderThatCannotBeWrittenTheSettingsLiveInTheUsersOwnFile) {
+    SettingsLiveInTheUsersOwnFile("PELORIN_LOCKED_FOLDER", true);
+}
+
+TEST(SettingsFiles, BesideASetupIniThatCannotBeWrittenTheSettingsLiveInTheUsersOwnFile) {
+    SettingsLiveInTheUsersOwnFile("PELORIN_READONLY_FOLDER", false);
 }
 
 }  // namespace
