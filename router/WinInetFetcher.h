@@ -2,7 +2,6 @@
 #include "HttpCredentials.h"
 #include "PageFetcher.h"
 
-#include <functional>
 #include <string>
 
 // FetchPage on WinInet. Every call opens its own session, sends one GET straight to the
@@ -12,15 +11,33 @@
 // silent router gives no answer, after about three seconds at most; no call lasts longer
 // than 5 s, whatever the router does.
 //
-// While a call waits for the router, `handleMessages` is run each time messages arrive for
-// the calling thread, so that its windows go on answering; once it answers false (the program
-// is ending), or without it, the thread just waits.
+// How the calling thread spends the time a request waits for the router. Without one it just
+// waits.
+class RequestWait {
+public:
+    enum class Mode {
+        // The thread's own message loop is the innermost one: HandleMessages runs each time
+        // messages arrive, so that its windows go on answering.
+        HandleMessages,
+        // Another loop is (a box's, a menu's, a window move): messages sent by other threads
+        // are answered, and the request is given up as soon as input, a posted message or a
+        // repaint comes, for that loop to handle.
+        LeaveMessages,
+        // The program is ending: the request is given up at once.
+        GiveUp,
+    };
+    virtual ~RequestWait() = default;
+    // Asked before each wait.
+    virtual Mode Now() const = 0;
+    virtual void HandleMessages() = 0;
+};
+
 class WinInetFetcher : public PageFetcher {
 public:
-    explicit WinInetFetcher(std::function<bool()> handleMessages = {});
+    explicit WinInetFetcher(RequestWait* wait = nullptr) : wait_(wait) {}
     PageAnswer FetchPage(const PageUrl& url) override;
 
 private:
-    std::function<bool()> handleMessages_;
+    RequestWait* wait_;
     CredentialCache accepted_;
 };
