@@ -9,6 +9,9 @@ struct PageAnswer {
     bool answered = false;  // an HTTP answer arrived, whatever its status
     int status = 0;         // its HTTP status; 0 without an answer
     std::string text;       // the page text of its body (empty body: empty text)
+    // Given up before the router answered, for the program's sake (it is ending, or a window
+    // needed the thread): the router's silence is not what this tells.
+    bool givenUp = false;
 };
 
 // The one way the program talks to the router: one HTTP GET, its answer back.

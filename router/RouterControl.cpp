@@ -49,11 +49,11 @@ RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
     if (!login.answered) {
         // Silence is neither a yes nor a no: the window stays as it was.
         view_.SetLoginButtonCaption(previousCaption);
-        NoAnswer(byPoll);
+        if (!login.givenUp) NoAnswer(byPoll);
         return LoginEnd::NoAnswer;
     }
     if (Refused(login)) {
-        view_.ShowMessage(kWrongLoginText, kWrongLoginCaption, MessageIcon::Warning);
+        Tell(kWrongLoginText, kWrongLoginCaption, MessageIcon::Warning);
         return LoginEnd::Refused;
     }
     // The status page that follows a login is not tested for a refusal. Without an answer, or
@@ -61,7 +61,7 @@ RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
     const PageAnswer status = Fetch(StatusUrl(view_.RouterAddress()));
     if (overtaken(2) || !status.answered) {
         view_.SetLoginButtonCaption(previousCaption);
-        if (!overtaken(2)) NoAnswer(byPoll);
+        if (!overtaken(2) && !status.givenUp) NoAnswer(byPoll);
         return LoginEnd::NoAnswer;
     }
     try {
@@ -112,7 +112,7 @@ void RouterControl::Poll() {
     // and the time the poll waited was partly the command's.
     if (requestsMade_ != madeBefore + 1) return;
     if (!status.answered) {
-        NoAnswer(true);
+        if (!status.givenUp) NoAnswer(true);  // given up: the next tick polls again
         return;
     }
     if (Refused(status) && view_.BoxOpen()) return;  // its login may need a box: a later tick
@@ -143,17 +143,22 @@ void RouterControl::TimedChangeSwitched(bool nowChecked) {
 }
 
 void RouterControl::Tick(const std::function<void(const std::exception&)>& reportError) {
-    if (ticksRunning_ > 0 || requestsUnderWay_ > 0) return;
+    if (ticksRunning_ > 0 || requestsUnderWay_ > 0 || view_.Ending()) return;
     const CountedScope running(ticksRunning_);
     try {
         Poll();
     } catch (const std::exception& error) {
         // Not over another box: the next tick meets the same page and tells then.
-        if (!view_.BoxOpen()) reportError(error);
+        if (!view_.BoxOpen() && !view_.Ending()) reportError(error);
     }
 }
 
 PageAnswer RouterControl::Fetch(const PageUrl& url) {
+    if (view_.Ending()) {
+        PageAnswer none;
+        none.givenUp = true;
+        return none;
+    }
     ++requestsMade_;
     const CountedScope underWay(requestsUnderWay_);
     PageAnswer answer = fetcher_.FetchPage(url);
@@ -176,7 +181,11 @@ void RouterControl::ShowLoginCaption() {
     view_.SetLoginButtonCaption(loggedIn_ ? kLoggedInCaption : kLoginCaption);
 }
 
-void RouterControl::ShowNoAnswer() { view_.ShowMessage(kNoAnswerText, kNoticeCaption, MessageIcon::Warning); }
+void RouterControl::ShowNoAnswer() { Tell(kNoAnswerText, kNoticeCaption, MessageIcon::Warning); }
+
+void RouterControl::Tell(const char* text, const char* caption, MessageIcon icon) {
+    if (!view_.Ending()) view_.ShowMessage(text, caption, icon);
+}
 
 void RouterControl::ReadStatusInto(const std::string& page) {
     ReadWanStatus(SplitLines(page), [this](WanField field, const std::string& text) {
@@ -208,11 +217,12 @@ void RouterControl::TimedChangeIfDue() {
 
 void RouterControl::Command(const PageUrl& url) {
     const PageAnswer answer = Fetch(url);
+    if (answer.givenUp) return;
     if (!answer.answered) {
         ShowNoAnswer();
     } else if (Refused(answer)) {
-        view_.ShowMessage(kNotLoggedInText, kNoticeCaption, MessageIcon::Warning);
+        Tell(kNotLoggedInText, kNoticeCaption, MessageIcon::Warning);
     } else {
-        view_.ShowMessage(kSuccessText, kNoticeCaption, MessageIcon::Information);
+        Tell(kSuccessText, kNoticeCaption, MessageIcon::Information);
     }
 }

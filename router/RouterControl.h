@@ -20,9 +20,9 @@ public:
 
     // One timer tick. A request waits in the program's message loop, and so does a box, so a
     // tick can arrive in the middle of either. A tick does nothing while a request is under
-    // way or an earlier tick still runs; while any box of the program is open it may update
-    // the window but opens no box of its own. An error escaping the poll goes to
-    // `reportError`, whose box counts as the tick's own.
+    // way or an earlier tick still runs, or once the program is ending; while any box of the
+    // program is open it may update the window but opens no box of its own. An error escaping
+    // the poll goes to `reportError`, whose box counts as the tick's own.
     void Tick(const std::function<void(const std::exception&)>& reportError);
 
     bool LoggedIn() const { return loggedIn_; }
@@ -37,6 +37,7 @@ private:
     void NoAnswer(bool byPoll);
     void ShowLoginCaption();
     void ShowNoAnswer();
+    void Tell(const char* text, const char* caption, MessageIcon icon);
     void ReadStatusInto(const std::string& page);
     void ShowLinkState();
     void TimedChangeIfDue();

@@ -30,4 +30,6 @@ public:
     // Whether a box of the program is open now: a request waits in the program's message loop,
     // so a tick can arrive while one is.
     virtual bool BoxOpen() const = 0;
+    // Whether the program is ending: nothing more goes to the router and no box opens.
+    virtual bool Ending() const = 0;
 };

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <utility>
 
 namespace {
 
@@ -65,8 +64,12 @@ private:
 };
 
 // How a call ended: it returned its result at once, or finished well in the background, or
-// failed, or had not finished by the deadline.
-enum class Outcome { AtOnce, Later, Failed, Late };
+// failed, or had not finished by the deadline, or was given up for the program's sake.
+enum class Outcome { AtOnce, Later, Failed, Late, GivenUp };
+
+// What a wait in another loop leaves to that loop: whatever the user or another window is
+// waiting on. Timers are not among them: they keep until the loop gets to them.
+constexpr UINT kLeftToTheLoop = QS_INPUT | QS_POSTMESSAGE | QS_PAINT | QS_HOTKEY;
 
 bool Succeeded(Outcome outcome) { return outcome == Outcome::AtOnce || outcome == Outcome::Later; }
 
@@ -79,7 +82,9 @@ bool Succeeded(Outcome outcome) { return outcome == Outcome::AtOnce || outcome =
 // deadline the request handle is closed, which cancels the call, and the fetch returns.
 // Nothing of ours runs elsewhere but the status callback below. While the calling thread waits
 // it handles its messages (the program's windows answer); a handler run then may make a
-// request of its own, which waits the same way, nested.
+// request of its own, which waits the same way, nested. Inside a loop that is not the
+// program's own it handles none, and gives the request up instead, the same way, when that
+// loop has something to do.
 //
 // What a call may still write after the fetch has gone (the bytes read, their count, the
 // headers sent) lives here, with two owners: the fetch, and the request handle, which lets go
@@ -114,12 +119,13 @@ public:
         ResetEvent(completed_);
         if (call()) return Outcome::AtOnce;
         if (GetLastError() != ERROR_IO_PENDING) return Outcome::Failed;
-        if (!WaitForCompletion(deadline)) return Outcome::Late;
+        const Outcome waited = WaitForCompletion(deadline);
+        if (waited != Outcome::Later) return waited;
         return result_.dwResult != 0 ? Outcome::Later : Outcome::Failed;
     }
 
-    // Run while waiting, each time messages arrive for this thread; false: no more.
-    std::function<bool()> handleMessages;
+    RequestWait* wait = nullptr;
+    bool givenUp = false;
 
     std::string headers;  // the extra request headers
     DWORD available = 0;  // for InternetQueryDataAvailable
@@ -129,19 +135,38 @@ public:
 private:
     ~Exchange() { CloseHandle(completed_); }
 
-    bool WaitForCompletion(const Deadline& deadline) {
+    // Later once the call has completed.
+    Outcome WaitForCompletion(const Deadline& deadline) {
         for (;;) {
-            if (!handleMessages)
-                return WaitForSingleObject(completed_, deadline.RemainingMs()) == WAIT_OBJECT_0;
+            const RequestWait::Mode mode = wait ? wait->Now() : RequestWait::Mode::HandleMessages;
+            if (mode == RequestWait::Mode::GiveUp) {
+                givenUp = true;
+                return Outcome::GivenUp;
+            }
+            if (!wait) {
+                const bool done = WaitForSingleObject(completed_, deadline.RemainingMs()) == WAIT_OBJECT_0;
+                return done ? Outcome::Later : Outcome::Late;
+            }
+            const bool handling = mode == RequestWait::Mode::HandleMessages;
             // Also what is already in the queue: a wait only wakes for messages that come later.
-            const DWORD woke = MsgWaitForMultipleObjectsEx(1, &completed_, deadline.RemainingMs(),
-                                                           QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            if (woke == WAIT_OBJECT_0) return true;
-            if (woke != WAIT_OBJECT_0 + 1) return false;  // the deadline
-            if (!handleMessages()) handleMessages = nullptr;
+            const DWORD woke = MsgWaitForMultipleObjectsEx(
+                1, &completed_, deadline.RemainingMs(),
+                handling ? QS_ALLINPUT : kLeftToTheLoop | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_OBJECT_0) return Outcome::Later;
+            if (woke != WAIT_OBJECT_0 + 1) return Outcome::Late;
+            if (handling) {
+                wait->HandleMessages();
+            } else {
+                MSG sent;  // only answers what other threads have sent
+                PeekMessageW(&sent, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+                if (HIWORD(GetQueueStatus(kLeftToTheLoop)) != 0) {
+                    givenUp = true;
+                    return Outcome::GivenUp;
+                }
+            }
             // A nested request may have outlasted the deadline while its call completed.
-            if (WaitForSingleObject(completed_, 0) == WAIT_OBJECT_0) return true;
-            if (deadline.RemainingMs() == 0) return false;
+            if (WaitForSingleObject(completed_, 0) == WAIT_OBJECT_0) return Outcome::Later;
+            if (deadline.RemainingMs() == 0) return Outcome::Late;
         }
     }
 
@@ -212,9 +237,6 @@ DWORD StatusCode(HINTERNET request) {
 
 }  // namespace
 
-WinInetFetcher::WinInetFetcher(std::function<bool()> handleMessages)
-    : handleMessages_(std::move(handleMessages)) {}
-
 PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
     const Deadline deadline;
     const PageAnswer noAnswer;
@@ -234,7 +256,7 @@ PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
 
     std::unique_ptr<Exchange, ExchangeRelease> exchange(new Exchange);
     if (!exchange->Ready()) return noAnswer;
-    exchange->handleMessages = handleMessages_;
+    exchange->wait = wait_;
     InternetHandle request(HttpOpenRequestA(connection.get(), "GET", url.path.c_str(), nullptr, nullptr,
                                             nullptr, kRequestFlags,
                                             reinterpret_cast<DWORD_PTR>(exchange.get())));
@@ -260,7 +282,9 @@ PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
         return HttpSendRequestA(request.get(), headers.empty() ? nullptr : headers.c_str(),
                                 static_cast<DWORD>(headers.size()), nullptr, 0);
     };
-    if (!Succeeded(exchange->Make(send, deadline))) return noAnswer;
+    PageAnswer givenUp;
+    givenUp.givenUp = true;
+    if (!Succeeded(exchange->Make(send, deadline))) return exchange->givenUp ? givenUp : noAnswer;
     const DWORD status = StatusCode(request.get());
     if (status == 0) return noAnswer;  // no status line came
 
@@ -272,6 +296,7 @@ PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
     answer.status = static_cast<int>(status);
     ResponseBody body(request.get(), *exchange, deadline);
     answer.text = ReadBody(body);
+    if (exchange->givenUp) return givenUp;
 
     // Only credentials the router did not refuse are sent again.
     if (url.withCredentials && !Refused(answer)) accepted_.Remember(url.host, *credentials);

@@ -94,17 +94,21 @@ void TApplication::Run() {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         GetStartupInfoA(&startup);
-        if ((startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE) {
-            Minimize();
-        } else {
-            // The show handler runs here, outside any window's handling: its errors are
-            // shown as every handler's are.
-            try {
+        const bool minimized =
+            (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMINNOACTIVE;
+        // The show handler runs here, outside any window's handling: its errors are shown as
+        // every handler's are. Started minimised, the window is first shown only when restored,
+        // but what its first show finds (the router's address) is needed from the start.
+        try {
+            if (minimized) {
+                mainForm_->FormShow();
+            } else {
                 mainForm_->Show();
-            } catch (const std::exception& error) {
-                ShowException(error);
             }
+        } catch (const std::exception& error) {
+            ShowException(error);
         }
+        if (minimized) Minimize();
     }
     MSG msg;
     while (!terminated_ && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchOne(msg);
@@ -161,6 +165,32 @@ int TApplication::ShowMessageBox(const std::string& text, const std::string& cap
     return MessageBoxW(Handle(), WideFromGbk(text).c_str(), WideFromGbk(caption).c_str(), flags);
 }
 
+namespace {
+
+struct BoxSearch {
+    HWND owner, box;
+};
+
+// The first box the window owns is the topmost: the one opened last.
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<BoxSearch*>(param);
+    wchar_t className[8] = {};
+    GetClassNameW(window, className, 8);
+    if (GetWindow(window, GW_OWNER) != search.owner || lstrcmpW(className, L"#32770") != 0) return TRUE;
+    search.box = window;
+    return FALSE;
+}
+
+}  // namespace
+
+void TApplication::BringBoxToFront() const {
+    BoxSearch search{Handle(), nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&search));
+    if (!search.box) return;
+    ShowWindow(search.box, SW_SHOW);
+    SetForegroundWindow(search.box);
+}
+
 void TApplication::ShowException(const std::exception& error) {
     ShowMessageBox(ErrorBoxText(error.what()), title_, MB_OK | MB_ICONERROR);
 }
@@ -187,7 +217,9 @@ LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         }
         break;
     case WM_CLOSE:
-        if (mainForm_) mainForm_->Close();
+        // The taskbar button's "close" closes the main window; once the program is ending (a
+        // task manager asks every window to close) nothing more.
+        if (mainForm_ && !terminated_) mainForm_->Close();
         return 0;
     case WM_QUERYENDSESSION: return TRUE;
     case WM_ENDSESSION:

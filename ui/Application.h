@@ -60,8 +60,8 @@ public:
     HookId HookMainWindow(Hook hook);
     void UnhookMainWindow(HookId id);
 
-    // Shows the main window (or minimises, when started with SW_SHOWMINNOACTIVE) and runs
-    // the message loop until Terminate.
+    // Shows the main window (or, started with SW_SHOWMINNOACTIVE, runs its show handler and
+    // minimises) and runs the message loop until Terminate.
     void Run();
     // Handles every message waiting in the thread's queue.
     void ProcessMessages();
@@ -78,6 +78,15 @@ public:
     // command waiting for the router).
     bool BoxOpen() const { return boxesOpen_ > 0; }
     bool Modal() const { return modalLevel_ > 0; }
+    // Brings the open box to the front, wherever its owner is.
+    void BringBoxToFront() const;
+    // A message loop not the program's own runs on the thread (a box's, a menu's, a window
+    // move): messages are left to it, not handled by a loop of ours inside it.
+    bool InForeignLoop() const { return boxesOpen_ > 0 || foreignLoops_ > 0; }
+    void ForeignLoopEntered() { ++foreignLoops_; }
+    void ForeignLoopLeft() {
+        if (foreignLoops_ > 0) --foreignLoops_;
+    }
     // The application of this process, for the windows that have no other way to reach the
     // general error box; null before it is made and after it has gone.
     static TApplication* Current() { return current_; }
@@ -95,6 +104,7 @@ private:
     static TApplication* current_;
     int boxesOpen_ = 0;
     int modalLevel_ = 0;
+    int foreignLoops_ = 0;
 
     std::string title_;
     HICON icon_ = nullptr;  // shared with the system: not ours to destroy

@@ -117,11 +117,19 @@ bool TCheckBox::Checked() const { return SendMessageA(Handle(), BM_GETCHECK, 0, 
 void TCheckBox::SetChecked(bool checked) {
     if (Checked() == checked) return;
     SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    handled_ = checked;
     if (OnClick) OnClick();
 }
 
 void TCheckBox::Command(WORD notification) {
-    if (notification == BN_CLICKED && OnClick) OnClick();
+    if (notification != BN_CLICKED) return;
+    handled_ = Checked();
+    if (OnClick) OnClick();
+}
+
+void TCheckBox::CommandRefused(WORD notification) {
+    if (notification == BN_CLICKED)
+        SendMessageA(Handle(), BM_SETCHECK, handled_ ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 TGroupBox::TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font)

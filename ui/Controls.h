@@ -26,8 +26,9 @@ public:
     bool Enabled() const { return IsWindowEnabled(handle_) != FALSE; }
     void SetEnabled(bool enabled) { EnableWindow(handle_, enabled ? TRUE : FALSE); }
 
-    // WM_COMMAND from this control.
+    // WM_COMMAND from this control, and one that came while the program was modal.
     virtual void Command(WORD /*notification*/) {}
+    virtual void CommandRefused(WORD /*notification*/) {}
     // The text colour it asks for in WM_CTLCOLORSTATIC.
     virtual COLORREF TextColor() const { return GetSysColor(COLOR_WINDOWTEXT); }
 
@@ -94,6 +95,11 @@ public:
     // come out of this call.
     void SetChecked(bool checked);
     void Command(WORD notification) override;
+    // The box ticks itself before it tells: a refused click is undone.
+    void CommandRefused(WORD notification) override;
+
+private:
+    bool handled_ = false;  // the state its handler last saw
 };
 
 // A framed, captioned container: the controls placed in it are its children.

@@ -91,7 +91,14 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_COMMAND:
         if (TControl* control = TControl::ControlOf(reinterpret_cast<HWND>(lParam))) {
-            control->Command(HIWORD(wParam));
+            // While the program is modal no control runs its command, however its click came:
+            // a key on the disabled window's button that kept the focus (Wine), a BM_CLICK or a
+            // WM_COMMAND from outside.
+            if (application_.Modal()) {
+                control->CommandRefused(HIWORD(wParam));
+            } else {
+                control->Command(HIWORD(wParam));
+            }
             return 0;
         }
         break;

@@ -40,6 +40,7 @@ public:
     bool FocusActiveControl();
 
 protected:
+    friend class TApplication;  // runs the show handler of a start minimised
     virtual void FormShow() {}
     // False keeps the window open.
     virtual bool FormClose() { return true; }

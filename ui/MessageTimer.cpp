@@ -28,6 +28,7 @@ private:
           }) {}
 
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_CLOSE) return 0;  // hidden: only the main window closes
         if (message != WM_TIMER) return DefWindowProcW(window, message, wParam, lParam);
         // Only a live timer's identifier is taken as one: any process may post WM_TIMER.
         auto* timer = reinterpret_cast<TMessageTimer*>(wParam);

@@ -15,7 +15,9 @@ TPopupMenu::TPopupMenu(TApplication& application, std::vector<TMenuItem> items)
 }
 
 void TPopupMenu::Popup(int x, int y) {
+    application_.ForeignLoopEntered();
     TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, Handle(), nullptr);
+    application_.ForeignLoopLeft();
 }
 
 void TPopupMenu::Choose(unsigned command) {
@@ -32,6 +34,7 @@ LRESULT TPopupMenu::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Choose(LOWORD(wParam));
         return 0;
     }
+    if (message == WM_CLOSE) return 0;  // a hidden window: only the main window closes
     return Window::HandleMessage(message, wParam, lParam);
 }
 

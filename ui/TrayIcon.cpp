@@ -251,11 +251,14 @@ void TTrayIcon::FillShellIconRecord() {
 bool TTrayIcon::AddShellIcon() {
     iconVisible_ = true;
     FillShellIconRecord();
-    return shell_.NotifyIcon(NIM_ADD, record_);
+    const bool added = shell_.NotifyIcon(NIM_ADD, record_);
+    iconInTray_ = iconInTray_ || added;  // a second add is refused, the icon being in
+    return added;
 }
 
 bool TTrayIcon::DeleteShellIcon() {
     iconVisible_ = false;
+    iconInTray_ = false;
     FillShellIconRecord();
     return shell_.NotifyIcon(NIM_DELETE, record_);
 }
@@ -291,8 +294,10 @@ void TTrayIcon::MouseExit() {
 }
 
 void TTrayIcon::SendToTray() {
-    HideMainForm();
-    SetIconVisible(true);  // a second add is refused by the shell, silently
+    SetIconVisible(true);
+    // A shell that refuses the icon (one slow at logon) would leave nothing to restore from:
+    // the program stays minimised on the taskbar until "TaskbarCreated" brings the icon in.
+    if (iconInTray_) HideMainForm();
 }
 
 void TTrayIcon::Callback(UINT event) {
@@ -461,7 +466,11 @@ bool TTrayIcon::ApplicationHook(UINT message, WPARAM wParam, LPARAM) {
         if (IsIconic(main->Handle())) ShowWindow(main->Handle(), SW_RESTORE);
         main->Show();
     }
-    if (message != 0 && message == TaskbarCreatedMessage() && iconVisible_) AddShellIcon();
+    if (message != 0 && message == TaskbarCreatedMessage() && iconVisible_) {
+        iconInTray_ = false;  // a new taskbar has none of the old icons
+        AddShellIcon();
+        if (iconInTray_ && MinimizeToTray && application_.IsMinimized()) HideMainForm();
+    }
     return false;
 }
 

@@ -133,6 +133,7 @@ private:
     UINT id_;
     UniqueIcon icon_;
     bool iconVisible_ = false;
+    bool iconInTray_ = false;  // the shell took it
     std::string hint_;
     bool showHint_ = true;
     HIMAGELIST iconList_ = nullptr;

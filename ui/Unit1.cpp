@@ -70,7 +70,7 @@ TForm1::TForm1(TApplication& application)
       TrayIcon1(application, this),
       modulePath_(ModuleFileName()),
       boxes_(application),
-      fetcher_([this] { return HandleMessagesWhileWaiting(); }),
+      fetcher_(this),
       router_(*this, fetcher_, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)) {
     Button1.OnClick = [this] { Button1Click(); };
@@ -158,10 +158,11 @@ void TForm1::Timer1Timer() {
     router_.Tick([this](const std::exception& error) { Application().ShowException(error); });
 }
 
-// The tray's menu stays usable while the program is modal; its commands then wait, as the
-// window's disabled buttons do.
+// The tray's menu stays usable while the program is modal; its commands then bring the open
+// box to the front, which may be out of sight.
 void TForm1::IP1Click() {
-    if (!Application().Modal()) Button4.Click();
+    if (Application().Modal()) return Application().BringBoxToFront();
+    Button4.Click();
 }
 
 void TForm1::N2Click() {
@@ -169,21 +170,22 @@ void TForm1::N2Click() {
 }
 
 void TForm1::N1Click() {
-    if (!Application().Modal()) Close();
+    if (Application().Modal()) return Application().BringBoxToFront();
+    Close();
 }
 
 void TForm1::TrayIcon1DblClick() {
     TrayIcon1.RestoreMainForm();
     // Shown disabled behind the open box, which comes to the front with it.
-    if (Application().Modal()) SetForegroundWindow(GetLastActivePopup(Application().Handle()));
+    if (Application().Modal()) Application().BringBoxToFront();
 }
 
-// While a request waits for the router: the window repaints, moves and reacts, the tray icon
-// and its menu answer, until the program is ending.
-bool TForm1::HandleMessagesWhileWaiting() {
-    if (Application().Terminated()) return false;
-    Application().ProcessMessages();
-    return true;
+// While a request waits for the router, the window repaints, moves and reacts and the tray
+// icon and its menu answer; inside a box's, a menu's or a move's own loop, that loop does it,
+// and the request gives way. Once the program is ending it is given up.
+RequestWait::Mode TForm1::Now() const {
+    if (Application().Terminated()) return Mode::GiveUp;
+    return Application().InForeignLoop() ? Mode::LeaveMessages : Mode::HandleMessages;
 }
 
 void TForm1::SetCredentialsEnabled(bool enabled) {
@@ -244,6 +246,13 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_CLOSE:
+        if (Application().Terminated()) return 0;  // closed already: the handlers run once
+        break;
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP: Application().ForeignLoopEntered(); break;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP: Application().ForeignLoopLeft(); break;
     }
     return TForm::HandleMessage(message, wParam, lParam);
 }

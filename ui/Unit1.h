@@ -32,7 +32,7 @@ private:
 
 // The main window: the router's WAN status, the settings and the commands. Every behaviour
 // is in its event handlers; the router logic and the settings see it through their views.
-class TForm1 : public TForm, private RouterView, private SettingsView {
+class TForm1 : public TForm, private RouterView, private SettingsView, private RequestWait {
 public:
     explicit TForm1(TApplication& application);
     ~TForm1() override;
@@ -80,7 +80,11 @@ private:
         boxes_.ShowMessage(text, caption, icon);
     }
     bool BoxOpen() const override { return Application().BoxOpen(); }
-    bool HandleMessagesWhileWaiting();
+    bool Ending() const override { return Application().Terminated(); }
+
+    // RequestWait
+    Mode Now() const override;
+    void HandleMessages() override { Application().ProcessMessages(); }
 
     // SettingsView
     TEdit& EditOf(SettingsEdit edit);

@@ -93,6 +93,7 @@ struct FakeRouterWindow : RouterView {
         }
     }
     bool BoxOpen() const override { return boxesOpen > 0; }
+    bool Ending() const override { return false; }
 };
 
 // A router that answers from its fields and records every URL asked for. Its refusals are

@@ -32,6 +32,7 @@ struct CountingView : RouterView {
     void SetPollTimerEnabled(bool) override {}
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
     bool BoxOpen() const override { return false; }
+    bool Ending() const override { return false; }
 };
 
 // Hands out the same page every time (the copy is part of what a real fetch returns).

@@ -13,6 +13,7 @@
 #include "WindowAccess.h"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -236,6 +237,12 @@ ULONGLONG ExpectBox(const AppUnderTest& app, HWND form, const std::function<void
     EXPECT_TRUE(CloseBox(box->window));
     EXPECT_TRUE(WaitUntil([&] { return Enabled(form); }, 2000));
     return box->seenAtMs - start;
+}
+
+// Gone within `ms`, and no box seen meanwhile.
+bool EndsWithoutABoxWithin(const AppUnderTest& app, DWORD ms) {
+    return WaitUntil([&] { return !OpenBoxes(app.ProcessId()).empty() || !app.Running(); }, ms, 10) &&
+           !app.Running();
 }
 
 struct RigScenario : testing::Test {
@@ -477,6 +484,19 @@ TEST_F(InRig, RefusalsSilenceAndAnUnreachableAddressAreTold) {
               kFetchBoundMs);
     EXPECT_TRUE(Responsive(form));
     EXPECT_NE(Text(login), kLoggedIn);
+
+    // While "断线" waits on a silent router no control runs a command, however the click comes;
+    // Windows ending the session then ends the program at once, and the router hears no more.
+    ASSERT_TRUE(SetText(gateway, RigRouterAddress()) && router.Fault("silent"));
+    const long connects = Count("connect");
+    Click(Control(form, Button4));
+    Click(Control(form, Button5));
+    PostKey(Control(form, Button5), VK_SPACE);
+    Sleep(1000);
+    const auto heard = router.Counts();
+    PostMessageA(app.Application(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_TRUE(EndsWithoutABoxWithin(app, 1000) && router.Counts() == heard &&
+                heard.at("connect") == connects);
 }
 
 TEST_F(InRig, AutomaticLoginShortPageAndTimedChange) {
@@ -535,6 +555,28 @@ TEST_F(InRig, AutomaticLoginShortPageAndTimedChange) {
     EXPECT_TRUE(WaitUntil([&] { return Text(ip) != "0.0.0.0" && Text(ip) != firstAddress; }, 8000));
     EXPECT_EQ(Text(ip), router.State()["ip"]);
     EXPECT_EQ(Count("disconnect"), 1);
+
+    // Polls wait on a silent router behind the box of "断线": Enter, then OK, close it and give
+    // the window back at once. Then "退出" while a poll waits: saved, gone, nothing more sent.
+    const auto pollUnderWay = [&] {
+        const long polls = Count("status");
+        return WaitUntil([&] { return Count("status") > polls; }, 4000);
+    };
+    for (const bool byEnter : {true, false}) {
+        ASSERT_TRUE(router.Fault("none") && pollUnderWay());  // none left waiting on the silence
+        Click(Control(form, Button4));
+        std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kBoxMs);
+        ASSERT_TRUE(box && router.Fault("silent") && pollUnderWay());
+        byEnter ? (void)PostKey(box->window, VK_RETURN) : Click(GetDlgItem(box->window, IDOK));
+        EXPECT_TRUE(WaitUntil([&] { return Enabled(form); }, 300, 10)) << byEnter;
+        box = WaitForBox(app.ProcessId(), kBoxMs);  // the outage's one notice
+        ASSERT_TRUE(box && CloseBox(box->window));
+    }
+    ASSERT_TRUE(pollUnderWay());
+    const auto heard = router.Counts();
+    Click(Control(form, Button3));
+    EXPECT_TRUE(EndsWithoutABoxWithin(app, 1000) && router.Counts() == heard);
+    EXPECT_NE(ReadFileBytes(app.SettingsPath()).find("loginname=admin"), std::string::npos);
 }
 
 TEST_F(InRig, SettingsTakeEffectAtStartAndEveryCloseSaves) {
@@ -665,8 +707,22 @@ TEST_F(TrayInRig, MinimiseDoubleClickAndATaskbarStartingAnew) {
     EXPECT_TRUE(TaskbarButtonShown(application));
     EXPECT_TRUE(TrayIcons().empty());  // no icon until the first minimise
 
-    // Minimised: window and taskbar button hidden, one icon with the title as its tip.
+    // A shell that refuses the icon (one of the same window and id is in) leaves the program on
+    // the taskbar until "TaskbarCreated" brings the icon in; then window and taskbar button go.
+    const std::vector<HWND> handlers = app.TopWindows("TPUtilWindow");
+    for (const HWND handler : handlers) {
+        NOTIFYICONDATAA taken{};
+        taken.cbSize = sizeof taken;
+        taken.hWnd = handler;
+        taken.uID = 1;
+        Shell_NotifyIconA(NIM_ADD, &taken);
+    }
     PostSysCommand(form, SC_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(application) != FALSE; }, kTrayMs));
+    Sleep(500);
+    EXPECT_TRUE(TaskbarButtonShown(application));
+    for (const HWND handler : handlers) ForgetTrayIcon({handler}, 1);
+    PostMessageA(application, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
     std::optional<TrayIconSeen> icon = WaitForIconTipped([] { return kProgramTitle; });
     ASSERT_TRUE(icon);
@@ -696,8 +752,12 @@ TEST_F(TrayInRig, MinimiseDoubleClickAndATaskbarStartingAnew) {
     EXPECT_EQ(TrayIcons().size(), 1u);
 }
 
+// Started from a shortcut set to "最小化": the window's first show never comes, yet the
+// router's address is found at start.
 TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
-    AppUnderTest app({"[set]\r\nautologin=1\r\nhide=1\r\n", false, false});
+    LaunchSettings settings{"[set]\r\nautologin=1\r\n", false, false};
+    settings.show = SW_SHOWMINNOACTIVE;
+    AppUnderTest app(settings);
     const HWND form = app.WaitForTopWindow("TForm1", kStartTimeoutMs);
     ASSERT_TRUE(form);
     EXPECT_TRUE(WaitUntil([&] { return InTray(app, form); }, kStartTimeoutMs));
@@ -716,12 +776,18 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     EXPECT_EQ(byMenu->text, "成功!");
     EXPECT_EQ(Count("disconnect"), 2);
 
-    // "退出" in the menu saves the settings and ends the program; its icon goes with it.
+    // "退出" in the menu, while a poll waits on a silent router after the outage's one notice,
+    // saves the settings and ends the program at once; its icon goes with it.
+    ASSERT_TRUE(router.Fault("silent"));
+    const std::optional<SeenBox> notice = WaitForBox(app.ProcessId(), kBoxMs);
+    const long polls = Count("status");
+    ASSERT_TRUE(notice && CloseBox(notice->window) &&
+                WaitUntil([&] { return Count("status") > polls; }, 4000));
     ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::N1 - 1));
-    ASSERT_TRUE(app.WaitForExit(10000));
+    ASSERT_TRUE(app.WaitForExit(1000));
     EXPECT_TRUE(TrayIcons().empty());
     const std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath()));
-    EXPECT_EQ(std::count(saved.begin(), saved.end(), "hide=1") +
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), "hide=0") +
                   std::count(saved.begin(), saved.end(), "autologin=1"),
               2);
 }
@@ -780,7 +846,13 @@ TEST_F(TrayInRig, ASecondStartBringsTheFirstToTheFrontAndEnds) {
     const std::string settings = ReadFileBytes(app.SettingsPath());
     const long logins = Count("login");
 
-    // Then on screen, behind a window of the driver's.
+    // Then on screen, behind a window of the driver's. Above all, another program's "TForm1",
+    // which the second start must tell from ours.
+    const WNDCLASSA foreignClass{0,       DefWindowProcA, 0,       0,       nullptr,
+                                 nullptr, nullptr,        nullptr, nullptr, "TForm1"};
+    RegisterClassA(&foreignClass);
+    const HWND foreign = CreateWindowExA(WS_EX_TOPMOST, "TForm1", "", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9,
+                                         nullptr, nullptr, nullptr, nullptr);
     HWND cover = nullptr;
     for (const char* when : {"in the tray", "on screen behind another window"}) {
         SCOPED_TRACE(when);
@@ -792,12 +864,13 @@ TEST_F(TrayInRig, ASecondStartBringsTheFirstToTheFrontAndEnds) {
         EXPECT_TRUE(
             WaitUntil([&] { return Visible(form) && TaskbarButtonShown(app.Application()); }, kTrayMs));
         EXPECT_TRUE(WaitUntil([&] { return PumpMessages(), GetForegroundWindow() == form; }, kTrayMs));
-        EXPECT_EQ(WindowsOfClass("TForm1"), 1u);
+        EXPECT_EQ(WindowsOfClass("TForm1"), 2u);
         EXPECT_EQ(TrayIcons().size(), 1u);
         cover = CreateWindowExA(0, "STATIC", "cover", WS_POPUP | WS_VISIBLE, 0, 0, 800, 600, nullptr, nullptr,
                                 nullptr, nullptr);
     }
     DestroyWindow(cover);
+    DestroyWindow(foreign);
     const long polls = Count("status");
     Sleep(3000);
     EXPECT_NEAR(Count("status") - polls, 3, 1);
@@ -845,8 +918,10 @@ TEST_F(TrayInRig, ABoxStaysModalFromTheTrayAndTheFocusComesBack) {
     PostToTrayIcon(*icon, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(WaitUntil([&] { return Visible(form); }, kTrayMs));
     EXPECT_FALSE(Enabled(form));
-    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::IP1 - 1));
-    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::N1 - 1));
+    for (const int entry : {MenuCommand::IP1 - 1, MenuCommand::N1 - 1}) {
+        ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, entry));
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box->window; }, 2000));  // in sight
+    }
     Sleep(1000);
     EXPECT_EQ(OpenBoxes(app.ProcessId()).size(), 1u);
     EXPECT_EQ(Count("disconnect"), 1);

@@ -56,10 +56,13 @@ std::string ThreadDesktopName() {
 
 // Starts `exe` from `folder` on the driver's desktop.
 // The folder's name may be Chinese: the program is started through the "W" call.
-bool StartOnThisDesktop(const std::string& exe, const std::string& folder, PROCESS_INFORMATION& process) {
+bool StartOnThisDesktop(const std::string& exe, const std::string& folder, PROCESS_INFORMATION& process,
+                        WORD show = SW_SHOWDEFAULT) {
     std::wstring desktop = WidePath(ThreadDesktopName());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = show == SW_SHOWDEFAULT ? 0 : STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
     startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
     std::wstring commandLine = L"\"" + WidePath(exe) + L"\"";
     return CreateProcessW(WidePath(exe).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -92,7 +95,8 @@ AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder
         WriteFileBytes(SettingsPath(), *settings.setupIni);
     }
 
-    if (!StartOnThisDesktop(ExePath(), folder_, process_)) Abandon("cannot start " + ExePath());
+    if (!StartOnThisDesktop(ExePath(), folder_, process_, settings.show))
+        Abandon("cannot start " + ExePath());
     if (settings.waitForMainWindow && !WaitForMainWindow()) Abandon("the main window did not show in time");
 }
 

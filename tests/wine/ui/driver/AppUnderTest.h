@@ -32,6 +32,8 @@ struct LaunchSettings {
     // exist already; empty: a generated name.
     std::string folderName = {};
     bool programInPlace = false;  // the folder holds Pelorin.exe already: it is not copied
+    // As a shortcut's "Run" setting gives it.
+    WORD show = SW_SHOWDEFAULT;
 };
 
 inline constexpr DWORD kStartTimeoutMs = 20000;
