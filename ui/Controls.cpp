@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include "Dpi.h"
 #include "WinGbkText.h"
 #include "WinHandles.h"
 
@@ -23,13 +24,22 @@ bool KeyAccepted(const std::function<bool(char)>& filter, WPARAM unit) {
 
 }  // namespace
 
-TControl::TControl(const Creation& c)
-    : handle_(CreateWindowExW(c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.text).c_str(),
-                              c.style | WS_CHILD | WS_VISIBLE, c.place.left, c.place.top, c.place.width,
-                              c.place.height, c.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                              GetModuleHandleW(nullptr), nullptr)) {
+TControl::TControl(const Creation& c) : place_(c.place) {
+    const UINT dpi = DpiOfWindow(c.parent);
+    handle_ = CreateWindowExW(
+        c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.text).c_str(),
+        c.style | WS_CHILD | WS_VISIBLE, ScaleForDpi(c.place.left, dpi), ScaleForDpi(c.place.top, dpi),
+        ScaleForDpi(c.place.width, dpi), ScaleForDpi(c.place.height, dpi), c.parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
+}
+
+void TControl::Rescale(UINT dpi, HFONT font) {
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowPos(handle_, nullptr, ScaleForDpi(place_.left, dpi), ScaleForDpi(place_.top, dpi),
+                 ScaleForDpi(place_.width, dpi), ScaleForDpi(place_.height, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TControl::~TControl() {
@@ -66,6 +76,11 @@ TLabel::TLabel(HWND parent, int id, Place place, const char* text, HFONT font)
 
 void TLabel::SetText(const std::string& text) {
     if (ReplaceText(text)) FitText();
+}
+
+void TLabel::Rescale(UINT dpi, HFONT font) {
+    TControl::Rescale(dpi, font);
+    FitText();
 }
 
 void TLabel::FitText() {

@@ -6,7 +6,7 @@
 
 // The few controls the main window needs, each a system control owned by its object. The
 // parent hands WM_COMMAND and the colour requests back to the control that sent them
-// (ControlOf).
+// (ControlOf). Places are given for 96 DPI and shown at the DPI of the parent window.
 
 struct Place {
     int left, top, width, height;
@@ -30,6 +30,8 @@ public:
     virtual void Command(WORD /*notification*/) {}
     // The text colour it asks for in WM_CTLCOLORSTATIC.
     virtual COLORREF TextColor() const { return GetSysColor(COLOR_WINDOWTEXT); }
+    // Its place and font at another DPI.
+    virtual void Rescale(UINT dpi, HFONT font);
 
     // The control object behind a window, or null.
     static TControl* ControlOf(HWND window);
@@ -50,7 +52,8 @@ protected:
     bool ReplaceText(const std::string& text);
 
 private:
-    HWND handle_;
+    HWND handle_ = nullptr;
+    Place place_;  // at 96 DPI
 };
 
 // A static text that sizes itself to its text.
@@ -58,6 +61,7 @@ class TLabel : public TControl {
 public:
     TLabel(HWND parent, int id, Place place, const char* text, HFONT font);
     void SetText(const std::string& text) override;
+    void Rescale(UINT dpi, HFONT font) override;
 
 private:
     void FitText();

@@ -85,7 +85,7 @@ TForm1::TForm1(TApplication& application)
     SetActiveControl(Button1.Handle());
 
     TrayIcon1.SetHint("Pelorin");
-    TrayIcon1.SetIcon(application.ProgramIcon());
+    TrayIcon1.SetIcon(SmallIcon());
     TrayIcon1.PopupMenu = &PopupMenu1;
     TrayIcon1.MinimizeToTray = true;
     TrayIcon1.OnDblClick = [this](TTrayIcon&) { TrayIcon1DblClick(); };

@@ -55,6 +55,7 @@ public:
 protected:
     void FormShow() override;
     bool FormClose() override;
+    void DpiChanged() override { TrayIcon1.SetIcon(SmallIcon()); }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

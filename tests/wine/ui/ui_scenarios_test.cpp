@@ -106,19 +106,85 @@ bool ButtonTypeFits(Kind kind, HWND control) {
     }
 }
 
-// A label is as high as a line of the form's font (宋体, 12 pixels: 12 with SimSun itself;
-// with a stand-in font, that font's line height).
-int LabelHeight() {
+// A text in the form's font (宋体, 12 pixels at 96 DPI) at `pixels`: its width, and the
+// height of its line, which is a label's height (12 with SimSun itself; with a stand-in font,
+// that font's line height).
+SIZE TextSize(const char* gbk, int pixels) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    HFONT font = CreateFontA(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
+    const WideText text = WideFromGbk(gbk);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     DeleteObject(font);
     DeleteDC(dc);
-    return metrics.tmHeight;
+    return {size.cx, metrics.tmHeight};
+}
+
+// The window at `dpi`: the client size and every control's place scaled from 96 DPI (within
+// 1 px, exact at 96), labels one line of the font at that DPI high, every text within its
+// control's width.
+void ExpectLayout(HWND form, unsigned dpi) {
+    const auto scaled = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+    const int slack = dpi == 96 ? 0 : 1, labelHeight = TextSize(" ", scaled(12)).cy;
+    EXPECT_EQ(ClientSize(form).cx, scaled(488));
+    EXPECT_EQ(ClientSize(form).cy, scaled(250));
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.id);
+        const HWND control = Control(form, row.id);
+        ASSERT_TRUE(control);
+        EXPECT_EQ(GetParent(control), row.parent ? Control(form, row.parent) : form);
+        if (ClassOf(row.kind)) {
+            EXPECT_EQ(lstrcmpiA(ClassName(control).c_str(), ClassOf(row.kind)), 0) << ClassName(control);
+        }
+        EXPECT_TRUE(ButtonTypeFits(row.kind, control));
+        const RECT at = RectInParent(control);
+        EXPECT_NEAR(at.left, scaled(row.place.left), slack);
+        EXPECT_NEAR(at.top, scaled(row.place.top), slack);
+        if (row.kind == Kind::Label) {
+            EXPECT_EQ(at.bottom - at.top, labelHeight);
+            EXPECT_GT(at.right - at.left, 0);
+        } else if (row.kind == Kind::Link) {  // its text is free: sized to it, or as in the table
+            EXPECT_TRUE(at.bottom - at.top == labelHeight ||
+                        std::abs(at.bottom - at.top - scaled(row.place.bottom)) <= slack);
+            EXPECT_GT(at.right - at.left, 0);
+        } else {
+            EXPECT_NEAR(at.bottom - at.top, scaled(row.place.bottom), slack);
+            EXPECT_NEAR(at.right - at.left, scaled(row.place.right), slack);
+        }
+        if (row.text) {
+            EXPECT_EQ(Text(control), row.text);
+            const int box = row.kind == Kind::CheckBox ? MulDiv(13, static_cast<int>(dpi), 96) : 0;
+            EXPECT_LE(TextSize(row.text, scaled(12)).cx + box, at.right - at.left) << row.text;
+        }
+    }
+}
+
+// WM_DPICHANGED as Windows sends it when the window moves to a monitor of `dpi`, suggesting a
+// rectangle with the same frame around the client area scaled from 96 DPI. The rectangle is
+// written into the program's own memory: the message carries a pointer.
+bool SendDpiChanged(const AppUnderTest& app, HWND form, unsigned dpi) {
+    RECT window{}, client{};
+    GetWindowRect(form, &window);
+    GetClientRect(form, &client);
+    RECT suggested = window;
+    suggested.right += MulDiv(488, static_cast<int>(dpi), 96) - client.right;
+    suggested.bottom += MulDiv(250, static_cast<int>(dpi), 96) - client.bottom;
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, app.ProcessId());
+    void* lent =
+        process ? VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    DWORD_PTR answer = 0;
+    const bool sent =
+        lent && WriteProcessMemory(process, lent, &suggested, sizeof suggested, nullptr) &&
+        SendMessageTimeoutA(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(lent),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer);
+    if (lent) VirtualFreeEx(process, lent, 0, MEM_RELEASE);
+    if (process) CloseHandle(process);
+    return sent;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -258,36 +324,13 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_EQ(GetWindow(form, GW_OWNER), app.Application());
     EXPECT_EQ(Text(form), "Pelorin V0.1 Beta Build 1002");
     EXPECT_EQ(Text(form), CaptionOfVersionResource(app.ExePath()));
-    EXPECT_EQ(ClientSize(form).cx, 488);
-    EXPECT_EQ(ClientSize(form).cy, 250);
     EXPECT_TRUE(HasStyle(form, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_FALSE(Style(form) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
-
-    for (const ControlRow& row : kControls) {
-        SCOPED_TRACE(row.id);
-        const HWND control = Control(form, row.id);
-        ASSERT_TRUE(control);
-        EXPECT_EQ(GetParent(control), row.parent ? Control(form, row.parent) : form);
-        if (ClassOf(row.kind)) {
-            EXPECT_EQ(lstrcmpiA(ClassName(control).c_str(), ClassOf(row.kind)), 0) << ClassName(control);
-        }
-        EXPECT_TRUE(ButtonTypeFits(row.kind, control));
-        const RECT at = RectInParent(control);
-        EXPECT_EQ(at.left, row.place.left);
-        EXPECT_EQ(at.top, row.place.top);
-        if (row.kind == Kind::Label) {
-            EXPECT_EQ(at.bottom - at.top, LabelHeight());
-            EXPECT_GT(at.right - at.left, 0);
-        } else if (row.kind == Kind::Link) {  // its text is free: sized to it, or as in the table
-            EXPECT_TRUE(at.bottom - at.top == LabelHeight() || at.bottom - at.top == row.place.bottom);
-            EXPECT_GT(at.right - at.left, 0);
-        } else {
-            EXPECT_EQ(at.bottom - at.top, row.place.bottom);
-            EXPECT_EQ(at.right - at.left, row.place.right);
-        }
-        if (row.text) {
-            EXPECT_EQ(Text(control), row.text);
-        }
+    ExpectLayout(form, Options().dpi);
+    if (Options().dpi != 96) {
+        // Moved to a 96 DPI monitor: today's layout, exactly.
+        ASSERT_TRUE(SendDpiChanged(app, form, 96));
+        ExpectLayout(form, 96);
     }
     EXPECT_TRUE(HasStyle(Control(form, Edit2), ES_PASSWORD));
     // Tab order: GroupBox2, a container without a tab stop of its own, has its place among
@@ -638,6 +681,54 @@ std::optional<TrayIconSeen> WaitForIconTipped(const std::function<std::string()>
     return found;
 }
 
+// Whether the notification area shows, somewhere in the icon's place, the exe's own image for
+// the small icon size at the screen's DPI as it is (drawn over the taskbar's colour), and not
+// an image of another size scaled to it.
+bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) {
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    RECT area = icon.place;
+    MapWindowPoints(Taskbar(), nullptr, reinterpret_cast<POINT*>(&area), 2);
+    const std::vector<std::uint32_t> shown = ScreenPixels(area);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HICON image = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+    BITMAPINFO info{{sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB}};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    HBRUSH taskbarColour = CreateSolidBrush(shown.empty() ? 0 : RGB(shown[0] >> 16, shown[0] >> 8, shown[0]));
+    const RECT square{0, 0, size, size};
+    FillRect(dc, &square, taskbarColour);
+    const bool drawn = image && DrawIconEx(dc, 0, 0, image, size, size, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    const auto* expected = static_cast<const std::uint32_t*>(bits);
+    const auto matchesAt = [&](int left, int top) {
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const std::uint32_t a = shown[(top + y) * width + left + x], b = expected[y * size + x];
+                for (int shift = 0; shift < 24; shift += 8) {
+                    if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                 static_cast<int>((b >> shift) & 0xFF)) > 24)
+                        return false;
+                }
+            }
+        }
+        return true;
+    };
+    bool found = false;
+    for (int top = 0; drawn && !shown.empty() && !found && top + size <= height; ++top) {
+        for (int left = 0; !found && left + size <= width; ++left) found = matchesAt(left, top);
+    }
+    SelectObject(dc, old);
+    DeleteObject(taskbarColour);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    if (image) DestroyIcon(image);
+    if (module) FreeLibrary(module);
+    return found;
+}
+
 // No icon in the notification area: the taskbar drops the icons of an ended program a moment
 // after its end.
 bool TrayEmpty() {
@@ -670,6 +761,7 @@ TEST_F(TrayInRig, MinimiseDoubleClickAndATaskbarStartingAnew) {
     ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
     std::optional<TrayIconSeen> icon = WaitForIconTipped([] { return kProgramTitle; });
     ASSERT_TRUE(icon);
+    EXPECT_TRUE(TrayShowsImageForItsSize(*icon, app.ExePath()));
 
     // A double click on the icon brings both back and refills the gateway box; the icon stays.
     SetText(gateway, "10.0.0.9");

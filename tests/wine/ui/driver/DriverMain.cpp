@@ -19,6 +19,13 @@ DriverOptions& MutableOptions() {
     return options;
 }
 
+unsigned ScreenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return static_cast<unsigned>(dpi);
+}
+
 }  // namespace
 
 const DriverOptions& Options() { return MutableOptions(); }
@@ -38,6 +45,8 @@ void ParseDriverOptions(int& argc, char** argv) {
             options.resultFile = WindowsPath(value);
         } else if (TakeOption(argv[i], "--code-page=", value)) {
             options.codePage = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
+        } else if (TakeOption(argv[i], "--dpi=", value)) {
+            options.dpi = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
         } else if (std::strcmp(argv[i], "--demo") == 0) {
             options.demo = true;
         } else {
@@ -65,6 +74,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "driver: the code page is %u, not %u: is the locale installed (tools/setup.sh)?\n",
                      GetACP(), Options().codePage);
+    } else if (ScreenDpi() != Options().dpi) {
+        std::fprintf(stderr, "driver: the screen has %u DPI, not %u\n", ScreenDpi(), Options().dpi);
     } else {
         try {
             status = Options().demo ? RunDemo() : RUN_ALL_TESTS();
