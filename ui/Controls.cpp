@@ -42,6 +42,21 @@ void TControl::Rescale(UINT dpi, HFONT font) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TControl::HoldDrawing() {
+    if (held_) return;
+    held_ = true;
+    heldText_ = Text();
+    heldEnabled_ = Enabled();
+    SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
+}
+
+void TControl::ReleaseDrawing() {
+    if (!held_) return;
+    held_ = false;
+    SendMessageA(handle_, WM_SETREDRAW, TRUE, 0);
+    if (Text() != heldText_ || Enabled() != heldEnabled_) InvalidateRect(handle_, nullptr, TRUE);
+}
+
 TControl::~TControl() {
     if (!handle_) return;
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);

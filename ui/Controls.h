@@ -33,6 +33,11 @@ public:
     // Its place and font at another DPI.
     virtual void Rescale(UINT dpi, HFONT font);
 
+    // While held, what is written to the control is not drawn; Release draws it once, when
+    // its text or enabled state then differs from what it showed when held.
+    void HoldDrawing();
+    void ReleaseDrawing();
+
     // The control object behind a window, or null.
     static TControl* ControlOf(HWND window);
 
@@ -54,6 +59,9 @@ protected:
 private:
     HWND handle_ = nullptr;
     Place place_;  // at 96 DPI
+    bool held_ = false;
+    std::string heldText_;
+    bool heldEnabled_ = false;
 };
 
 // A static text that sizes itself to its text.

@@ -21,6 +21,13 @@ LRESULT CALLBACK CountSetText(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// Counts the times a control is drawn: it asks its parent for its colours each time.
+LRESULT CALLBACK CountDrawing(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                              DWORD_PTR count) {
+    if (message == WM_CTLCOLORBTN && lParam == static_cast<LPARAM>(id)) ++*reinterpret_cast<int*>(count);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
 int Width(const TControl& control) {
     RECT rect;
     GetWindowRect(control.Handle(), &rect);
@@ -72,6 +79,27 @@ TEST(Controls, ShowAGivenTextOnlyWhenItDiffersFromTheShownOne) {
     EXPECT_EQ(edit.Text(), "admin");
     edit.SetText("admin");
     EXPECT_EQ(editWrites, 1);
+
+    // A poll's two writes with the button's drawing held: it is drawn once, at the release,
+    // when it then shows something else, and not at all when it shows what it showed.
+    ShowWindow(form.Handle(), SW_SHOWNA);
+    UpdateWindow(form.Handle());
+    int drawings = 0;
+    const auto buttonId = reinterpret_cast<UINT_PTR>(button.Handle());
+    SetWindowSubclass(form.Handle(), CountDrawing, buttonId, reinterpret_cast<DWORD_PTR>(&drawings));
+    const auto poll = [&](const char* shown) {
+        drawings = 0;
+        button.HoldDrawing();
+        button.SetText("正在登录");
+        button.SetText(shown);
+        button.ReleaseDrawing();
+        UpdateWindow(form.Handle());
+        return drawings;
+    };
+    EXPECT_EQ(poll("已登录"), 0);
+    EXPECT_EQ(poll("登录"), 1);
+    EXPECT_TRUE(IsWindowVisible(button.Handle()));
+    RemoveWindowSubclass(form.Handle(), CountDrawing, buttonId);
 
     for (const TControl* control :
          {static_cast<const TControl*>(&panel), static_cast<const TControl*>(&time),
