@@ -8,7 +8,8 @@ namespace {
 template <typename Function>
 Function User32Function(const char* name) {
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                  : nullptr;
 }
 
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
@@ -35,7 +36,8 @@ int SystemMetricForDpi(int index, UINT dpi) {
 }
 
 void AdjustWindowRectForDpi(RECT& bounds, DWORD style, DWORD exStyle, UINT dpi) {
-    static const auto adjustForDpi = User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
+    static const auto adjustForDpi =
+        User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
     if (!adjustForDpi || !adjustForDpi(&bounds, style, FALSE, exStyle, dpi)) {
         AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
     }
