@@ -55,9 +55,17 @@ protected:
     explicit TControl(const Creation& creation);
     // Sets the text unless the control shows it already; true when it was set.
     bool ReplaceText(const std::string& text);
+    // Puts `procedure` before the control's own window procedure, which gets what it passes
+    // on with CallPrevious. A plain swap, not SetWindowSubclass: that asks the window system
+    // for a window property on every message, and the poll reads the edit boxes every second.
+    void SubclassWith(WNDPROC procedure);
+    LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam) const {
+        return CallWindowProcW(previous_, handle_, message, wParam, lParam);
+    }
 
 private:
     HWND handle_ = nullptr;
+    WNDPROC previous_ = nullptr;
     Place place_;  // at 96 DPI
     bool held_ = false;
     std::string heldText_;
@@ -93,8 +101,7 @@ public:
     std::function<bool(char)> OnKeyPress;
 
 private:
-    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR self);
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 class TCheckBox : public TControl {
@@ -114,8 +121,7 @@ public:
     TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font);
 
 private:
-    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR);
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 // A text that opens its address on a left press: hand cursor, blue while the mouse is over it.
@@ -126,8 +132,7 @@ public:
     COLORREF TextColor() const override;
 
 private:
-    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR self);
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     std::string url_;
     HWND owner_;
     bool hover_ = false;
