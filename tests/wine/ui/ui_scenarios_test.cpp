@@ -692,7 +692,8 @@ bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) 
     const int width = area.right - area.left, height = area.bottom - area.top;
     HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HICON image = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
-    BITMAPINFO info{{sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB}};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
