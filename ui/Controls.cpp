@@ -44,15 +44,12 @@ void TControl::HoldDrawing() {
     if (held_) return;
     held_ = true;
     heldText_ = Text();
-    heldEnabled_ = Enabled();
-    SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
 }
 
 void TControl::ReleaseDrawing() {
     if (!held_) return;
     held_ = false;
-    SendMessageA(handle_, WM_SETREDRAW, TRUE, 0);
-    if (Text() != heldText_ || Enabled() != heldEnabled_) InvalidateRect(handle_, nullptr, TRUE);
+    if (Text() != heldText_) InvalidateRect(handle_, nullptr, TRUE);
 }
 
 TControl::~TControl() {
@@ -85,7 +82,13 @@ bool TControl::ReplaceText(const std::string& text) {
     // A control given the text it shows already would only be drawn again: the poll writes
     // its labels, the panel caption and the button every second, mostly with the same text.
     if (text == Text()) return false;
-    SetWindowTextW(handle_, WideFromGbk(text).c_str());
+    const WideText wide = WideFromGbk(text);
+    // Held: it becomes the window's text, past the control's own handling, which would draw it.
+    if (held_) {
+        DefWindowProcW(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    } else {
+        SetWindowTextW(handle_, wide.c_str());
+    }
     return true;
 }
 

@@ -33,8 +33,9 @@ public:
     // Its place and font at another DPI.
     virtual void Rescale(UINT dpi, HFONT font);
 
-    // While held, what is written to the control is not drawn; Release draws it once, when
-    // its text or enabled state then differs from what it showed when held.
+    // While held, a text written to the control becomes its text without being drawn; Release
+    // draws it once, when its text then differs from the one it showed when held. For controls
+    // whose own handling of a new text only draws it (push buttons).
     void HoldDrawing();
     void ReleaseDrawing();
 
@@ -69,7 +70,6 @@ private:
     Place place_;  // at 96 DPI
     bool held_ = false;
     std::string heldText_;
-    bool heldEnabled_ = false;
 };
 
 // A static text that sizes itself to its text.

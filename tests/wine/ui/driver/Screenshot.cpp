@@ -61,9 +61,10 @@ std::string EncodePng(int width, int height, const std::vector<std::uint8_t>& rg
     return png;
 }
 
-std::vector<std::uint32_t> ScreenPixels(const RECT& area) {
+bool SaveScreenAreaPng(const RECT& area, const std::string& path) {
     const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) return {};
+    if (width <= 0 || height <= 0) return false;
+
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -71,36 +72,32 @@ std::vector<std::uint32_t> ScreenPixels(const RECT& area) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<std::uint32_t> pixels;
+    bool copied = false;
     if (memory && bitmap) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT)) {
-            GdiFlush();
-            const auto* first = static_cast<const std::uint32_t*>(bits);
-            pixels.assign(first, first + static_cast<std::size_t>(width) * height);
-        }
+        copied = BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT) != 0;
+        GdiFlush();
         SelectObject(memory, old);
+    }
+    std::vector<std::uint8_t> rgb;
+    if (copied) {
+        rgb.resize(static_cast<std::size_t>(width) * height * 3);
+        const auto* bgrx = static_cast<const std::uint8_t*>(bits);
+        for (std::size_t i = 0, n = static_cast<std::size_t>(width) * height; i < n; ++i) {
+            rgb[i * 3] = bgrx[i * 4 + 2];
+            rgb[i * 3 + 1] = bgrx[i * 4 + 1];
+            rgb[i * 3 + 2] = bgrx[i * 4];
+        }
     }
     if (bitmap) DeleteObject(bitmap);
     if (memory) DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return pixels;
-}
-
-bool SaveScreenAreaPng(const RECT& area, const std::string& path) {
-    const std::vector<std::uint32_t> pixels = ScreenPixels(area);
-    if (pixels.empty()) return false;
-    std::vector<std::uint8_t> rgb;
-    for (const std::uint32_t bgrx : pixels) {
-        rgb.push_back(static_cast<std::uint8_t>(bgrx >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(bgrx >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(bgrx));
-    }
-    return WriteFileBytes(path, EncodePng(area.right - area.left, area.bottom - area.top, rgb));
+    return copied && WriteFileBytes(path, EncodePng(width, height, rgb));
 }
 
 bool SaveScreenPng(const std::string& path) {

@@ -12,9 +12,6 @@
 // deflate-compressed (Deflate.h).
 std::string EncodePng(int width, int height, const std::vector<std::uint8_t>& rgb);
 
-// The pixels of the area in screen coordinates (0x00RRGGBB, rows top to bottom); none when it
-// could not be read.
-std::vector<std::uint32_t> ScreenPixels(const RECT& area);
 // The area in screen coordinates; false when it could not be read or written.
 bool SaveScreenAreaPng(const RECT& area, const std::string& path);
 bool SaveScreenPng(const std::string& path);
