@@ -106,9 +106,9 @@ bool ButtonTypeFits(Kind kind, HWND control) {
     }
 }
 
-// A text in the form's font (宋体, 12 pixels at 96 DPI) at `pixels`: its width, and the
-// height of its line, which is a label's height (12 with SimSun itself; with a stand-in font,
-// that font's line height).
+// A text in the form's font (宋体, 12 pixels at 96 DPI) at `pixels`: its width, and the height
+// of its line, which is a label's height (12 with SimSun itself; with a stand-in font, that
+// font's line height).
 SIZE TextSize(const char* gbk, int pixels) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontA(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
@@ -124,66 +124,25 @@ SIZE TextSize(const char* gbk, int pixels) {
     DeleteDC(dc);
     return {size.cx, metrics.tmHeight};
 }
+int LabelHeight(int pixels = 12) { return TextSize(" ", pixels).cy; }
 
-// The window at `dpi`: the client size and every control's place scaled from 96 DPI (within
-// 1 px, exact at 96), labels one line of the font at that DPI high, every text within its
-// control's width.
-void ExpectLayout(HWND form, unsigned dpi) {
-    const auto scaled = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
-    const int slack = dpi == 96 ? 0 : 1, labelHeight = TextSize(" ", scaled(12)).cy;
-    EXPECT_EQ(ClientSize(form).cx, scaled(488));
-    EXPECT_EQ(ClientSize(form).cy, scaled(250));
-    for (const ControlRow& row : kControls) {
-        SCOPED_TRACE(row.id);
-        const HWND control = Control(form, row.id);
-        ASSERT_TRUE(control);
-        EXPECT_EQ(GetParent(control), row.parent ? Control(form, row.parent) : form);
-        if (ClassOf(row.kind)) {
-            EXPECT_EQ(lstrcmpiA(ClassName(control).c_str(), ClassOf(row.kind)), 0) << ClassName(control);
-        }
-        EXPECT_TRUE(ButtonTypeFits(row.kind, control));
-        const RECT at = RectInParent(control);
-        EXPECT_NEAR(at.left, scaled(row.place.left), slack);
-        EXPECT_NEAR(at.top, scaled(row.place.top), slack);
-        if (row.kind == Kind::Label) {
-            EXPECT_EQ(at.bottom - at.top, labelHeight);
-            EXPECT_GT(at.right - at.left, 0);
-        } else if (row.kind == Kind::Link) {  // its text is free: sized to it, or as in the table
-            EXPECT_TRUE(at.bottom - at.top == labelHeight ||
-                        std::abs(at.bottom - at.top - scaled(row.place.bottom)) <= slack);
-            EXPECT_GT(at.right - at.left, 0);
-        } else {
-            EXPECT_NEAR(at.bottom - at.top, scaled(row.place.bottom), slack);
-            EXPECT_NEAR(at.right - at.left, scaled(row.place.right), slack);
-        }
-        if (row.text) {
-            EXPECT_EQ(Text(control), row.text);
-            const int box = row.kind == Kind::CheckBox ? MulDiv(13, static_cast<int>(dpi), 96) : 0;
-            EXPECT_LE(TextSize(row.text, scaled(12)).cx + box, at.right - at.left) << row.text;
-        }
-    }
-}
-
-// WM_DPICHANGED as Windows sends it when the window moves to a monitor of `dpi`, suggesting a
-// rectangle with the same frame around the client area scaled from 96 DPI. The rectangle is
-// written into the program's own memory: the message carries a pointer.
+// WM_DPICHANGED as Windows sends it for a move to a monitor of `dpi`: the suggested rectangle
+// (the same frame around the client area scaled from 96 DPI) lies in the program's memory.
 bool SendDpiChanged(const AppUnderTest& app, HWND form, unsigned dpi) {
-    RECT window{}, client{};
-    GetWindowRect(form, &window);
+    RECT suggested{}, client{};
+    GetWindowRect(form, &suggested);
     GetClientRect(form, &client);
-    RECT suggested = window;
     suggested.right += MulDiv(488, static_cast<int>(dpi), 96) - client.right;
     suggested.bottom += MulDiv(250, static_cast<int>(dpi), 96) - client.bottom;
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, app.ProcessId());
-    void* lent =
-        process ? VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    void* lent = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
     DWORD_PTR answer = 0;
     const bool sent =
         lent && WriteProcessMemory(process, lent, &suggested, sizeof suggested, nullptr) &&
         SendMessageTimeoutA(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(lent),
                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer);
     if (lent) VirtualFreeEx(process, lent, 0, MEM_RELEASE);
-    if (process) CloseHandle(process);
+    CloseHandle(process);
     return sent;
 }
 
@@ -324,13 +283,58 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_EQ(GetWindow(form, GW_OWNER), app.Application());
     EXPECT_EQ(Text(form), "Pelorin V0.1 Beta Build 1002");
     EXPECT_EQ(Text(form), CaptionOfVersionResource(app.ExePath()));
+    // At the screen's DPI (--dpi): every figure scaled from 96 DPI, within 1 px (exact at 96),
+    // and every text within its control's width.
+    const unsigned dpi = Options().dpi;
+    const auto scaled = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+    const int slack = dpi == 96 ? 0 : 1;
+    EXPECT_EQ(ClientSize(form).cx, scaled(488));
+    EXPECT_EQ(ClientSize(form).cy, scaled(250));
     EXPECT_TRUE(HasStyle(form, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_FALSE(Style(form) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
-    ExpectLayout(form, Options().dpi);
-    if (Options().dpi != 96) {
-        // Moved to a 96 DPI monitor: today's layout, exactly.
+
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.id);
+        const HWND control = Control(form, row.id);
+        ASSERT_TRUE(control);
+        EXPECT_EQ(GetParent(control), row.parent ? Control(form, row.parent) : form);
+        if (ClassOf(row.kind)) {
+            EXPECT_EQ(lstrcmpiA(ClassName(control).c_str(), ClassOf(row.kind)), 0) << ClassName(control);
+        }
+        EXPECT_TRUE(ButtonTypeFits(row.kind, control));
+        const RECT at = RectInParent(control);
+        EXPECT_NEAR(at.left, scaled(row.place.left), slack);
+        EXPECT_NEAR(at.top, scaled(row.place.top), slack);
+        if (row.kind == Kind::Label) {
+            EXPECT_EQ(at.bottom - at.top, LabelHeight(scaled(12)));
+            EXPECT_GT(at.right - at.left, 0);
+        } else if (row.kind == Kind::Link) {  // its text is free: sized to it, or as in the table
+            EXPECT_TRUE(at.bottom - at.top == LabelHeight(scaled(12)) ||
+                        std::abs(at.bottom - at.top - scaled(row.place.bottom)) <= slack);
+            EXPECT_GT(at.right - at.left, 0);
+        } else {
+            EXPECT_NEAR(at.bottom - at.top, scaled(row.place.bottom), slack);
+            EXPECT_NEAR(at.right - at.left, scaled(row.place.right), slack);
+        }
+        if (row.text) {
+            EXPECT_EQ(Text(control), row.text);
+            const int box = row.kind == Kind::CheckBox ? scaled(13) : 0;
+            EXPECT_LE(TextSize(row.text, scaled(12)).cx + box, at.right - at.left) << row.text;
+        }
+    }
+    if (dpi != 96) {
+        // Moved to a 96 DPI monitor: today's layout exactly, in today's font.
         ASSERT_TRUE(SendDpiChanged(app, form, 96));
-        ExpectLayout(form, 96);
+        EXPECT_EQ(ClientSize(form).cx, 488);
+        EXPECT_EQ(ClientSize(form).cy, 250);
+        for (const ControlRow& row : kControls) {
+            const RECT at = RectInParent(Control(form, row.id));
+            EXPECT_EQ(at.left, row.place.left);
+            EXPECT_EQ(at.top, row.place.top);
+            EXPECT_EQ(at.bottom - at.top, row.kind == Kind::Label ? LabelHeight() : row.place.bottom)
+                << row.id;
+            EXPECT_TRUE(row.kind == Kind::Label || at.right - at.left == row.place.right) << row.id;
+        }
     }
     EXPECT_TRUE(HasStyle(Control(form, Edit2), ES_PASSWORD));
     // Tab order: GroupBox2, a container without a tab stop of its own, has its place among
@@ -688,43 +692,40 @@ bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) 
     const int size = GetSystemMetrics(SM_CXSMICON);
     RECT area = icon.place;
     MapWindowPoints(Taskbar(), nullptr, reinterpret_cast<POINT*>(&area), 2);
-    const std::vector<std::uint32_t> shown = ScreenPixels(area);
     const int width = area.right - area.left, height = area.bottom - area.top;
-    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HICON image = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, size, -size, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ old = SelectObject(dc, bitmap);
-    HBRUSH taskbarColour = CreateSolidBrush(shown.empty() ? 0 : RGB(shown[0] >> 16, shown[0] >> 8, shown[0]));
+    const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HICON image =
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+    HDC screen = GetDC(nullptr), shot = CreateCompatibleDC(screen), drawn = CreateCompatibleDC(screen);
+    HBITMAP shotBitmap = CreateCompatibleBitmap(screen, width, height),
+            drawnBitmap = CreateCompatibleBitmap(screen, size, size);
+    const HGDIOBJ oldShot = SelectObject(shot, shotBitmap), oldDrawn = SelectObject(drawn, drawnBitmap);
+    BitBlt(shot, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
     const RECT square{0, 0, size, size};
-    FillRect(dc, &square, taskbarColour);
-    const bool drawn = image && DrawIconEx(dc, 0, 0, image, size, size, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    const auto* expected = static_cast<const std::uint32_t*>(bits);
-    const auto matchesAt = [&](int left, int top) {
-        for (int y = 0; y < size; ++y) {
-            for (int x = 0; x < size; ++x) {
-                const std::uint32_t a = shown[(top + y) * width + left + x], b = expected[y * size + x];
-                for (int shift = 0; shift < 24; shift += 8) {
-                    if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
-                                 static_cast<int>((b >> shift) & 0xFF)) > 24)
-                        return false;
-                }
-            }
-        }
-        return true;
+    SetDCBrushColor(drawn, GetPixel(shot, 0, 0));
+    FillRect(drawn, &square, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    DrawIconEx(drawn, 0, 0, image, size, size, 0, nullptr, DI_NORMAL);
+    const auto alike = [](COLORREF a, COLORREF b) {
+        return std::abs(GetRValue(a) - GetRValue(b)) <= 24 && std::abs(GetGValue(a) - GetGValue(b)) <= 24 &&
+               std::abs(GetBValue(a) - GetBValue(b)) <= 24;
     };
     bool found = false;
-    for (int top = 0; drawn && !shown.empty() && !found && top + size <= height; ++top) {
-        for (int left = 0; !found && left + size <= width; ++left) found = matchesAt(left, top);
+    for (int top = 0; image && !found && top + size <= height; ++top) {
+        for (int left = 0; !found && left + size <= width; ++left) {
+            found = true;
+            for (int y = 0; found && y < size; ++y) {
+                for (int x = 0; found && x < size; ++x)
+                    found = alike(GetPixel(drawn, x, y), GetPixel(shot, left + x, top + y));
+            }
+        }
     }
-    SelectObject(dc, old);
-    DeleteObject(taskbarColour);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
+    SelectObject(shot, oldShot);
+    SelectObject(drawn, oldDrawn);
+    DeleteObject(shotBitmap);
+    DeleteObject(drawnBitmap);
+    DeleteDC(shot);
+    DeleteDC(drawn);
+    ReleaseDC(nullptr, screen);
     if (image) DestroyIcon(image);
     if (module) FreeLibrary(module);
     return found;

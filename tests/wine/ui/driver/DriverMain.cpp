@@ -4,6 +4,7 @@
 #include "AppUnderTest.h"
 #include "Demo.h"
 #include "DriverOptions.h"
+#include "WinHandles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,6 @@ namespace {
 DriverOptions& MutableOptions() {
     static DriverOptions options;
     return options;
-}
-
-unsigned ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return static_cast<unsigned>(dpi);
 }
 
 }  // namespace
@@ -74,8 +68,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "driver: the code page is %u, not %u: is the locale installed (tools/setup.sh)?\n",
                      GetACP(), Options().codePage);
-    } else if (ScreenDpi() != Options().dpi) {
-        std::fprintf(stderr, "driver: the screen has %u DPI, not %u\n", ScreenDpi(), Options().dpi);
+    } else if (const int dpi = GetDeviceCaps(WindowDC(nullptr).Get(), LOGPIXELSY);
+               dpi != static_cast<int>(Options().dpi)) {
+        std::fprintf(stderr, "driver: the screen has %d DPI, not %u\n", dpi, Options().dpi);
     } else {
         try {
             status = Options().demo ? RunDemo() : RUN_ALL_TESTS();
