@@ -80,8 +80,7 @@ TEST(Controls, ShowAGivenTextOnlyWhenItDiffersFromTheShownOne) {
     edit.SetText("admin");
     EXPECT_EQ(editWrites, 1);
 
-    // A poll's two writes with the button's drawing held: it is drawn once, at the release,
-    // when it then shows something else, and not at all when it shows what it showed.
+    // A poll's two writes held: drawn once at the release if it then shows something else.
     ShowWindow(form.Handle(), SW_SHOWNA);
     UpdateWindow(form.Handle());
     int drawings = 0;

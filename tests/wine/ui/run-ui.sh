@@ -9,8 +9,7 @@
 #
 # With --locale (C.UTF-8, zh_TW.UTF-8) the driver and the program run under that locale, so
 # with the code page for non-Unicode programs that it gives (1252, 950) instead of 936.
-# With --dpi (120, 144) the display is scaled (125 %, 150 %): LogPixels in the rig's copy of
-# the Wine prefix, taken by the Wine server started after it.
+# With --dpi (120, 144) the display is scaled (125 %, 150 %): LogPixels in the run's own prefix.
 # With --needs-32bit the run is skipped, with one line and exit status 77, where 32-bit
 # Windows programs do not run (tools/wine/can-run-32bit.sh PROBE). The driver's exit status
 # does not come back through "explorer /desktop": the driver writes it to a result file and

@@ -9,6 +9,7 @@
 #include "RigSupport.h"
 #include "Screenshot.h"
 #include "WinGbkText.h"
+#include "WinHandles.h"
 #include "WinSingleInstance.h"
 #include "WindowAccess.h"
 
@@ -106,9 +107,8 @@ bool ButtonTypeFits(Kind kind, HWND control) {
     }
 }
 
-// A text in the form's font (宋体, 12 pixels at 96 DPI) at `pixels`: its width, and the height
-// of its line, which is a label's height (12 with SimSun itself; with a stand-in font, that
-// font's line height).
+// A text in the form's font (宋体) at `pixels`: its width, and its line's height, a label's
+// height (12 at 12 pixels with SimSun itself; with a stand-in font, that font's line height).
 SIZE TextSize(const char* gbk, int pixels) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontA(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
@@ -136,11 +136,10 @@ bool SendDpiChanged(const AppUnderTest& app, HWND form, unsigned dpi) {
     suggested.bottom += MulDiv(250, static_cast<int>(dpi), 96) - client.bottom;
     HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, app.ProcessId());
     void* lent = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
-    DWORD_PTR answer = 0;
     const bool sent =
         lent && WriteProcessMemory(process, lent, &suggested, sizeof suggested, nullptr) &&
         SendMessageTimeoutA(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(lent),
-                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer);
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
     if (lent) VirtualFreeEx(process, lent, 0, MEM_RELEASE);
     CloseHandle(process);
     return sent;
@@ -283,8 +282,7 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_EQ(GetWindow(form, GW_OWNER), app.Application());
     EXPECT_EQ(Text(form), "Pelorin V0.1 Beta Build 1002");
     EXPECT_EQ(Text(form), CaptionOfVersionResource(app.ExePath()));
-    // At the screen's DPI (--dpi): every figure scaled from 96 DPI, within 1 px (exact at 96),
-    // and every text within its control's width.
+    // At the screen's DPI (--dpi): scaled from 96 DPI within 1 px (exact at 96), texts fitting.
     const unsigned dpi = Options().dpi;
     const auto scaled = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
     const int slack = dpi == 96 ? 0 : 1;
@@ -685,9 +683,8 @@ std::optional<TrayIconSeen> WaitForIconTipped(const std::function<std::string()>
     return found;
 }
 
-// Whether the notification area shows, somewhere in the icon's place, the exe's own image for
-// the small icon size at the screen's DPI as it is (drawn over the taskbar's colour), and not
-// an image of another size scaled to it.
+// Whether the tray shows, in the icon's place, the exe's own image for the small icon size at
+// the screen's DPI as it is, not an image of another size scaled to it.
 bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) {
     const int size = GetSystemMetrics(SM_CXSMICON);
     RECT area = icon.place;
@@ -696,15 +693,16 @@ bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) 
     const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     const HICON image =
         static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
-    HDC screen = GetDC(nullptr), shot = CreateCompatibleDC(screen), drawn = CreateCompatibleDC(screen);
-    HBITMAP shotBitmap = CreateCompatibleBitmap(screen, width, height),
-            drawnBitmap = CreateCompatibleBitmap(screen, size, size);
-    const HGDIOBJ oldShot = SelectObject(shot, shotBitmap), oldDrawn = SelectObject(drawn, drawnBitmap);
-    BitBlt(shot, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT);
-    const RECT square{0, 0, size, size};
-    SetDCBrushColor(drawn, GetPixel(shot, 0, 0));
-    FillRect(drawn, &square, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
-    DrawIconEx(drawn, 0, 0, image, size, size, 0, nullptr, DI_NORMAL);
+    // The screen's area, and beside it the image drawn over the taskbar's colour.
+    const WindowDC screen(nullptr);
+    HDC dc = CreateCompatibleDC(screen.Get());
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.Get(), width + size, std::max(height, size));
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, width, height, screen.Get(), area.left, area.top, SRCCOPY | CAPTUREBLT);
+    const RECT square{width, 0, width + size, size};
+    SetDCBrushColor(dc, GetPixel(dc, 0, 0));
+    FillRect(dc, &square, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    DrawIconEx(dc, width, 0, image, size, size, 0, nullptr, DI_NORMAL);
     const auto alike = [](COLORREF a, COLORREF b) {
         return std::abs(GetRValue(a) - GetRValue(b)) <= 24 && std::abs(GetGValue(a) - GetGValue(b)) <= 24 &&
                std::abs(GetBValue(a) - GetBValue(b)) <= 24;
@@ -715,17 +713,13 @@ bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) 
             found = true;
             for (int y = 0; found && y < size; ++y) {
                 for (int x = 0; found && x < size; ++x)
-                    found = alike(GetPixel(drawn, x, y), GetPixel(shot, left + x, top + y));
+                    found = alike(GetPixel(dc, width + x, y), GetPixel(dc, left + x, top + y));
             }
         }
     }
-    SelectObject(shot, oldShot);
-    SelectObject(drawn, oldDrawn);
-    DeleteObject(shotBitmap);
-    DeleteObject(drawnBitmap);
-    DeleteDC(shot);
-    DeleteDC(drawn);
-    ReleaseDC(nullptr, screen);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
     if (image) DestroyIcon(image);
     if (module) FreeLibrary(module);
     return found;
