@@ -2,9 +2,9 @@
 
 #include "ControlIds.h"
 #include "CountedScope.h"
+#include "Dpi.h"
 #include "Form.h"
 #include "ProgramTitle.h"
-#include "ResourceIds.h"
 #include "WinGbkText.h"
 
 #include "ModuleFile.h"
@@ -58,15 +58,22 @@ TApplication::~TApplication() {
 
 TApplication::TApplication() : title_(ProgramTitle(ModuleFileName())) {
     if (!current_) current_ = this;
-    icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_PELORIN));
     // A zero-sized window in the middle of the screen: all it shows is its taskbar button.
     const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 2;
     Create({kApplicationWindowClass, title_.c_str(),
             WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, 0, RECT{x, y, x, y}});
-    if (icon_) {
-        SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-        SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
-    }
+    SetIconsForDpi(DpiOfWindow(Handle()));
+}
+
+void TApplication::SetIconsForDpi(UINT dpi) {
+    if (dpi == iconDpi_) return;
+    iconDpi_ = dpi;
+    UniqueIcon big = LoadProgramIcon(SM_CXICON, dpi), small = LoadProgramIcon(SM_CXSMICON, dpi);
+    // The window takes the new ones before the old ones go.
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
 }
 
 void TApplication::FormCreated(TForm& form) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "WinHandles.h"
 #include "Window.h"
 
 #include <windows.h>
@@ -46,7 +47,8 @@ public:
     TApplication();
 
     const std::string& Title() const { return title_; }
-    HICON ProgramIcon() const { return icon_; }
+    // The taskbar button's icons, at the sizes the system asks for at the main window's DPI.
+    void SetIconsForDpi(UINT dpi);
 
     // The first form made is the main window.
     TForm* MainForm() const { return mainForm_; }
@@ -107,7 +109,8 @@ private:
     int foreignLoops_ = 0;
 
     std::string title_;
-    HICON icon_ = nullptr;  // shared with the system: not ours to destroy
+    UINT iconDpi_ = 0;
+    UniqueIcon bigIcon_, smallIcon_;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     std::list<Hook> hooks_;

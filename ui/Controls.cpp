@@ -1,5 +1,6 @@
 #include "Controls.h"
 
+#include "Dpi.h"
 #include "WinGbkText.h"
 #include "WinHandles.h"
 
@@ -9,8 +10,6 @@
 #include <utility>
 
 namespace {
-
-constexpr UINT_PTR kSubclassId = 1;
 
 // A Unicode window gets a typed character as one UTF-16 unit; the filter sees it as GBK, as
 // on a Chinese system, and the character goes in only when every byte of it passes.
@@ -23,17 +22,40 @@ bool KeyAccepted(const std::function<bool(char)>& filter, WPARAM unit) {
 
 }  // namespace
 
-TControl::TControl(const Creation& c)
-    : handle_(CreateWindowExW(c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.text).c_str(),
-                              c.style | WS_CHILD | WS_VISIBLE, c.place.left, c.place.top, c.place.width,
-                              c.place.height, c.parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                              GetModuleHandleW(nullptr), nullptr)) {
+TControl::TControl(const Creation& c) : place_(c.place) {
+    const UINT dpi = DpiOfWindow(c.parent);
+    handle_ = CreateWindowExW(
+        c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.text).c_str(),
+        c.style | WS_CHILD | WS_VISIBLE, ScaleForDpi(c.place.left, dpi), ScaleForDpi(c.place.top, dpi),
+        ScaleForDpi(c.place.width, dpi), ScaleForDpi(c.place.height, dpi), c.parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
 }
 
+void TControl::Rescale(UINT dpi, HFONT font) {
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetWindowPos(handle_, nullptr, ScaleForDpi(place_.left, dpi), ScaleForDpi(place_.top, dpi),
+                 ScaleForDpi(place_.width, dpi), ScaleForDpi(place_.height, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TControl::HoldDrawing() {
+    if (held_) return;
+    held_ = true;
+    heldText_ = Text();
+}
+
+void TControl::ReleaseDrawing() {
+    if (!held_) return;
+    held_ = false;
+    if (Text() != heldText_) InvalidateRect(handle_, nullptr, TRUE);
+}
+
 TControl::~TControl() {
     if (!handle_) return;
+    // The window goes with its own procedure: nothing reaches this half-destroyed object.
+    if (previous_) SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
     SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
     DestroyWindow(handle_);
 }
@@ -51,11 +73,22 @@ std::string TControl::Text() const {
 
 void TControl::SetText(const std::string& text) { ReplaceText(text); }
 
+void TControl::SubclassWith(WNDPROC procedure) {
+    previous_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
 bool TControl::ReplaceText(const std::string& text) {
     // A control given the text it shows already would only be drawn again: the poll writes
     // its labels, the panel caption and the button every second, mostly with the same text.
     if (text == Text()) return false;
-    SetWindowTextW(handle_, WideFromGbk(text).c_str());
+    const WideText wide = WideFromGbk(text);
+    // Held: it becomes the window's text, past the control's own handling, which would draw it.
+    if (held_) {
+        DefWindowProcW(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    } else {
+        SetWindowTextW(handle_, wide.c_str());
+    }
     return true;
 }
 
@@ -66,6 +99,11 @@ TLabel::TLabel(HWND parent, int id, Place place, const char* text, HFONT font)
 
 void TLabel::SetText(const std::string& text) {
     if (ReplaceText(text)) FitText();
+}
+
+void TLabel::Rescale(UINT dpi, HFONT font) {
+    TControl::Rescale(dpi, font);
+    FitText();
 }
 
 void TLabel::FitText() {
@@ -93,20 +131,14 @@ TEdit::TEdit(HWND parent, int id, Place place, const char* text, HFONT font, cha
     : TControl({parent, id, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP | (passwordChar ? ES_PASSWORD : 0u),
                 WS_EX_CLIENTEDGE, place, text, font}) {
     if (passwordChar) SendMessageW(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(passwordChar), 0);
-    SetWindowSubclass(Handle(), Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SubclassWith(Subclass);
 }
 
-LRESULT CALLBACK TEdit::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                 DWORD_PTR self) {
-    auto* edit = reinterpret_cast<TEdit*>(self);
-    switch (message) {
-    case WM_CHAR:
-        // Only typed characters pass here; pasted text goes in unfiltered.
-        if (edit->OnKeyPress && !KeyAccepted(edit->OnKeyPress, wParam)) return 0;
-        break;
-    case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
+LRESULT CALLBACK TEdit::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* edit = static_cast<TEdit*>(ControlOf(window));
+    // Only typed characters pass here; pasted text goes in unfiltered.
+    if (message == WM_CHAR && edit->OnKeyPress && !KeyAccepted(edit->OnKeyPress, wParam)) return 0;
+    return edit->CallPrevious(message, wParam, lParam);
 }
 
 TCheckBox::TCheckBox(HWND parent, int id, Place place, const char* text, HFONT font)
@@ -134,11 +166,10 @@ void TCheckBox::CommandRefused(WORD notification) {
 
 TGroupBox::TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font)
     : TControl({parent, id, "BUTTON", BS_GROUPBOX, WS_EX_CONTROLPARENT, place, text, font}) {
-    SetWindowSubclass(Handle(), Subclass, kSubclassId, 0);
+    SubclassWith(Subclass);
 }
 
-LRESULT CALLBACK TGroupBox::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR) {
+LRESULT CALLBACK TGroupBox::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
     case WM_CTLCOLORSTATIC:
@@ -153,9 +184,8 @@ LRESULT CALLBACK TGroupBox::Subclass(HWND window, UINT message, WPARAM wParam, L
         FillRect(reinterpret_cast<HDC>(wParam), &inside, GetSysColorBrush(COLOR_BTNFACE));
         return TRUE;
     }
-    case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return static_cast<TGroupBox*>(ControlOf(window))->CallPrevious(message, wParam, lParam);
 }
 
 TLinkLabel::TLinkLabel(HWND parent, int id, Place place, const char* text, HFONT font, std::string url,
@@ -163,14 +193,13 @@ TLinkLabel::TLinkLabel(HWND parent, int id, Place place, const char* text, HFONT
     : TControl({parent, id, "STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, place, text, font}),
       url_(std::move(url)),
       owner_(owner) {
-    SetWindowSubclass(Handle(), Subclass, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SubclassWith(Subclass);
 }
 
 COLORREF TLinkLabel::TextColor() const { return hover_ ? RGB(0, 0, 255) : GetSysColor(COLOR_WINDOWTEXT); }
 
-LRESULT CALLBACK TLinkLabel::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR self) {
-    auto* link = reinterpret_cast<TLinkLabel*>(self);
+LRESULT CALLBACK TLinkLabel::Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* link = static_cast<TLinkLabel*>(ControlOf(window));
     switch (message) {
     case WM_SETCURSOR: SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND))); return TRUE;
     case WM_MOUSEMOVE:
@@ -190,7 +219,6 @@ LRESULT CALLBACK TLinkLabel::Subclass(HWND window, UINT message, WPARAM wParam, 
         ShellExecuteW(link->owner_, L"open", WideFromGbk(link->url_).c_str(), nullptr, nullptr,
                       SW_SHOWDEFAULT);
         return 0;
-    case WM_NCDESTROY: RemoveWindowSubclass(window, Subclass, kSubclassId); break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return link->CallPrevious(message, wParam, lParam);
 }

@@ -6,7 +6,7 @@
 
 // The few controls the main window needs, each a system control owned by its object. The
 // parent hands WM_COMMAND and the colour requests back to the control that sent them
-// (ControlOf).
+// (ControlOf). Places are given for 96 DPI and shown at the DPI of the parent window.
 
 struct Place {
     int left, top, width, height;
@@ -31,6 +31,14 @@ public:
     virtual void CommandRefused(WORD /*notification*/) {}
     // The text colour it asks for in WM_CTLCOLORSTATIC.
     virtual COLORREF TextColor() const { return GetSysColor(COLOR_WINDOWTEXT); }
+    // Its place and font at another DPI.
+    virtual void Rescale(UINT dpi, HFONT font);
+
+    // While held, a text written to the control becomes its text without being drawn; Release
+    // draws it once, when its text then differs from the one it showed when held. For controls
+    // whose own handling of a new text only draws it (push buttons).
+    void HoldDrawing();
+    void ReleaseDrawing();
 
     // The control object behind a window, or null.
     static TControl* ControlOf(HWND window);
@@ -49,9 +57,20 @@ protected:
     explicit TControl(const Creation& creation);
     // Sets the text unless the control shows it already; true when it was set.
     bool ReplaceText(const std::string& text);
+    // Puts `procedure` before the control's own window procedure, which gets what it passes
+    // on with CallPrevious. A plain swap, not SetWindowSubclass: that asks the window system
+    // for a window property on every message, and the poll reads the edit boxes every second.
+    void SubclassWith(WNDPROC procedure);
+    LRESULT CallPrevious(UINT message, WPARAM wParam, LPARAM lParam) const {
+        return CallWindowProcW(previous_, handle_, message, wParam, lParam);
+    }
 
 private:
-    HWND handle_;
+    HWND handle_ = nullptr;
+    WNDPROC previous_ = nullptr;
+    Place place_;  // at 96 DPI
+    bool held_ = false;
+    std::string heldText_;
 };
 
 // A static text that sizes itself to its text.
@@ -59,6 +78,7 @@ class TLabel : public TControl {
 public:
     TLabel(HWND parent, int id, Place place, const char* text, HFONT font);
     void SetText(const std::string& text) override;
+    void Rescale(UINT dpi, HFONT font) override;
 
 private:
     void FitText();
@@ -82,8 +102,7 @@ public:
     std::function<bool(char)> OnKeyPress;
 
 private:
-    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR self);
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 class TCheckBox : public TControl {
@@ -108,8 +127,7 @@ public:
     TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font);
 
 private:
-    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR);
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
 // A text that opens its address on a left press: hand cursor, blue while the mouse is over it.
@@ -120,8 +138,7 @@ public:
     COLORREF TextColor() const override;
 
 private:
-    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR self);
+    static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     std::string url_;
     HWND owner_;
     bool hover_ = false;

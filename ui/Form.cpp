@@ -1,6 +1,7 @@
 #include "Form.h"
 
 #include "Controls.h"
+#include "Dpi.h"
 #include "WinGbkText.h"
 
 namespace {
@@ -10,23 +11,26 @@ constexpr DWORD kFormStyle =
 // Tab moves into the group boxes' controls as well.
 constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT | WS_EX_WINDOWEDGE;
 
+struct Rescaling {
+    UINT dpi;
+    HFONT font;
+};
+
+BOOL CALLBACK RescaleControl(HWND child, LPARAM rescaling) {
+    const auto& r = *reinterpret_cast<const Rescaling*>(rescaling);
+    if (TControl* control = TControl::ControlOf(child)) control->Rescale(r.dpi, r.font);
+    return TRUE;
+}
+
 }  // namespace
 
-TForm::TForm(TApplication& application, const Layout& layout) : application_(application) {
-    // The face name is GBK ("宋体"): in the system's code page it would name no font.
-    font_.reset(CreateFontW(-layout.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, layout.fontCharset,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, WideFromGbk(layout.fontFace).c_str()));
-    RECT bounds = {0, 0, layout.clientWidth, layout.clientHeight};
-    AdjustWindowRectEx(&bounds, kFormStyle, FALSE, kFormExStyle);
-    OffsetRect(&bounds, -bounds.left, -bounds.top);
-    Create({layout.className, layout.caption, kFormStyle, kFormExStyle, bounds, application.Handle(),
+TForm::TForm(TApplication& application, const Layout& layout) : application_(application), layout_(layout) {
+    // Made first, sized once its DPI is known.
+    Create({layout.className, layout.caption, kFormStyle, kFormExStyle, RECT{}, application.Handle(),
             GetSysColorBrush(COLOR_BTNFACE)});
-    if (const HICON icon = application.ProgramIcon()) {
-        SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    }
     application_.FormCreated(*this);
+    ApplyDpi(DpiOfWindow(Handle()));
+    SetClientSize();
 }
 
 TForm::~TForm() { application_.FormDestroyed(*this); }
@@ -69,6 +73,38 @@ bool TForm::FocusActiveControl() {
     if (!control) return false;
     SetFocus(control);
     return true;
+}
+
+// The font, the controls and the icons at `dpi`; the window's size is left to the caller.
+void TForm::ApplyDpi(UINT dpi) {
+    dpi_ = dpi;
+    // The face name is GBK ("宋体"): in the system's code page it would name no font.
+    UniqueFont font(CreateFontW(-ScaleForDpi(layout_.fontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                FALSE, layout_.fontCharset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                WideFromGbk(layout_.fontFace).c_str()));
+    // Every control, those inside the group boxes too; the old font goes once none uses it.
+    Rescaling rescaling = {dpi, font.get()};
+    EnumChildWindows(Handle(), RescaleControl, reinterpret_cast<LPARAM>(&rescaling));
+    font_ = std::move(font);
+    SetIcons();
+    if (this == application_.MainForm()) application_.SetIconsForDpi(dpi);
+}
+
+void TForm::SetClientSize() {
+    RECT bounds = {0, 0, ScaleForDpi(layout_.clientWidth, dpi_), ScaleForDpi(layout_.clientHeight, dpi_)};
+    AdjustWindowRectForDpi(bounds, kFormStyle, kFormExStyle, dpi_);
+    SetWindowPos(Handle(), nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::SetIcons() {
+    UniqueIcon big = LoadProgramIcon(SM_CXICON, dpi_), small = LoadProgramIcon(SM_CXSMICON, dpi_);
+    // The window takes the new ones before the old ones go.
+    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
 }
 
 void TForm::CentreOnScreen() {
@@ -123,6 +159,22 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // The form itself takes no keys: its control does, as in a dialog.
         if (FocusActiveControl()) return 0;
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another DPI: the layout follows, in the rectangle Windows
+        // suggests for it.
+        ApplyDpi(LOWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        if (suggested) {
+            SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        } else {
+            SetClientSize();
+        }
+        InvalidateRect(Handle(), nullptr, TRUE);
+        DpiChanged();
+        return 0;
+    }
     case WM_CLOSE:
         if (FormClose()) {
             if (this == application_.MainForm()) application_.Terminate();

@@ -6,7 +6,9 @@
 #include <string>
 
 // A top-level form owned by the application window: fixed single border with the system
-// menu and the minimise button, button-face background, one font for all its controls.
+// menu and the minimise button, button-face background, one font for all its controls. Its
+// layout is given for 96 DPI and shown at the DPI of its monitor, following it when the window
+// moves to a monitor of another DPI.
 class TForm : public Window {
 public:
     struct Layout {
@@ -23,6 +25,9 @@ public:
 
     TApplication& Application() const { return application_; }
     HFONT Font() const { return font_.get(); }
+    UINT Dpi() const { return dpi_; }
+    // The program icon at the sizes the system asks for at the form's DPI.
+    HICON SmallIcon() const { return smallIcon_.get(); }
 
     // Visible as the program set it; the system may hide an owned window for a while (its
     // owner minimised) without changing this.
@@ -44,15 +49,23 @@ protected:
     virtual void FormShow() {}
     // False keeps the window open.
     virtual bool FormClose() { return true; }
+    // After the form and its controls took a new DPI.
+    virtual void DpiChanged() {}
 
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void HandleError(const std::exception& error) override { application_.ShowException(error); }
 
 private:
     void CentreOnScreen();
+    void ApplyDpi(UINT dpi);
+    void SetClientSize();
+    void SetIcons();
 
     TApplication& application_;
+    Layout layout_;
+    UINT dpi_ = 0;
     UniqueFont font_;
+    UniqueIcon bigIcon_, smallIcon_;
     bool visible_ = false;
     bool placed_ = false;
     HWND activeControl_ = nullptr;

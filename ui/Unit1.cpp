@@ -71,7 +71,7 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       fetcher_(this),
-      router_(*this, fetcher_, clock_),
+      router_(*this, *this, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)) {
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
@@ -85,7 +85,7 @@ TForm1::TForm1(TApplication& application)
     SetActiveControl(Button1.Handle());
 
     TrayIcon1.SetHint("Pelorin");
-    TrayIcon1.SetIcon(application.ProgramIcon());
+    TrayIcon1.SetIcon(SmallIcon());
     TrayIcon1.PopupMenu = &PopupMenu1;
     TrayIcon1.MinimizeToTray = true;
     TrayIcon1.OnDblClick = [this](TTrayIcon&) { TrayIcon1DblClick(); };
@@ -154,8 +154,31 @@ bool TForm1::Edit4KeyPress(char key) {
     return key == kBackspace || key == kEnter || key == '.' || (key >= '0' && key <= '9');
 }
 
+// A poll writes the login button's caption twice, back to back ("正在登录", then "已登录"):
+// the button is drawn once at the end, and only when it then shows something else. A request
+// that waits, or a box, shows it as it stands.
 void TForm1::Timer1Timer() {
-    router_.Tick([this](const std::exception& error) { Application().ShowException(error); });
+    pollWriting_ = true;
+    router_.Tick([this](const std::exception& error) {
+        Button1.ReleaseDrawing();
+        Application().ShowException(error);
+    });
+    pollWriting_ = false;
+    Button1.ReleaseDrawing();
+}
+
+void TForm1::SetLoginButtonCaption(const std::string& caption) {
+    if (pollWriting_) Button1.HoldDrawing();
+    Button1.SetText(caption);
+}
+
+PageAnswer TForm1::FetchPage(const PageUrl& url) {
+    Button1.ReleaseDrawing();
+    // What runs while it waits (a command) is not the poll's writing.
+    const bool pollWriting = std::exchange(pollWriting_, false);
+    PageAnswer answer = fetcher_.FetchPage(url);
+    pollWriting_ = pollWriting;
+    return answer;
 }
 
 // The tray's menu stays usable while the program is modal; its commands then bring the open

@@ -32,7 +32,11 @@ private:
 
 // The main window: the router's WAN status, the settings and the commands. Every behaviour
 // is in its event handlers; the router logic and the settings see it through their views.
-class TForm1 : public TForm, private RouterView, private SettingsView, private RequestWait {
+class TForm1 : public TForm,
+               private RouterView,
+               private SettingsView,
+               private RequestWait,
+               private PageFetcher {
 public:
     explicit TForm1(TApplication& application);
     ~TForm1() override;
@@ -55,6 +59,7 @@ public:
 protected:
     void FormShow() override;
     bool FormClose() override;
+    void DpiChanged() override { TrayIcon1.SetIcon(SmallIcon()); }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -70,13 +75,14 @@ private:
     bool TimedChange() const override { return CheckBox3.Checked(); }
     void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
     std::string LoginButtonCaption() const override { return Button1.Text(); }
-    void SetLoginButtonCaption(const std::string& caption) override { Button1.SetText(caption); }
+    void SetLoginButtonCaption(const std::string& caption) override;
     void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
     void SetCredentialsEnabled(bool enabled) override;
     void SetWanCaption(const std::string& caption) override { GroupBox1.SetText(caption); }
     void SetTrayHint(const std::string& hint) override { TrayIcon1.SetHint(hint); }
     void SetPollTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        Button1.ReleaseDrawing();
         boxes_.ShowMessage(text, caption, icon);
     }
     bool BoxOpen() const override { return Application().BoxOpen(); }
@@ -85,6 +91,9 @@ private:
     // RequestWait
     Mode Now() const override;
     void HandleMessages() override { Application().ProcessMessages(); }
+
+    // PageFetcher: the router's requests, through fetcher_.
+    PageAnswer FetchPage(const PageUrl& url) override;
 
     // SettingsView
     TEdit& EditOf(SettingsEdit edit);
@@ -127,4 +136,5 @@ private:
     WinProfileFile settingsFile_;
     WinRegistry registry_;
     WinAdapterSource adapters_;
+    bool pollWriting_ = false;  // the poll's own writes run, with no request waiting
 };

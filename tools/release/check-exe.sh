@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a release exe: prints its size and the DLLs it imports, and fails when it is larger
 # than MAX_BYTES (default 250 KB), imports a DLL that is not one of Windows' own (so it does
-# not run alone), is not stripped, or lacks its icon, manifest or version resource.
+# not run alone), is not stripped, or lacks its icon, manifest or version resource, or a
+# manifest that declares per-monitor DPI awareness.
 #   check-exe.sh EXE [MAX_BYTES]
 set -euo pipefail
 exe=$1
@@ -38,6 +39,10 @@ LC_ALL=C grep -qa 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "
   || fail "the manifest does not ask for Common Controls 6"
 LC_ALL=C grep -qa 'requestedExecutionLevel level="asInvoker"' "$exe" \
   || fail "the manifest does not ask to run as invoker"
+LC_ALL=C grep -qa '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware>' "$exe" \
+  || fail "the manifest does not declare per-monitor DPI awareness (dpiAware true/pm)"
+LC_ALL=C grep -qa '<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>' "$exe" \
+  || fail "the manifest does not declare PerMonitorV2 awareness (dpiAwareness)"
 # OriginalFilename in the version resource, stored in UTF-16.
 LC_ALL=C grep -qaP 'O\x00r\x00i\x00g\x00i\x00n\x00a\x00l\x00F\x00i\x00l\x00e\x00n\x00a\x00m\x00e\x00' "$exe" \
   || fail "the version resource has no OriginalFilename"

@@ -21,6 +21,13 @@ LRESULT CALLBACK CountSetText(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// Counts the times a control is drawn: it asks its parent for its colours each time.
+LRESULT CALLBACK CountDrawing(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                              DWORD_PTR count) {
+    if (message == WM_CTLCOLORBTN && lParam == static_cast<LPARAM>(id)) ++*reinterpret_cast<int*>(count);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
 int Width(const TControl& control) {
     RECT rect;
     GetWindowRect(control.Handle(), &rect);
@@ -72,6 +79,23 @@ TEST(Controls, ShowAGivenTextOnlyWhenItDiffersFromTheShownOne) {
     EXPECT_EQ(edit.Text(), "admin");
     edit.SetText("admin");
     EXPECT_EQ(editWrites, 1);
+
+    // A poll's two writes held: drawn once at the release if it then shows something else.
+    ShowWindow(form.Handle(), SW_SHOWNA);
+    UpdateWindow(form.Handle());
+    int drawings = 0;
+    const auto buttonId = reinterpret_cast<UINT_PTR>(button.Handle());
+    SetWindowSubclass(form.Handle(), CountDrawing, buttonId, reinterpret_cast<DWORD_PTR>(&drawings));
+    for (const char* shown : {"已登录", "登录"}) {
+        drawings = 0;
+        button.HoldDrawing();
+        button.SetText("正在登录");
+        button.SetText(shown);
+        button.ReleaseDrawing();
+        UpdateWindow(form.Handle());
+        EXPECT_EQ(drawings, button.Text() == "登录" ? 1 : 0);
+    }
+    RemoveWindowSubclass(form.Handle(), CountDrawing, buttonId);
 
     for (const TControl* control :
          {static_cast<const TControl*>(&panel), static_cast<const TControl*>(&time),

@@ -5,10 +5,11 @@
 # namespace with nothing but loopback (no default route).
 #
 #   run-ui.sh [--loopback-only] [--needs-32bit PROBE] [--shots DIR] [--timeout SECONDS]
-#             [--locale LOCALE] [--router-arg ARG]... -- DRIVER.exe PELORIN.exe [driver arguments...]
+#             [--locale LOCALE] [--dpi DPI] [--router-arg ARG]... -- DRIVER.exe PELORIN.exe [driver arguments...]
 #
 # With --locale (C.UTF-8, zh_TW.UTF-8) the driver and the program run under that locale, so
 # with the code page for non-Unicode programs that it gives (1252, 950) instead of 936.
+# With --dpi (120, 144) the display is scaled (125 %, 150 %): LogPixels in the run's own prefix.
 # With --needs-32bit the run is skipped, with one line and exit status 77, where 32-bit
 # Windows programs do not run (tools/wine/can-run-32bit.sh PROBE). The driver's exit status
 # does not come back through "explorer /desktop": the driver writes it to a result file and
@@ -24,6 +25,11 @@ if [ "${1:-}" = "--on-desktop" ]; then
   result=$2
   shift 2
   source "$root/tools/wine/env.sh"
+  if [ -n "${PELORIN_UI_DPI:-}" ]; then
+    "$root/tools/wine/run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+      /d "$PELORIN_UI_DPI" /f >/dev/null
+    "$PELORIN_WINESERVER" -w
+  fi
   "$root/tools/wine/run.sh" explorer /desktop=shell,800x600 "$@" &
   desktop=$!
   while [ ! -s "$result" ] && kill -0 "$desktop" 2>/dev/null; do sleep 0.5; done
@@ -48,6 +54,7 @@ while (($#)); do
     --shots) shots=$2; shift 2 ;;
     --timeout) limit=$2; shift 2 ;;
     --locale) export PELORIN_LOCALE=$2; shift 2 ;;
+    --dpi) export PELORIN_UI_DPI=$2; shift 2 ;;
     --router-arg) router_args+=(--router-arg "$2"); shift 2 ;;
     --) shift; break ;;
     *) echo "run-ui: unknown option $1" >&2; exit 2 ;;

@@ -9,6 +9,7 @@
 #include "RigSupport.h"
 #include "Screenshot.h"
 #include "WinGbkText.h"
+#include "WinHandles.h"
 #include "WinSingleInstance.h"
 #include "WindowAccess.h"
 
@@ -107,19 +108,42 @@ bool ButtonTypeFits(Kind kind, HWND control) {
     }
 }
 
-// A label is as high as a line of the form's font (宋体, 12 pixels: 12 with SimSun itself;
-// with a stand-in font, that font's line height).
-int LabelHeight() {
+// A text in the form's font (宋体) at `pixels`: its width, and its line's height, a label's
+// height (12 at 12 pixels with SimSun itself; with a stand-in font, that font's line height).
+SIZE TextSize(const char* gbk, int pixels) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
+    HFONT font = CreateFontA(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "宋体");
     HGDIOBJ old = SelectObject(dc, font);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
+    const WideText text = WideFromGbk(gbk);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     DeleteObject(font);
     DeleteDC(dc);
-    return metrics.tmHeight;
+    return {size.cx, metrics.tmHeight};
+}
+int LabelHeight(int pixels = 12) { return TextSize(" ", pixels).cy; }
+
+// WM_DPICHANGED as Windows sends it for a move to a monitor of `dpi`: the suggested rectangle
+// (the same frame around the client area scaled from 96 DPI) lies in the program's memory.
+bool SendDpiChanged(const AppUnderTest& app, HWND form, unsigned dpi) {
+    RECT suggested{}, client{};
+    GetWindowRect(form, &suggested);
+    GetClientRect(form, &client);
+    suggested.right += MulDiv(488, static_cast<int>(dpi), 96) - client.right;
+    suggested.bottom += MulDiv(250, static_cast<int>(dpi), 96) - client.bottom;
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, app.ProcessId());
+    void* lent = VirtualAllocEx(process, nullptr, sizeof suggested, MEM_COMMIT, PAGE_READWRITE);
+    const bool sent =
+        lent && WriteProcessMemory(process, lent, &suggested, sizeof suggested, nullptr) &&
+        SendMessageTimeoutA(form, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(lent),
+                            SMTO_ABORTIFHUNG, kSendTimeoutMs, nullptr);
+    if (lent) VirtualFreeEx(process, lent, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return sent;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -265,8 +289,12 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
     EXPECT_EQ(GetWindow(form, GW_OWNER), app.Application());
     EXPECT_EQ(Text(form), "Pelorin V0.1 Beta Build 1002");
     EXPECT_EQ(Text(form), CaptionOfVersionResource(app.ExePath()));
-    EXPECT_EQ(ClientSize(form).cx, 488);
-    EXPECT_EQ(ClientSize(form).cy, 250);
+    // At the screen's DPI (--dpi): scaled from 96 DPI within 1 px (exact at 96), texts fitting.
+    const unsigned dpi = Options().dpi;
+    const auto scaled = [dpi](int value) { return MulDiv(value, static_cast<int>(dpi), 96); };
+    const int slack = dpi == 96 ? 0 : 1;
+    EXPECT_EQ(ClientSize(form).cx, scaled(488));
+    EXPECT_EQ(ClientSize(form).cy, scaled(250));
     EXPECT_TRUE(HasStyle(form, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_FALSE(Style(form) & (WS_MAXIMIZEBOX | WS_THICKFRAME));
 
@@ -280,20 +308,37 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
         }
         EXPECT_TRUE(ButtonTypeFits(row.kind, control));
         const RECT at = RectInParent(control);
-        EXPECT_EQ(at.left, row.place.left);
-        EXPECT_EQ(at.top, row.place.top);
+        EXPECT_NEAR(at.left, scaled(row.place.left), slack);
+        EXPECT_NEAR(at.top, scaled(row.place.top), slack);
         if (row.kind == Kind::Label) {
-            EXPECT_EQ(at.bottom - at.top, LabelHeight());
+            EXPECT_EQ(at.bottom - at.top, LabelHeight(scaled(12)));
             EXPECT_GT(at.right - at.left, 0);
         } else if (row.kind == Kind::Link) {  // its text is free: sized to it, or as in the table
-            EXPECT_TRUE(at.bottom - at.top == LabelHeight() || at.bottom - at.top == row.place.bottom);
+            EXPECT_TRUE(at.bottom - at.top == LabelHeight(scaled(12)) ||
+                        std::abs(at.bottom - at.top - scaled(row.place.bottom)) <= slack);
             EXPECT_GT(at.right - at.left, 0);
         } else {
-            EXPECT_EQ(at.bottom - at.top, row.place.bottom);
-            EXPECT_EQ(at.right - at.left, row.place.right);
+            EXPECT_NEAR(at.bottom - at.top, scaled(row.place.bottom), slack);
+            EXPECT_NEAR(at.right - at.left, scaled(row.place.right), slack);
         }
         if (row.text) {
             EXPECT_EQ(Text(control), row.text);
+            const int box = row.kind == Kind::CheckBox ? scaled(13) : 0;
+            EXPECT_LE(TextSize(row.text, scaled(12)).cx + box, at.right - at.left) << row.text;
+        }
+    }
+    if (dpi != 96) {
+        // Moved to a 96 DPI monitor: today's layout exactly, in today's font.
+        ASSERT_TRUE(SendDpiChanged(app, form, 96));
+        EXPECT_EQ(ClientSize(form).cx, 488);
+        EXPECT_EQ(ClientSize(form).cy, 250);
+        for (const ControlRow& row : kControls) {
+            const RECT at = RectInParent(Control(form, row.id));
+            EXPECT_EQ(at.left, row.place.left);
+            EXPECT_EQ(at.top, row.place.top);
+            EXPECT_EQ(at.bottom - at.top, row.kind == Kind::Label ? LabelHeight() : row.place.bottom)
+                << row.id;
+            EXPECT_TRUE(row.kind == Kind::Label || at.right - at.left == row.place.right) << row.id;
         }
     }
     EXPECT_TRUE(HasStyle(Control(form, Edit2), ES_PASSWORD));
@@ -680,6 +725,48 @@ std::optional<TrayIconSeen> WaitForIconTipped(const std::function<std::string()>
     return found;
 }
 
+// Whether the tray shows, in the icon's place, the exe's own image for the small icon size at
+// the screen's DPI as it is, not an image of another size scaled to it.
+bool TrayShowsImageForItsSize(const TrayIconSeen& icon, const std::string& exe) {
+    const int size = GetSystemMetrics(SM_CXSMICON);
+    RECT area = icon.place;
+    MapWindowPoints(Taskbar(), nullptr, reinterpret_cast<POINT*>(&area), 2);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    const HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HICON image =
+        static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, size, size, 0));
+    // The screen's area, and beside it the image drawn over the taskbar's colour.
+    const WindowDC screen(nullptr);
+    HDC dc = CreateCompatibleDC(screen.Get());
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.Get(), width + size, std::max(height, size));
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, width, height, screen.Get(), area.left, area.top, SRCCOPY | CAPTUREBLT);
+    const RECT square{width, 0, width + size, size};
+    SetDCBrushColor(dc, GetPixel(dc, 0, 0));
+    FillRect(dc, &square, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    DrawIconEx(dc, width, 0, image, size, size, 0, nullptr, DI_NORMAL);
+    const auto alike = [](COLORREF a, COLORREF b) {
+        return std::abs(GetRValue(a) - GetRValue(b)) <= 24 && std::abs(GetGValue(a) - GetGValue(b)) <= 24 &&
+               std::abs(GetBValue(a) - GetBValue(b)) <= 24;
+    };
+    bool found = false;
+    for (int top = 0; image && !found && top + size <= height; ++top) {
+        for (int left = 0; !found && left + size <= width; ++left) {
+            found = true;
+            for (int y = 0; found && y < size; ++y) {
+                for (int x = 0; found && x < size; ++x)
+                    found = alike(GetPixel(dc, width + x, y), GetPixel(dc, left + x, top + y));
+            }
+        }
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    if (image) DestroyIcon(image);
+    if (module) FreeLibrary(module);
+    return found;
+}
+
 // No icon in the notification area: the taskbar drops the icons of an ended program a moment
 // after its end.
 bool TrayEmpty() {
@@ -726,6 +813,7 @@ TEST_F(TrayInRig, MinimiseDoubleClickAndATaskbarStartingAnew) {
     ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
     std::optional<TrayIconSeen> icon = WaitForIconTipped([] { return kProgramTitle; });
     ASSERT_TRUE(icon);
+    EXPECT_TRUE(TrayShowsImageForItsSize(*icon, app.ExePath()));
 
     // A double click on the icon brings both back and refills the gateway box; the icon stays.
     SetText(gateway, "10.0.0.9");

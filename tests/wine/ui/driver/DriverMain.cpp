@@ -4,6 +4,7 @@
 #include "AppUnderTest.h"
 #include "Demo.h"
 #include "DriverOptions.h"
+#include "WinHandles.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,8 @@ void ParseDriverOptions(int& argc, char** argv) {
             options.resultFile = WindowsPath(value);
         } else if (TakeOption(argv[i], "--code-page=", value)) {
             options.codePage = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
+        } else if (TakeOption(argv[i], "--dpi=", value)) {
+            options.dpi = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
         } else if (std::strcmp(argv[i], "--demo") == 0) {
             options.demo = true;
         } else {
@@ -65,6 +68,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "driver: the code page is %u, not %u: is the locale installed (tools/setup.sh)?\n",
                      GetACP(), Options().codePage);
+    } else if (const int dpi = GetDeviceCaps(WindowDC(nullptr).Get(), LOGPIXELSY);
+               dpi != static_cast<int>(Options().dpi)) {
+        std::fprintf(stderr, "driver: the screen has %d DPI, not %u\n", dpi, Options().dpi);
     } else {
         try {
             status = Options().demo ? RunDemo() : RUN_ALL_TESTS();

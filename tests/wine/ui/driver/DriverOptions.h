@@ -2,10 +2,11 @@
 // The driver's own command-line options, shared by the scenarios and the demo.
 //
 //   pelorin_ui_driver.exe --pelorin=PATH [--shots=DIR] [--result-file=PATH] [--demo]
-//                         [--code-page=N] [GoogleTest options]
+//                         [--code-page=N] [--dpi=N] [GoogleTest options]
 //
 // With --code-page the driver refuses to run unless the system's code page for non-Unicode
 // programs is N: a locale that is not installed would otherwise give another one silently.
+// With --dpi, unless the screen's DPI is N (the scenarios then expect the layout scaled).
 //
 // Paths may be Linux paths (/tmp/x, taken as Z:\tmp\x). The result file receives the exit
 // status as text: under "explorer /desktop=..." the status of the driver itself is lost.
@@ -18,6 +19,7 @@ struct DriverOptions {
     std::string resultFile;
     bool demo = false;
     unsigned codePage = 0;  // 0: any
+    unsigned dpi = 96;
 };
 
 const DriverOptions& Options();

@@ -1,0 +1,50 @@
+#include "Dpi.h"
+
+#include "ResourceIds.h"
+
+namespace {
+
+// Functions of newer Windows, looked up at run time: the exe still starts on Windows 7.
+template <typename Function>
+Function User32Function(const char* name) {
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                  : nullptr;
+}
+
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
+using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+
+}  // namespace
+
+UINT DpiOfWindow(HWND window) {
+    static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+    if (getDpiForWindow && window) {
+        if (const UINT dpi = getDpiForWindow(window)) return dpi;
+    }
+    WindowDC screen(nullptr);
+    const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<UINT>(dpi) : kLayoutDpi;
+}
+
+int SystemMetricForDpi(int index, UINT dpi) {
+    static const auto getSystemMetricsForDpi =
+        User32Function<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
+    // Without it the program is at most system-aware: the system's metrics are for its DPI.
+    return getSystemMetricsForDpi ? getSystemMetricsForDpi(index, dpi) : GetSystemMetrics(index);
+}
+
+void AdjustWindowRectForDpi(RECT& bounds, DWORD style, DWORD exStyle, UINT dpi) {
+    static const auto adjustForDpi =
+        User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
+    if (!adjustForDpi || !adjustForDpi(&bounds, style, FALSE, exStyle, dpi)) {
+        AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
+    }
+}
+
+UniqueIcon LoadProgramIcon(int metric, UINT dpi) {
+    const int size = SystemMetricForDpi(metric, dpi);
+    return UniqueIcon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PELORIN),
+                                                    IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+}
