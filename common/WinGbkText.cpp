@@ -29,6 +29,3 @@ WideText WideFromGbk(std::string_view gbk) { return ToWide(kGbkCodePage, gbk); }
 
 std::string GbkFromWide(std::wstring_view wide) { return FromWide(kGbkCodePage, wide); }
 
-WideText WideFromAnsi(std::string_view ansi) { return ToWide(CP_ACP, ansi); }
-
-std::string AnsiFromWide(std::wstring_view wide) { return FromWide(CP_ACP, wide); }

@@ -27,7 +27,3 @@ WideText WideFromGbk(std::string_view gbk);
 // A character that GBK lacks becomes "?".
 std::string GbkFromWide(std::wstring_view wide);
 
-// The same in the system's code page: what the "A" functions would pass to or take from a
-// file that is no Unicode file.
-WideText WideFromAnsi(std::string_view ansi);
-std::string AnsiFromWide(std::wstring_view wide);
