@@ -28,4 +28,3 @@ std::string FromWide(UINT codePage, std::wstring_view wide) {
 WideText WideFromGbk(std::string_view gbk) { return ToWide(kGbkCodePage, gbk); }
 
 std::string GbkFromWide(std::wstring_view wide) { return FromWide(kGbkCodePage, wide); }
-

@@ -26,4 +26,3 @@ using WideText = std::basic_string<wchar_t, std::char_traits<wchar_t>, WideTextA
 WideText WideFromGbk(std::string_view gbk);
 // A character that GBK lacks becomes "?".
 std::string GbkFromWide(std::wstring_view wide);
-
