@@ -2,6 +2,7 @@
 
 #include "HttpRequest.h"
 #include "HttpResponse.h"
+#include "Listeners.h"
 #include "RouterState.h"
 #include "SocketIo.h"
 #include "StopSignal.h"
@@ -193,23 +194,13 @@ std::string SearchTarget(const std::string& datagram) {
 }  // namespace
 
 int OpenSsdpSocket(const std::string& routerAddress, std::string& error) {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        error = std::string("ssdp socket: ") + std::strerror(errno);
-        return -1;
-    }
-    const int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(1900);
-    where.sin_addr.s_addr = htonl(INADDR_ANY);
+    const int fd = OpenUdpSocket("", 1900, error);
+    if (fd < 0) return -1;
     ip_mreq group{};
     inet_pton(AF_INET, "239.255.255.250", &group.imr_multiaddr);
     inet_pton(AF_INET, routerAddress.c_str(), &group.imr_interface);
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&where), sizeof where) != 0 ||
-        setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0) {
-        error = std::string("ssdp on ") + routerAddress + ":1900: " + std::strerror(errno);
+    if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0) {
+        error = "ssdp group on " + routerAddress + ": " + std::strerror(errno);
         close(fd);
         return -1;
     }
