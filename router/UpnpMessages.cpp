@@ -1,5 +1,6 @@
 #include "UpnpMessages.h"
 
+#include "HttpCredentials.h"
 #include "IntegerText.h"
 
 #include <cstdio>
@@ -97,31 +98,21 @@ std::optional<HttpUrl> SplitHttpUrl(std::string_view url) {
     if (!StartsIgnoringCase(url, "http://")) return std::nullopt;
     url.remove_prefix(7);
     const size_t slash = url.find('/');
-    std::string_view authority = url.substr(0, slash);
+    const std::string_view authority = url.substr(0, slash);
     HttpUrl parts;
     parts.path = slash == std::string_view::npos ? "/" : std::string(url.substr(slash));
     // User info has no place in a gateway's URLs: such a URL is not taken.
     if (authority.find('@') != std::string_view::npos) return std::nullopt;
-    const size_t colon = authority.rfind(':');
-    if (colon != std::string_view::npos) {
-        const std::string_view port = authority.substr(colon + 1);
-        if (port.empty() || port.size() > 5) return std::nullopt;
-        unsigned value = 0;
-        for (char c : port) {
-            if (c < '0' || c > '9') return std::nullopt;
-            value = value * 10 + static_cast<unsigned>(c - '0');
-        }
-        if (value == 0 || value > 65535) return std::nullopt;
-        parts.port = static_cast<std::uint16_t>(value);
-        authority = authority.substr(0, colon);
-    }
-    if (authority.empty()) return std::nullopt;
-    for (char c : authority) {
+    // A port that is no decimal port stays in the host, whose characters then refuse it.
+    const HostPort hostPort = SplitHostPort(authority);
+    if (hostPort.host.empty()) return std::nullopt;
+    for (char c : hostPort.host) {
         const bool hostChar = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                               c == '.' || c == '-' || c == '_';
         if (!hostChar) return std::nullopt;
     }
-    parts.host = std::string(authority);
+    parts.host = hostPort.host;
+    parts.port = hostPort.port;
     return parts;
 }
 
