@@ -133,6 +133,14 @@ private:
         return name;
     }
 
+    // A name, and the part after its prefix, begins with a letter, "_" or a non-ASCII byte:
+    // "<s:>", "<:?x>" and "<1>" are no elements.
+    static bool StartsName(std::string_view name) {
+        if (name.empty()) return false;
+        const unsigned char c = static_cast<unsigned char>(name.front());
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+    }
+
     static std::string_view LocalName(std::string_view name) {
         const size_t colon = name.rfind(':');
         return colon == std::string_view::npos ? name : name.substr(colon + 1);
@@ -188,6 +196,7 @@ private:
         const std::string_view qualified = Name();
         if (qualified.empty()) return false;
         element.name = std::string(LocalName(qualified));
+        if (!StartsName(qualified) || !StartsName(element.name)) return false;
         bool empty = false;
         if (!SkipAttributes(empty)) return false;
         if (empty) return true;

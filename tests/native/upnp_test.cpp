@@ -19,8 +19,9 @@ TEST(XmlText, ReadsPrefixesEntitiesCdataAndAttributesAsGatewaysWriteThem) {
     EXPECT_EQ(root->Find("e"), &root->children[1]);
     EXPECT_EQ(root->Child("missing"), nullptr);
 
-    for (const char* broken : {"", "<a>", "<a></b>", "<a>&bogus;</a>", "<a>&#0;</a>", "<a b=1></a>",
-                               "<a></a><b/>", "<a><!-- </a>", "text<a/>", "<a x=\"1></a>"}) {
+    for (const char* broken :
+         {"", "<a>", "<a></b>", "<a>&bogus;</a>", "<a>&#0;</a>", "<a b=1></a>", "<a></a><b/>", "<a><!-- </a>",
+          "text<a/>", "<a x=\"1></a>", "<a:>x</a:>", "<:?~/>"}) {
         EXPECT_FALSE(ParseXml(broken)) << broken;
     }
     std::string deep;
