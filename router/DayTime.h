@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 
 // Local wall-clock time stamps as a day count from 30 December 1899, with the time of day
 // as fraction.
@@ -16,4 +17,6 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual double Now() = 0;  // the current local time as a day count
+    // A steady count of milliseconds, for how long a change of address takes.
+    virtual std::uint64_t Milliseconds() = 0;
 };

@@ -8,3 +8,5 @@ double LocalClock::Now() {
     return DayCount(
         {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds});
 }
+
+std::uint64_t LocalClock::Milliseconds() { return GetTickCount64(); }

@@ -5,4 +5,5 @@
 class LocalClock : public Clock {
 public:
     double Now() override;
+    std::uint64_t Milliseconds() override;
 };

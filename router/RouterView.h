@@ -1,6 +1,8 @@
 #pragma once
+#include "IpHistory.h"
 #include "MessageIcon.h"
 #include "RouterPages.h"
+#include "RouterWay.h"
 #include <string>
 
 // The main window as the router logic sees it: the controls it reads at the moment of use
@@ -16,6 +18,7 @@ public:
     virtual bool AutoLogin() const = 0;                  // CheckBox2
     virtual bool TimedChange() const = 0;                // CheckBox3
     virtual std::string LoginButtonCaption() const = 0;  // Button1
+    virtual RouterWay PinnedWay() const = 0;             // the "router" key of setup.ini
 
     virtual void ShowWanField(WanField field, const std::string& text) = 0;  // Label2 ... Label12
     virtual void SetLoginButtonCaption(const std::string& caption) = 0;      // Button1
@@ -24,6 +27,13 @@ public:
     virtual void SetWanCaption(const std::string& caption) = 0;  // GroupBox1
     virtual void SetTrayHint(const std::string& hint) = 0;
     virtual void SetPollTimerEnabled(bool enabled) = 0;  // Timer1
+    // Whether the window says that the router is reached by UPnP.
+    virtual void ShowUpnpMark(bool upnp) = 0;
+
+    // A balloon from the tray icon: never waits, never a box.
+    virtual void ShowBalloon(const std::string& title, const std::string& text) = 0;
+    // One line of ip-history.csv. A history that cannot be written never stops a change.
+    virtual void RecordChange(const ChangeRecord& record) = 0;
 
     // A modal box with an OK button; returns when the user has closed it.
     virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;

@@ -75,12 +75,16 @@ private:
     bool TimedChange() const override { return CheckBox3.Checked(); }
     void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
     std::string LoginButtonCaption() const override { return Button1.Text(); }
+    RouterWay PinnedWay() const override { return RouterWay::Automatic; }
     void SetLoginButtonCaption(const std::string& caption) override;
     void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
     void SetCredentialsEnabled(bool enabled) override;
     void SetWanCaption(const std::string& caption) override { GroupBox1.SetText(caption); }
     void SetTrayHint(const std::string& hint) override { TrayIcon1.SetHint(hint); }
     void SetPollTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
+    void ShowUpnpMark(bool) override {}
+    void ShowBalloon(const std::string&, const std::string&) override {}
+    void RecordChange(const ChangeRecord&) override {}
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
         Button1.ReleaseDrawing();
         boxes_.ShowMessage(text, caption, icon);

@@ -41,6 +41,10 @@ struct FakeRouterWindow : RouterView {
     bool loginEnabled = true, credentialsEnabled = true, timerEnabled = true;
     std::string wanCaption = "WAN口状态", trayHint = "Pelorin";
     std::vector<Box> boxes;
+    RouterWay pinnedWay = RouterWay::Automatic;
+    bool upnpMark = false;
+    std::vector<Box> balloons;
+    std::vector<ChangeRecord> history;
     std::vector<std::string> calls;
     std::function<void()> whileBoxOpen;
     int boxesOpen = 0;
@@ -52,6 +56,7 @@ struct FakeRouterWindow : RouterView {
     bool AutoLogin() const override { return autoLogin; }
     bool TimedChange() const override { return timedChange; }
     std::string LoginButtonCaption() const override { return loginCaption; }
+    RouterWay PinnedWay() const override { return pinnedWay; }
 
     void ShowWanField(WanField field, const std::string& text) override {
         calls.push_back(std::string("field ") + Name(field) + "=" + text);
@@ -91,6 +96,18 @@ struct FakeRouterWindow : RouterView {
             during();
             --boxesOpen;
         }
+    }
+    void ShowUpnpMark(bool upnp) override {
+        calls.push_back(upnp ? "mark upnp" : "mark web");
+        upnpMark = upnp;
+    }
+    void ShowBalloon(const std::string& title, const std::string& text) override {
+        calls.push_back("balloon " + title);
+        balloons.push_back({text, title, MessageIcon::Information});
+    }
+    void RecordChange(const ChangeRecord& record) override {
+        calls.push_back("history");
+        history.push_back(record);
     }
     bool BoxOpen() const override { return boxesOpen > 0; }
     bool Ending() const override { return false; }
@@ -145,5 +162,8 @@ struct FakeRouterPages : PageFetcher {
 struct FakeClock : Clock {
     double now = DayCount({2026, 12, 7, 9, 0});
     double Now() override { return now; }
+    std::uint64_t Milliseconds() override {
+        return static_cast<std::uint64_t>(now * kMinutesPerDay * 60000.0);
+    }
     void AddMinutes(double minutes) { now += minutes / kMinutesPerDay; }
 };

@@ -30,6 +30,10 @@ struct CountingView : RouterView {
     void SetWanCaption(const std::string& c) override { caption = c; }
     void SetTrayHint(const std::string& h) override { hint = h; }
     void SetPollTimerEnabled(bool) override {}
+    RouterWay PinnedWay() const override { return RouterWay::Web; }
+    void ShowUpnpMark(bool) override {}
+    void ShowBalloon(const std::string&, const std::string&) override {}
+    void RecordChange(const ChangeRecord&) override {}
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}
     bool BoxOpen() const override { return false; }
     bool Ending() const override { return false; }
@@ -43,6 +47,7 @@ struct FixedPage : PageFetcher {
 
 struct FixedClock : Clock {
     double Now() override { return 46363.5; }
+    std::uint64_t Milliseconds() override { return 0; }
 };
 
 std::string RouterLikeStatusPage() {
