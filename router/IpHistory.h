@@ -18,3 +18,8 @@ struct ChangeRecord {
     RouterWay way = RouterWay::Web;  // Web or Upnp: the way the change went
     ChangeResult result;
 };
+
+// The column titles and one record of the file, each a UTF-8 line ending in CR LF (the file's
+// byte order mark is the writer's).
+std::string IpHistoryHeader();
+std::string IpHistoryLine(const ChangeRecord& record);
