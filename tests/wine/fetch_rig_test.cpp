@@ -3,7 +3,9 @@
 #include "PageText.h"
 #include "RigSupport.h"
 #include "RouterPages.h"
+#include "UpnpMessages.h"
 #include "WinInetFetcher.h"
+#include "WinUpnpTransport.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +43,15 @@ constexpr char kProxyChildOption[] = "--fetch-with-proxy-set";
 constexpr char kThroughFetcher[] = "fetcher";             // a login through WinInetFetcher
 constexpr char kThroughPlainWinInet[] = "preconfigured";  // WinInet with the system's settings
 constexpr DWORD kChildWaitMs = 30000;
+
+// The substitute router's UPnP gateway: its HTTP port, and where its control URL lies.
+constexpr unsigned short kGatewayPort = 5000;
+constexpr char kGatewayControlPath[] = "/ctl/IPConn";
+// A search collects answers for 2 s; the last of them returns within this.
+constexpr long long kSearchMs = 2000;
+constexpr long long kSearchBoundMs = 2500;
+// How often a window message arrives while a search waits.
+constexpr UINT kTickMs = 100;
 
 using Counts = std::map<std::string, long>;
 
@@ -101,6 +112,33 @@ int FetchWithProxySet(const std::string& how) {
     if (page) InternetCloseHandle(page);
     if (session) InternetCloseHandle(session);
     return page ? 0 : 1;
+}
+
+// The program's own message loop, or another one, or an ending program; counts the times it
+// was asked to handle the thread's messages.
+class CountingWait : public RequestWait {
+public:
+    Mode Now() const override { return mode; }
+    void HandleMessages() override {
+        ++handled;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    }
+    Mode mode = Mode::HandleMessages;
+    int handled = 0;
+};
+
+bool SetGateway(const std::string& kind) {
+    return PlainHttpGet(RigRouterAddress(), RigControlPort(), "/config?upnp=" + kind).status == 200;
+}
+
+SsdpSearch TimedSearch(UpnpTransport& transport, long long& elapsedMs) {
+    const auto start = std::chrono::steady_clock::now();
+    SsdpSearch search = transport.SearchGateways(RigRouterAddress());
+    elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count();
+    return search;
 }
 
 class FetchInRig : public ::testing::Test {
@@ -473,6 +511,97 @@ TEST_F(FetchInRig, AHostWithAPortIsReachedOnThatPort) {
     const PageAnswer state = fetcher_.FetchPage(Url("/state", address));
     EXPECT_EQ(state.status, 200);
     EXPECT_EQ(state.text.rfind("wan=up", 0), 0u) << state.text;
+}
+
+// --- The UPnP gateway --------------------------------------------------------------------
+
+struct GatewayRow {
+    const char* kind;
+    std::string_view serviceType;
+};
+
+TEST_F(FetchInRig, AUpnpGatewayIsFoundAndToldItsAddressWithoutCredentials) {
+    // The fetcher's login is the pages' alone: none of it may go with a UPnP request.
+    ASSERT_NO_FATAL_FAILURE(LogIn());
+    const GatewayRow rows[] = {
+        {"on", kWanServiceTypes[0]}, {"mixed-case", kWanServiceTypes[0]}, {"v2-only", kWanServiceTypes[1]}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.kind);
+        ASSERT_TRUE(SetGateway(row.kind));
+        Counts before = control_.Counts();
+        WinUpnpTransport transport;
+        long long elapsedMs = 0;
+        const SsdpSearch search = TimedSearch(transport, elapsedMs);
+        std::printf("[ timing   ] search, gateway %s: %lld ms, %zu answers\n", row.kind, elapsedMs,
+                    search.answers.size());
+        EXPECT_LT(elapsedMs, kSearchBoundMs);
+        const auto location = ChooseDescription(search.answers, RigRouterAddress());
+        ASSERT_TRUE(location);
+        EXPECT_EQ(SplitHttpUrl(*location)->port, kGatewayPort);
+
+        const PageAnswer description = transport.GetDescription(*SplitHttpUrl(*location));
+        ASSERT_EQ(description.status, 200);
+        const std::vector<WanService> services = ReadWanServices(description.text, *location);
+        ASSERT_EQ(services.size(), 1u);
+        EXPECT_EQ(services[0].serviceType, row.serviceType);
+        const PageAnswer answer = transport.PostSoap(
+            *SplitHttpUrl(services[0].controlUrl), MakeSoapRequest(row.serviceType, "GetExternalIPAddress"));
+        EXPECT_EQ(answer.status, 200);
+        const auto response = ReadSoapResponse(answer.text, "GetExternalIPAddress");
+        ASSERT_TRUE(response) << answer.text;
+        EXPECT_EQ(response->ChildText("NewExternalIPAddress"), control_.State()["ip"]);
+        Counts after = control_.Counts();
+        EXPECT_GE(Delta(before, after, "ssdp"), 1);
+        EXPECT_EQ(Delta(before, after, "soap"), 1);
+    }
+    // Not even to the pages' own port.
+    Counts before = control_.Counts();
+    const PageAnswer page = WinUpnpTransport().GetDescription(HttpUrl{RigRouterAddress(), 80, Status().path});
+    Counts after = control_.Counts();
+    EXPECT_EQ(page.status, 401);
+    EXPECT_EQ(Delta(before, after, "unauthorized"), 1);
+}
+
+TEST_F(FetchInRig, AUpnpGatewayThatRefusesOrStaysSilentIsWaitedForAsAPageIs) {
+    CountingWait wait;
+    WinUpnpTransport transport(&wait);
+    ASSERT_TRUE(SetGateway("refuse"));
+    const PageAnswer refused =
+        transport.PostSoap(HttpUrl{RigRouterAddress(), kGatewayPort, kGatewayControlPath},
+                           MakeSoapRequest(kWanServiceTypes[0], "ForceTermination"));
+    EXPECT_EQ(refused.status, 500);
+    const auto fault = ReadSoapFault(refused.text);
+    ASSERT_TRUE(fault) << refused.text;
+    EXPECT_EQ(fault->code, 606);
+    EXPECT_EQ(control_.State()["wan"], "up");
+
+    // The window goes on answering while nothing comes, and the search ends on time.
+    ASSERT_TRUE(SetGateway("silent"));
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, nullptr);
+    long long elapsedMs = 0;
+    SsdpSearch search = TimedSearch(transport, elapsedMs);
+    KillTimer(nullptr, timer);
+    std::printf("[ timing   ] search, silent gateway: %lld ms, %d message waits\n", elapsedMs, wait.handled);
+    RecordProperty("silent_search_ms", static_cast<int>(elapsedMs));
+    EXPECT_TRUE(search.answers.empty());
+    EXPECT_FALSE(search.givenUp);
+    EXPECT_GE(elapsedMs, kSearchMs - kTickMs);
+    EXPECT_LE(elapsedMs, kSearchBoundMs);
+    EXPECT_GT(wait.handled, kSearchMs / kTickMs / 2);
+
+    // Given up at once when the program ends, and inside another loop as soon as it has work.
+    wait.mode = RequestWait::Mode::GiveUp;
+    search = TimedSearch(transport, elapsedMs);
+    EXPECT_TRUE(search.givenUp);
+    EXPECT_LT(elapsedMs, kTickMs);
+    wait.mode = RequestWait::Mode::LeaveMessages;
+    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+    search = TimedSearch(transport, elapsedMs);
+    EXPECT_TRUE(search.givenUp);
+    EXPECT_LT(elapsedMs, kTickMs);
+    MSG left;
+    while (PeekMessageA(&left, nullptr, 0, 0, PM_REMOVE)) {
+    }
 }
 
 }  // namespace
