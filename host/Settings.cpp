@@ -35,6 +35,10 @@ constexpr Setting kSettings[] = {
 
 constexpr bool kFlagDefault = false;
 
+constexpr char kRouterWayKey[] = "router";
+constexpr char kWebWay[] = "web";
+constexpr char kUpnpWay[] = "upnp";
+
 // Flushes the profile cache however the load or save ends.
 class FlushOnExit {
 public:
@@ -64,6 +68,13 @@ std::string TextValue(const std::optional<std::string>& value, std::string_view 
     return value->substr(0, kMaxSettingText);
 }
 
+RouterWay RouterWayValue(const std::optional<std::string>& value) {
+    if (!value) return RouterWay::Automatic;
+    if (SameGbkTextIgnoringCase(*value, kWebWay)) return RouterWay::Web;
+    if (SameGbkTextIgnoringCase(*value, kUpnpWay)) return RouterWay::Upnp;
+    return RouterWay::Automatic;
+}
+
 void LoadSettings(SettingsView& view, ProfileStore& store) {
     {
         FlushOnExit flush(store);
@@ -82,17 +93,23 @@ void LoadSettings(SettingsView& view, ProfileStore& store) {
                 view.ReportError(error);
             }
         }
+        view.SetPinnedWay(RouterWayValue(store.Read(kSettingsSection, kRouterWayKey)));
     }
     if (view.Checked(SettingsCheckBox::CheckBox1)) view.PostMinimise();
 }
 
 void SaveSettings(const SettingsView& view, ProfileStore& store) {
     FlushOnExit flush(store);
+    const auto write = [&store](const char* key, const std::string& value) {
+        if (!store.Write(kSettingsSection, key, value)) throw AppError("Unable to write to " + store.Path());
+    };
     for (const Setting& setting : kSettings) {
-        const std::string value =
-            setting.isFlag ? (view.Checked(setting.box) ? "1" : "0") : view.Text(setting.edit);
-        if (!store.Write(kSettingsSection, setting.key, value)) {
-            throw AppError("Unable to write to " + store.Path());
-        }
+        write(setting.key,
+              setting.isFlag ? (view.Checked(setting.box) ? "1" : "0") : view.Text(setting.edit));
+    }
+    switch (view.PinnedWay()) {
+    case RouterWay::Web: write(kRouterWayKey, kWebWay); break;
+    case RouterWay::Upnp: write(kRouterWayKey, kUpnpWay); break;
+    case RouterWay::Automatic: break;
     }
 }

@@ -1,12 +1,14 @@
 #pragma once
 #include "ProfileStore.h"
+#include "RouterWay.h"
 #include "SettingsView.h"
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The settings file setup.ini beside the executable: seven keys in the section "set".
+// The settings file setup.ini beside the executable: seven keys in the section "set", and
+// the "router" key after them, present only when the way to the router is pinned.
 
 inline constexpr char kSettingsFileName[] = "setup.ini";
 inline constexpr char kSettingsSection[] = "set";
@@ -28,6 +30,10 @@ bool FlagValue(const std::optional<std::string>& value, bool defaultValue);
 // empty value the empty text.
 std::string TextValue(const std::optional<std::string>& value, std::string_view defaultText);
 
+// The way the "router" key pins: "web" or "upnp", in any case of letters; anything else, or
+// no key, leaves it automatic.
+RouterWay RouterWayValue(const std::optional<std::string>& value);
+
 // Reads the keys in order and puts each value into its control at once, so that a check
 // box switched on runs its click handler. An AppError raised by such a handler (a refused
 // start-with-Windows write) goes to the view's error box and the load goes on. Flushes the
@@ -35,6 +41,7 @@ std::string TextValue(const std::optional<std::string>& value, std::string_view 
 void LoadSettings(SettingsView& view, ProfileStore& store);
 
 // Writes the seven keys in order from the controls, flags as "1" or "0", texts unchanged,
-// then flushes the profile cache. A refused write throws AppError("Unable to write to
+// then the "router" key when the way is pinned (an automatic way leaves the file's value, which
+// reads as automatic), then flushes the profile cache. A refused write throws AppError("Unable to write to
 // <path>") and the keys after it are not written.
 void SaveSettings(const SettingsView& view, ProfileStore& store);

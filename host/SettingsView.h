@@ -1,5 +1,6 @@
 #pragma once
 #include "AppError.h"
+#include "RouterWay.h"
 #include <string>
 
 // The main window's controls that hold the settings.
@@ -31,6 +32,10 @@ public:
     // the start-with-Windows value); an AppError it raises comes out of this call, the box
     // keeping its new state.
     virtual void SetChecked(SettingsCheckBox box, bool checked) = 0;
+
+    // How the router is reached, as the "router" key pins it (Automatic: not pinned).
+    virtual RouterWay PinnedWay() const = 0;
+    virtual void SetPinnedWay(RouterWay way) = 0;
 
     // Posts the minimise request (WM_SYSCOMMAND with SC_MINIMIZE) to the main window.
     virtual void PostMinimise() = 0;

@@ -16,7 +16,3 @@ public:
 private:
     std::string path_;
 };
-
-// Whether a save may replace the file at `path`: true when it is missing, false when it is
-// read-only, another account's, or held open by another program that shares no writing.
-bool CanReplaceFile(const std::string& path);

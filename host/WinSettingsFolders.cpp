@@ -1,8 +1,8 @@
 #include "WinSettingsFolders.h"
 
 #include "ModuleFile.h"
+#include "WinFileBytes.h"
 #include "WinGbkText.h"
-#include "WinProfileFile.h"
 
 #include <windows.h>
 #include <shlobj.h>

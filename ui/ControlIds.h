@@ -22,6 +22,7 @@ enum : int {
     Label14,
     Label15,
     Label16,
+    Label17,  // the way the router is reached, when it is not its web pages
     Edit1 = 201,
     Edit2,
     Edit3,

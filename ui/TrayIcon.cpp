@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <map>
 
 namespace {
@@ -17,6 +16,9 @@ namespace {
 // version, without the GUID that came later.
 const DWORD kShellIconRecordSize = NOTIFYICONDATAW_V2_SIZE;
 constexpr UINT kShellIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// How long a balloon stays (the shell keeps it between 10 and 30 s, and longer while the user
+// is away).
+constexpr UINT kBalloonTimeout = 10000;
 
 constexpr UINT kSingleClickInterval = 1000, kIconCycleInterval = 1000, kHoverExitInterval = 20;
 constexpr char kOwnerHookProperty[] = "PelorinTrayIcon";
@@ -50,6 +52,15 @@ TShiftState CurrentShiftKeys() {
     if (GetAsyncKeyState(VK_CONTROL) & 0x8000) shift |= ssCtrl;
     if (GetAsyncKeyState(VK_MENU) & 0x8000) shift |= ssAlt;
     return shift;
+}
+
+// A shell text field filled with GBK text already cut to the field's size in bytes (as on a
+// Chinese system): those are at most as many UTF-16 units.
+template <std::size_t size>
+void FillShellField(wchar_t (&field)[size], const std::string& gbk) {
+    const WideText text = WideFromGbk(gbk);
+    std::memset(field, 0, sizeof field);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1) * sizeof(wchar_t));
 }
 
 POINT CursorPosition() {
@@ -241,11 +252,20 @@ void TTrayIcon::SetWantEnterExitEvents(bool want) {
 
 void TTrayIcon::FillShellIconRecord() {
     record_.hIcon = icon_.get();
-    // Cut to 127 GBK bytes first, as on a Chinese system; those are at most 127 characters.
-    const WideText tip = WideFromGbk(TrayTipText(hint_, showHint_));
-    std::memset(record_.szTip, 0, sizeof record_.szTip);
-    std::memcpy(record_.szTip, tip.data(),
-                std::min(tip.size(), std::size(record_.szTip) - 1) * sizeof(wchar_t));
+    FillShellField(record_.szTip, TrayTipText(hint_, showHint_));
+}
+
+void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!iconInTray_) return;
+    FillShellIconRecord();
+    record_.uFlags = kShellIconFlags | NIF_INFO;
+    record_.dwInfoFlags = NIIF_INFO;
+    record_.uTimeout = kBalloonTimeout;
+    FillShellField(record_.szInfoTitle, ShellFieldText(title, kBalloonTitleBytes));
+    FillShellField(record_.szInfo, ShellFieldText(text, kBalloonTextBytes));
+    shell_.NotifyIcon(NIM_MODIFY, record_);
+    // Later changes of the icon or its tip must not show the balloon again.
+    record_.uFlags = kShellIconFlags;
 }
 
 bool TTrayIcon::AddShellIcon() {

@@ -67,6 +67,9 @@ public:
     void SetIconVisible(bool visible);
     const std::string& Hint() const { return hint_; }
     void SetHint(const std::string& hint);  // the shell is told only of a new tip
+    // An information balloon from the icon (GBK texts, cut to the shell's fields); nothing
+    // when the icon is not in the tray. The shell shows it in its own time: this never waits.
+    void ShowBalloon(const std::string& title, const std::string& text);
     bool ShowHint() const { return showHint_; }
     void SetShowHint(bool showHint);
     HIMAGELIST IconList() const { return iconList_; }

@@ -8,8 +8,10 @@
 
 #include "AutoRun.h"
 #include "Gateway.h"
+#include "IpHistoryFile.h"
 #include "ModuleFile.h"
 #include "Settings.h"
+#include "WinIpHistoryFile.h"
 #include "WinSettingsFolders.h"
 #include "WinSingleInstance.h"
 
@@ -22,6 +24,13 @@ namespace {
 const TForm::Layout kLayout = {kMainWindowClass, PELORIN_CAPTION, 488, 250, "宋体", GB2312_CHARSET, 12};
 
 constexpr UINT kTimer1Interval = 1000;
+
+// Label17 in UPnP mode; empty, it has no width and shows nothing.
+constexpr char kUpnpMark[] = "通过UPnP连接路由器";
+
+constexpr char kHistoryRefusedCaption[] = "提示";
+constexpr char kHistoryRefusedText[] = "无法写入IP更换记录：";
+constexpr char kHistoryRefusedAfterPath[] = "\r\n更换IP不受影响，本次运行不再提示。";
 
 // Edit4 takes backspace, Enter, "." and digits as typed; a paste is not filtered.
 constexpr char kBackspace = 8, kEnter = 13;
@@ -63,6 +72,8 @@ TForm1::TForm1(TApplication& application)
       Button2(Handle(), ControlId::Button2, {336, 180, 65, 25}, "保存设置", Font()),
       Button4(Handle(), ControlId::Button4, {336, 152, 65, 25}, "断线", Font()),
       Button5(Handle(), ControlId::Button5, {416, 152, 65, 25}, "重连", Font()),
+      // In the free strip left of the credit link: nothing moves when it shows.
+      Label17(Handle(), ControlId::Label17, {12, 232, 0, 12}, "", Font()),
       Timer1(Handle(), kTimer1Id, kTimer1Interval),
       PopupMenu1(application, {{MenuCommand::IP1, "更换IP", [this] { IP1Click(); }},
                                {MenuCommand::N2, "反馈意见", [this] { N2Click(); }},
@@ -72,7 +83,8 @@ TForm1::TForm1(TApplication& application)
       boxes_(application),
       fetcher_(this),
       router_(*this, *this, clock_),
-      settingsFile_(SettingsFileForThisUser(modulePath_)) {
+      settingsFile_(SettingsFileForThisUser(modulePath_)),
+      historyPath_(FileBeside(settingsFile_.Path(), kIpHistoryFileName)) {
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };
     Button3.OnClick = [this] { Button3Click(); };
@@ -165,6 +177,26 @@ void TForm1::Timer1Timer() {
     });
     pollWriting_ = false;
     Button1.ReleaseDrawing();
+    TellHistoryRefused();
+}
+
+void TForm1::ShowUpnpMark(bool upnp) { Label17.SetText(upnp ? kUpnpMark : ""); }
+
+// A change goes on whether its line is written or not. The user hears of it once, at the end
+// of a tick with no request, box or command under way, so that polling goes on behind the box.
+void TForm1::RecordChange(const ChangeRecord& record) {
+    if (AppendToHistoryFile(historyPath_, IpHistoryHeader(), IpHistoryLine(record), kMaxIpHistoryLines))
+        return;
+    if (historyNotice_ == HistoryNotice::None) historyNotice_ = HistoryNotice::Due;
+}
+
+void TForm1::TellHistoryRefused() {
+    if (historyNotice_ != HistoryNotice::Due || Ending() || Application().InForeignLoop() ||
+        Application().Modal() || router_.RequestUnderWay())
+        return;
+    historyNotice_ = HistoryNotice::Told;
+    ShowMessage(kHistoryRefusedText + historyPath_ + kHistoryRefusedAfterPath, kHistoryRefusedCaption,
+                MessageIcon::Warning);
 }
 
 void TForm1::SetLoginButtonCaption(const std::string& caption) {

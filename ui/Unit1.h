@@ -75,16 +75,19 @@ private:
     bool TimedChange() const override { return CheckBox3.Checked(); }
     void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
     std::string LoginButtonCaption() const override { return Button1.Text(); }
-    RouterWay PinnedWay() const override { return RouterWay::Automatic; }
+    RouterWay PinnedWay() const override { return pinnedWay_; }  // SettingsView's too
     void SetLoginButtonCaption(const std::string& caption) override;
     void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
     void SetCredentialsEnabled(bool enabled) override;
     void SetWanCaption(const std::string& caption) override { GroupBox1.SetText(caption); }
     void SetTrayHint(const std::string& hint) override { TrayIcon1.SetHint(hint); }
     void SetPollTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
-    void ShowUpnpMark(bool) override {}
-    void ShowBalloon(const std::string&, const std::string&) override {}
-    void RecordChange(const ChangeRecord&) override {}
+    void ShowUpnpMark(bool upnp) override;
+    void ShowBalloon(const std::string& title, const std::string& text) override {
+        TrayIcon1.ShowBalloon(title, text);
+    }
+    void RecordChange(const ChangeRecord& record) override;
+    void TellHistoryRefused();
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
         Button1.ReleaseDrawing();
         boxes_.ShowMessage(text, caption, icon);
@@ -108,6 +111,7 @@ private:
     void SetText(SettingsEdit edit, const std::string& text) override { EditOf(edit).SetText(text); }
     bool Checked(SettingsCheckBox box) const override { return CheckBoxOf(box).Checked(); }
     void SetChecked(SettingsCheckBox box, bool checked) override { CheckBoxOf(box).SetChecked(checked); }
+    void SetPinnedWay(RouterWay way) override { pinnedWay_ = way; }
     void PostMinimise() override;
     void ReportError(const AppError& error) override { Application().ShowException(error); }
 
@@ -127,6 +131,7 @@ public:
     TCheckBox CheckBox5, CheckBox1;
     TEdit Edit4;
     TButton Button3, Button2, Button4, Button5;
+    TLabel Label17;
     TWindowTimer Timer1;
     TPopupMenu PopupMenu1;
     TTrayIcon TrayIcon1;
@@ -138,6 +143,10 @@ private:
     LocalClock clock_;
     RouterControl router_;
     WinProfileFile settingsFile_;
+    std::string historyPath_;  // ip-history.csv, beside setup.ini
+    RouterWay pinnedWay_ = RouterWay::Automatic;
+    // A history that cannot be written is told once per run, when no box is open.
+    enum class HistoryNotice { None, Due, Told } historyNotice_ = HistoryNotice::None;
     WinRegistry registry_;
     WinAdapterSource adapters_;
     bool pollWriting_ = false;  // the poll's own writes run, with no request waiting

@@ -45,6 +45,7 @@ struct FakeSettingsWindow : SettingsView {
                                                 {SettingsCheckBox::CheckBox3, false},
                                                 {SettingsCheckBox::CheckBox5, false}};
     std::map<SettingsCheckBox, std::function<void(bool)>> onClick;
+    RouterWay way = RouterWay::Automatic;
     std::vector<std::string> errors;
     int minimiseRequests = 0;
 
@@ -60,6 +61,12 @@ struct FakeSettingsWindow : SettingsView {
         checked[box] = state;
         log.push_back(std::string(Name(box)) + " click");
         if (const auto handler = onClick.find(box); handler != onClick.end()) handler->second(state);
+    }
+    RouterWay PinnedWay() const override { return way; }
+    void SetPinnedWay(RouterWay pinned) override {
+        static const char* const names[] = {"automatic", "web", "upnp"};
+        log.push_back(std::string("way=") + names[static_cast<int>(pinned)]);
+        way = pinned;
     }
     void PostMinimise() override {
         log.push_back("minimise");

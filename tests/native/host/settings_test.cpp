@@ -1,5 +1,6 @@
 #include "AutoRun.h"
 #include "HostFakes.h"
+#include "IpHistoryFile.h"
 #include "Settings.h"
 #include "SettingsPlace.h"
 
@@ -113,7 +114,48 @@ TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
         {"C:\\燶\\x燶.exe", "C:\\燶\\setup.ini"},
         {"C:/Pelorin/Pelorin.exe", "C:/Pelorin/setup.ini"},
     };
-    for (const auto& row : rows) EXPECT_EQ(SettingsFilePath(row.module), row.file) << row.module;
+    for (const auto& row : rows) {
+        EXPECT_EQ(SettingsFilePath(row.module), row.file) << row.module;
+        EXPECT_EQ(FileBeside(row.module, kSettingsFileName), row.file) << row.module;
+    }
+}
+
+TEST(RouterWayValue, PinsOnlyWebOrUpnpInAnyCase) {
+    const struct {
+        std::optional<std::string> value;
+        RouterWay way;
+    } rows[] = {
+        {std::string("web"), RouterWay::Web},        {std::string("UPnP"), RouterWay::Upnp},
+        {std::string("WEB"), RouterWay::Web},        {std::string("upnp"), RouterWay::Upnp},
+        {std::nullopt, RouterWay::Automatic},        {std::string(""), RouterWay::Automatic},
+        {std::string("auto"), RouterWay::Automatic}, {std::string("upnp2"), RouterWay::Automatic},
+        {std::string("we"), RouterWay::Automatic},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(RouterWayValue(row.value), row.way) << row.value.value_or("missing");
+}
+
+// ip-history.csv as it grows: mark and header once, CR LF, the oldest records dropped.
+TEST(AppendedHistory, KeepsMarkHeaderAndTheNewestRecordsRepairingWhatItFinds) {
+    const std::string mark = "\xEF\xBB\xBF", head = "time,ip\r\n";
+    const struct {
+        const char* what;
+        std::string current;
+        std::size_t maxLines;
+        std::string expected;
+    } rows[] = {
+        {"a new file", "", 10, mark + head + "c\r\n"},
+        {"a file with records", mark + head + "a\r\nb\r\n", 10, mark + head + "a\r\nb\r\nc\r\n"},
+        {"full: the oldest goes", mark + head + "a\r\nb\r\n", 3, mark + head + "b\r\nc\r\n"},
+        {"over full", mark + head + "a\r\nb\r\nx\r\n", 2, mark + head + "c\r\n"},
+        {"no mark, LF ends, a half line", head + "a\nb", 10, mark + head + "a\r\nb\r\nc\r\n"},
+        {"no header, empty lines", mark + "\r\na\r\n\r\n", 10, mark + head + "a\r\nc\r\n"},
+        {"a mark alone", mark, 10, mark + head + "c\r\n"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(AppendedHistory(row.current, head, "c\r\n", row.maxLines), row.expected) << row.what;
+    }
+    EXPECT_EQ(AppendedHistory(mark + head, "time,ip", "c", 10), mark + head + "c\r\n");
 }
 
 // Folders by name: those where a file can be made, the files there are, the copies made.
@@ -201,7 +243,7 @@ struct LoadSettingsTest : testing::Test {
 
     static std::map<std::string, std::string> EverythingOn() {
         return {{"TimeSwitch", "1"},       {"timer", "15"},    {"boot", "1"}, {"loginname", "管理员"},
-                {"loginpassword", "p@ss"}, {"autologin", "1"}, {"hide", "1"}};
+                {"loginpassword", "p@ss"}, {"autologin", "1"}, {"hide", "1"}, {"router", "upnp"}};
     }
 };
 
@@ -242,6 +284,8 @@ TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlus
         "read set/hide",
         "CheckBox1=on",
         "CheckBox1 click",
+        "read set/router",
+        "way=upnp",
         "flush",
         "minimise",
     };
@@ -375,21 +419,23 @@ struct SaveSettingsTest : testing::Test {
     }
 };
 
-TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderThenFlushes) {
+TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
     const struct {
         bool timedChange, autoRun, autoLogin, minimised;
         std::string interval, user, password;
+        RouterWay way;
         EventLog expected;
     } rows[] = {
-        {true, false, true, false, " 5 ", "管理员", "p=w;d#",
+        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Upnp,
          Writes({{"TimeSwitch", "1"},
                  {"timer", " 5 "},
                  {"boot", "0"},
                  {"loginname", "管理员"},
                  {"loginpassword", "p=w;d#"},
                  {"autologin", "1"},
-                 {"hide", "0"}})},
-        {false, true, false, true, "abc", "", "",
+                 {"hide", "0"},
+                 {"router", "upnp"}})},
+        {false, true, false, true, "abc", "", "", RouterWay::Automatic,
          Writes({{"TimeSwitch", "0"},
                  {"timer", "abc"},
                  {"boot", "1"},
@@ -407,6 +453,7 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderThenFlushes) {
         window.texts[SettingsEdit::Edit3] = row.interval;
         window.texts[SettingsEdit::Edit1] = row.user;
         window.texts[SettingsEdit::Edit2] = row.password;
+        window.way = row.way;
 
         SaveSettings(window, file);
 
@@ -417,7 +464,9 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderThenFlushes) {
 }
 
 TEST_F(SaveSettingsTest, RefusedWriteRaisesTheErrorAndWritesNothingAfterTheFailedKey) {
-    const char* keys[] = {"TimeSwitch", "timer", "boot", "loginname", "loginpassword", "autologin", "hide"};
+    const char* keys[] = {"TimeSwitch",    "timer",     "boot", "loginname",
+                          "loginpassword", "autologin", "hide", "router"};
+    window.way = RouterWay::Web;
     for (std::size_t failing = 0; failing < std::size(keys); ++failing) {
         SCOPED_TRACE(keys[failing]);
         log.clear();

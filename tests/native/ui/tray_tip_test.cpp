@@ -29,6 +29,12 @@ TEST(TrayTipText, KeepsAtMost127BytesAndNeverHalfADoubleByteCharacter) {
         {"\x81\x5C\x81\x41", true, "\x81\x5C\x81\x41"},            // trail bytes that look like "\" and "A"
     };
     for (const auto& row : rows) EXPECT_EQ(TrayTipText(row.hint, row.showHint), row.tip) << row.hint;
+
+    // A balloon's title field: 64 bytes with its NUL.
+    const std::string gbk31 = gbk63.substr(0, 62);
+    EXPECT_EQ(ShellFieldText(gbk31 + "\xCD\xF8", kBalloonTitleBytes), gbk31);
+    EXPECT_EQ(ShellFieldText("a" + gbk31 + "\xCD\xF8", kBalloonTitleBytes), "a" + gbk31);
+    EXPECT_EQ(ShellFieldText(gbk31 + "x", kBalloonTitleBytes), gbk31 + "x");
 }
 
 }  // namespace

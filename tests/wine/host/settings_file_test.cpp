@@ -1,6 +1,8 @@
 #include "HostWineSupport.h"
+#include "IpHistoryFile.h"
 #include "ProfileText.h"
 #include "Settings.h"
+#include "WinIpHistoryFile.h"
 #include "WinProfileFile.h"
 #include "WinSettingsFolders.h"
 
@@ -48,16 +50,13 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
     SettingsControls saved;
     // "亐" (81 80) is no Big5 character; "乚" (81 5D) ends in "]", "丄" (81 41) in a letter.
     SetAll(saved, true, "15", "管理员", "p@ss=w;rd#1 路由乚丄亐");
+    saved.way = RouterWay::Web;
     SaveSettings(saved, file);
 
-    const std::vector<std::string> expectedLines = {"[set]",
-                                                    "TimeSwitch=1",
-                                                    "timer=15",
-                                                    "boot=1",
-                                                    "loginname=管理员",
-                                                    "loginpassword=p@ss=w;rd#1 路由乚丄亐",
-                                                    "autologin=1",
-                                                    "hide=1"};
+    const std::vector<std::string> expectedLines = {
+        "[set]",       "TimeSwitch=1",     "timer=15",
+        "boot=1",      "loginname=管理员", "loginpassword=p@ss=w;rd#1 路由乚丄亐",
+        "autologin=1", "hide=1",           "router=web"};
     const std::string written = ReadFileBytes(path);
     EXPECT_EQ(Lines(written), expectedLines);
 
@@ -65,6 +64,7 @@ TEST_F(SettingsFileTest, EveryKeyRoundTripsThroughTheFile) {
     LoadSettings(loaded, file);
     EXPECT_EQ(loaded.texts, saved.texts);
     EXPECT_EQ(loaded.checked, saved.checked);
+    EXPECT_EQ(loaded.way, RouterWay::Web);
     EXPECT_EQ(loaded.minimiseRequests, 1);
 
     // Saving what was loaded changes nothing in the file.
@@ -90,7 +90,8 @@ TEST_F(SettingsFileTest, ReadsAFileWrittenByHand) {
                                "loginpassword=" +
                                    longPassword +
                                    "\r\n"
-                                   "hide=$1\r\n"));
+                                   "hide=$1\r\n"
+                                   "Router = UPnP\r\n"));
     SettingsControls window;
     LoadSettings(window, file);
 
@@ -101,7 +102,14 @@ TEST_F(SettingsFileTest, ReadsAFileWrittenByHand) {
     EXPECT_EQ(window.texts[SettingsEdit::Edit2], std::string(2047, 'x'));
     EXPECT_FALSE(window.checked[SettingsCheckBox::CheckBox2]);
     EXPECT_TRUE(window.checked[SettingsCheckBox::CheckBox1]);
+    EXPECT_EQ(window.way, RouterWay::Upnp);
     EXPECT_EQ(window.minimiseRequests, 1);
+
+    // The history beside it: its mark and header once, then a line for each change.
+    const std::string history = FileBeside(path, "ip-history.csv");
+    ASSERT_TRUE(AppendToHistoryFile(history, "h\r\n", "路由\r\n", 10));
+    ASSERT_TRUE(AppendToHistoryFile(history, "h\r\n", "2\r\n", 10));
+    EXPECT_EQ(ReadFileBytes(history), "\xEF\xBB\xBFh\r\n路由\r\n2\r\n");
 }
 
 TEST_F(SettingsFileTest, RefusedWriteRaisesTheErrorAndWritesNothingAfterTheFailedKey) {
@@ -119,6 +127,7 @@ TEST_F(SettingsFileTest, RefusedWriteRaisesTheErrorAndWritesNothingAfterTheFaile
     EXPECT_EQ(recorded.writes, std::vector<std::string>{"TimeSwitch"});
     const DWORD attributes = GetFileAttributesA(path.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_FALSE(AppendToHistoryFile(path, "h", "l", 10));
 
     // Loading from there gives the defaults.
     SettingsControls loaded;

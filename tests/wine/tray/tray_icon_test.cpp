@@ -59,6 +59,7 @@ TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTh
         icon.MinimizeToTray = true;
         icon.OnDblClick = [](TTrayIcon& sender) { sender.RestoreMainForm(); };
         icon.AfterLoad();
+        icon.ShowBalloon("Pelorin", "not in the tray: nothing");
         EXPECT_EQ(shell.Names(),
                   (Names{"modify Pelorin", "modify Pelorin", "delete Pelorin", "setversion Pelorin"}));
         const NOTIFYICONDATAW& record = shell.calls.front().record;
@@ -81,6 +82,20 @@ TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTh
         EXPECT_TRUE(icon.IconVisible());
         shell.calls.clear();
 
+        // A balloon: one modify with the info fields, cut as the tip is (31 of 32 characters
+        // fill 62 of the title's 63 bytes); what follows shows no balloon again.
+        std::string title;
+        for (int i = 0; i < 32; ++i) title += "\xB9\xAB";
+        icon.ShowBalloon(title, "Pelorin\r\xB9\xAB");
+        ASSERT_EQ(shell.calls.size(), 1u);
+        const NOTIFYICONDATAW balloon = shell.calls.back().record;
+        EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_MODIFY));
+        EXPECT_EQ(balloon.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO));
+        EXPECT_EQ(balloon.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
+        EXPECT_EQ(std::wstring(balloon.szInfoTitle), std::wstring(31, L'\x516C'));
+        EXPECT_STREQ(balloon.szInfo, L"Pelorin\r\x516C");
+        shell.calls.clear();
+
         icon.SetHint("Pelorin\r\xB9\xAB");
         icon.SetHint("Pelorin\r\xB9\xAB");  // the same tip: the shell is not asked again
         Callback(icon, WM_LBUTTONDBLCLK);   // back from the tray: the icon stays
@@ -92,6 +107,7 @@ TEST(TrayIcon, AddsTheIconOnEveryMinimiseAndAfterATaskbarRestartAndDeletesItAtTh
         EXPECT_EQ(shell.Names(),
                   (Names{"modify Pelorin\r\xB9\xAB", "add Pelorin\r\xB9\xAB", "add Pelorin\r\xB9\xAB"}));
         EXPECT_STREQ(shell.calls.back().record.szTip, L"Pelorin\r\x516C");  // "公", whatever the code page
+        EXPECT_FALSE(shell.calls.front().record.uFlags & NIF_INFO);
         shell.calls.clear();
 
         // 63 characters of two bytes fill 126 of the tip's 127 bytes; the 64th is left out whole.
