@@ -1,7 +1,5 @@
 #include "DayTime.h"
 
-#include <cmath>
-
 namespace {
 
 // Days from 1 March of year 0 (proleptic Gregorian) to the given date.
@@ -40,7 +38,9 @@ double DayCount(const LocalTime& time) {
 
 LocalTime LocalTimeOf(double dayCount) {
     static const long kDay0 = DaysFromCivil(1899, 12, 30);
-    const long long total = std::llround(dayCount * static_cast<double>(kMillisecondsPerDay));
+    const double milliseconds = dayCount * static_cast<double>(kMillisecondsPerDay);
+    const long long total =
+        static_cast<long long>(milliseconds < 0 ? milliseconds - 0.5 : milliseconds + 0.5);
     // Days before day 0 still have their time of day counted forwards from midnight.
     long long days = total / kMillisecondsPerDay;
     long long rest = total % kMillisecondsPerDay;

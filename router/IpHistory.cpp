@@ -1,8 +1,7 @@
 #include "IpHistory.h"
 
 #include "DayTime.h"
-
-#include <cstdio>
+#include "IntegerText.h"
 
 namespace {
 
@@ -39,12 +38,13 @@ std::string IpHistoryHeader() { return Utf8(u8"时间,方式,原地址,新地址
 
 std::string IpHistoryLine(const ChangeRecord& record) {
     const LocalTime time = LocalTimeOf(record.when);
-    char stamp[40];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", time.year, time.month, time.day,
-                  time.hour, time.minute, time.second);
+    const auto two = [](int value) { return ZeroPadded(static_cast<std::uint32_t>(value), 2); };
+    const std::string stamp = ZeroPadded(static_cast<std::uint32_t>(time.year), 4) + '-' + two(time.month) +
+                              '-' + two(time.day) + ' ' + two(time.hour) + ':' + two(time.minute) + ':' +
+                              two(time.second);
     const ChangeResult& result = record.result;
     const std::string seconds = std::to_string((result.milliseconds + 500) / 1000);  // as the balloon says
-    return std::string(stamp) + ',' + (record.way == RouterWay::Upnp ? "UPnP" : Utf8(u8"网页")) + ',' +
+    return stamp + ',' + (record.way == RouterWay::Upnp ? "UPnP" : Utf8(u8"网页")) + ',' +
            CsvField(result.oldAddress) + ',' + CsvField(result.newAddress) + ',' + seconds + ',' +
            Utf8(OutcomeText(result.outcome)) + "\r\n";
 }

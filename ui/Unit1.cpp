@@ -71,7 +71,7 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       fetcher_(this),
-      router_(*this, *this, clock_),
+      router_(*this, *this, upnp_, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)) {
     Button1.OnClick = [this] { Button1Click(); };
     Button2.OnClick = [this] { Button2Click(); };

@@ -30,6 +30,14 @@ private:
     TApplication& application_;
 };
 
+// Finds no UPnP gateway: the router is reached by its pages only.
+class NoUpnpGateway : public UpnpTransport {
+public:
+    SsdpSearch SearchGateways(const std::string&) override { return {}; }
+    PageAnswer GetDescription(const HttpUrl&) override { return {}; }
+    PageAnswer PostSoap(const HttpUrl&, const SoapRequest&) override { return {}; }
+};
+
 // The main window: the router's WAN status, the settings and the commands. Every behaviour
 // is in its event handlers; the router logic and the settings see it through their views.
 class TForm1 : public TForm,
@@ -136,6 +144,7 @@ private:
     ApplicationBoxes boxes_;
     WinInetFetcher fetcher_;  // one for the life of the process: it keeps the accepted login
     LocalClock clock_;
+    NoUpnpGateway upnp_;
     RouterControl router_;
     WinProfileFile settingsFile_;
     WinRegistry registry_;
