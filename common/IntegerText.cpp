@@ -54,3 +54,10 @@ std::string TrimBlanks(std::string_view text) {
 }
 
 std::int32_t IntervalMinutes(std::string_view text) { return ParseInteger(TrimBlanks(text)).value_or(1); }
+
+std::string ZeroPadded(std::uint32_t value, int width) {
+    std::string digits = std::to_string(value);
+    if (digits.size() < static_cast<std::size_t>(width))
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    return digits;
+}

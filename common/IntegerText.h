@@ -13,5 +13,9 @@ std::optional<std::int32_t> ParseInteger(std::string_view text);
 // Leading and trailing blanks and control characters removed.
 std::string TrimBlanks(std::string_view text);
 
+// The decimal digits of `value`, with zeros in front up to `width`: printf's "%0*u" without
+// printf, whose formatting code would double the size of the program's own.
+std::string ZeroPadded(std::uint32_t value, int width);
+
 // The timed-change interval in minutes: the trimmed text as an integer, 1 when it is none.
 std::int32_t IntervalMinutes(std::string_view text);

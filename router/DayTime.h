@@ -10,6 +10,8 @@ struct LocalTime {
 };
 
 double DayCount(const LocalTime& time);
+// The time a day count stands for, to the nearest millisecond.
+LocalTime LocalTimeOf(double dayCount);
 
 constexpr double kMinutesPerDay = 1440.0;
 

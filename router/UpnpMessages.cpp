@@ -3,8 +3,6 @@
 #include "HttpCredentials.h"
 #include "IntegerText.h"
 
-#include <cstdio>
-
 namespace {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -209,9 +207,6 @@ bool UpnpConnected(std::string_view connectionStatus, std::string_view externalA
 }
 
 std::string UptimeText(std::uint32_t seconds) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%lu 天 %02lu:%02lu:%02lu", static_cast<unsigned long>(seconds / 86400),
-                  static_cast<unsigned long>(seconds / 3600 % 24),
-                  static_cast<unsigned long>(seconds / 60 % 60), static_cast<unsigned long>(seconds % 60));
-    return text;
+    return std::to_string(seconds / 86400) + " 天 " + ZeroPadded(seconds / 3600 % 24, 2) + ":" +
+           ZeroPadded(seconds / 60 % 60, 2) + ":" + ZeroPadded(seconds % 60, 2);
 }
