@@ -82,8 +82,7 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       fetcher_(this),
-      upnp_(this),
-      router_(*this, *this, upnp_, clock_),
+      router_(*this, *this, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)),
       historyPath_(FileBeside(settingsFile_.Path(), kIpHistoryFileName)) {
     Button1.OnClick = [this] { Button1Click(); };

@@ -2,7 +2,6 @@
 // login, status polls, automatic re-login on a refusal, a timed disconnect, the re-dial and
 // the new public IP seen by the poll.
 #include "FakeRouterWindow.h"
-#include "FakeUpnpGateway.h"
 #include "LocalClock.h"
 #include "RigSupport.h"
 #include "RouterControl.h"
@@ -19,8 +18,7 @@ protected:
     FakeRouterWindow window;
     WinInetFetcher fetcher;
     LocalClock clock;
-    FakeUpnpGateway gateway;  // none answers: the pages are the way
-    RouterControl control{window, fetcher, gateway, clock};
+    RouterControl control{window, fetcher, clock};
 
     void SetUp() override {
         ASSERT_TRUE(router.Reset());
