@@ -1,16 +1,23 @@
 #pragma once
 #include "DayTime.h"
+#include "IpChangeWatch.h"
 #include "PageFetcher.h"
 #include "RouterView.h"
+#include "UpnpSession.h"
+#include "UpnpTransport.h"
+#include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 
 // Login, the once-a-second status poll with its automatic re-login and timed IP change,
-// and the disconnect and connect commands. One instance lives as long as the main window.
+// and the disconnect and connect commands, by the router's pages or by UPnP, and the watch
+// over each change of address the program asks for. One instance lives as long as the main
+// window.
 class RouterControl {
 public:
-    RouterControl(RouterView& view, PageFetcher& fetcher, Clock& clock);
+    RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock);
 
     void Login();                               // Button1, and the poll on a refusal
     void Poll();                                // one Timer1 tick; may throw ListIndexError
@@ -28,8 +35,25 @@ public:
     bool LoggedIn() const { return loggedIn_; }
     double LastIpChange() const { return lastIpChange_; }
     bool RequestUnderWay() const { return requestsUnderWay_ > 0; }
+    bool ByUpnp() const;  // the way is UPnP, pinned or chosen for this run
 
 private:
+    // The gateway's requests, counted and given up like the pages' own.
+    class CountedUpnp : public UpnpTransport {
+    public:
+        CountedUpnp(RouterControl& control, UpnpTransport& transport)
+            : control_(control), transport_(transport) {}
+        SsdpSearch SearchGateways(const std::string& gatewayAddress) override;
+        PageAnswer GetDescription(const HttpUrl& url) override;
+        PageAnswer PostSoap(const HttpUrl& controlUrl, const SoapRequest& request) override;
+
+    private:
+        template <typename Call>
+        PageAnswer Counted(Call call);
+        RouterControl& control_;
+        UpnpTransport& transport_;
+    };
+
     enum class LoginEnd { LoggedIn, Refused, NoAnswer };
     LoginEnd LogIn(bool byPoll);
     void LoginByPoll();
@@ -39,13 +63,35 @@ private:
     void ShowNoAnswer();
     void Tell(const char* text, const char* caption, MessageIcon icon);
     void ReadStatusInto(const std::string& page);
-    void ShowLinkState();
+    void ShowLinkState(bool connected);
     void TimedChangeIfDue();
-    void Command(const PageUrl& url);
+    void Command(const PageUrl& url, bool changesAddress);
+
+    // The pages are not there: a gateway that answers instead is the way for the rest of the
+    // run. Only while the way is undecided; the poll searches at most once a minute.
+    UpnpEnd GatewayInstead(bool byPoll);
+    void ShowUpnpLoggedIn(bool byLogin);
+    void LoginByUpnp();
+    void PollByUpnp();
+    bool FindGateway(bool byCommand);
+    void UpnpCommand(bool disconnect);
+    void TellFault(const UpnpReply& reply);
+
+    void WatchChange(RouterWay way);
+    void Observe(const std::optional<LinkState>& link);
 
     RouterView& view_;
     PageFetcher& fetcher_;
     Clock& clock_;
+    CountedUpnp upnp_;
+    UpnpSession session_;
+    IpChangeWatch watch_;
+    double changeAskedAt_ = 0;
+    RouterWay changeWay_ = RouterWay::Web;
+    bool upnpChosen_ = false;  // the automatic way took UPnP for the rest of the run
+    bool pagesThere_ = false;  // the pages' status layout was read: the automatic way is decided
+    std::optional<std::uint64_t> lastSearch_;
+    unsigned commandsRun_ = 0;  // a UPnP poll ends silently when a command ran while it waited
     bool loggedIn_ = false;
     double lastIpChange_ = 0;
     int ticksRunning_ = 0;

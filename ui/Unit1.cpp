@@ -82,7 +82,8 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       fetcher_(this),
-      router_(*this, *this, clock_),
+      upnp_(this),
+      router_(*this, *this, upnp_, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)),
       historyPath_(FileBeside(settingsFile_.Path(), kIpHistoryFileName)) {
     Button1.OnClick = [this] { Button1Click(); };

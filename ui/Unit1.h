@@ -13,6 +13,7 @@
 #include "SettingsView.h"
 #include "WinAdapters.h"
 #include "WinInetFetcher.h"
+#include "WinUpnpTransport.h"
 #include "WinProfileFile.h"
 #include "WinRegistry.h"
 
@@ -141,6 +142,7 @@ private:
     ApplicationBoxes boxes_;
     WinInetFetcher fetcher_;  // one for the life of the process: it keeps the accepted login
     LocalClock clock_;
+    WinUpnpTransport upnp_;
     RouterControl router_;
     WinProfileFile settingsFile_;
     std::string historyPath_;  // ip-history.csv, beside setup.ini

@@ -10,6 +10,7 @@
 
 #include "BodyReader.h"
 #include "FakeRouterWindow.h"
+#include "FakeUpnpGateway.h"
 #include "FuzzChecks.h"
 #include "PageText.h"
 #include "RouterControl.h"
@@ -163,7 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     window.timedChange = timedChange;
     window.timerEnabled = !viaLogin;  // so that the login's "timer on" shows
     FakeClock clock;
-    RouterControl control(window, router, clock);
+    FakeUpnpGateway gateway;  // none answers: the pages' answers alone are judged
+    RouterControl control(window, router, gateway, clock);
 
     // What the page text, its lines and its fields must be, from the bytes alone.
     std::string text = router.body.substr(0, router.body.find('\0'));

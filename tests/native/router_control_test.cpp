@@ -1,6 +1,7 @@
 #include "RouterControl.h"
 
 #include "FakeRouterWindow.h"
+#include "FakeUpnpGateway.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +48,8 @@ protected:
     FakeRouterWindow window;
     FakeRouterPages router;
     FakeClock clock;
-    RouterControl control{window, router, clock};
+    FakeUpnpGateway gateway;
+    RouterControl control{window, router, gateway, clock};
 
     RouterControlTest() { router.calls = &window.calls; }
 
@@ -77,7 +79,7 @@ TEST_F(RouterControlTest, RefusedLoginWarnsAndChangesNothingElse) {
         SCOPED_TRACE(plain ? "plain 401" : "marker page");
         FakeRouterWindow w;
         FakeRouterPages r;
-        RouterControl c(w, r, clock);
+        RouterControl c(w, r, gateway, clock);
         r.calls = &w.calls;
         r.loginAccepted = false;
         if (plain) r.PlainRefusals();
@@ -122,7 +124,7 @@ TEST_F(RouterControlTest, LoginWithoutAnAnswerPutsTheCaptionBackAndChangesNothin
     for (const bool shortPage : {false, true}) {
         FakeRouterWindow w;
         FakeRouterPages r;
-        RouterControl c(w, r, clock);
+        RouterControl c(w, r, gateway, clock);
         r.calls = &w.calls;
         if (shortPage) {
             r.statusPage = StatusPage({}, 40);
@@ -170,7 +172,7 @@ TEST_F(RouterControlTest, PollStopsEarlyWithoutAutomaticLoginUntilLoggedInWithCr
     FakeRouterWindow fresh;
     fresh.autoLogin = true;
     fresh.user = fresh.password = "";
-    RouterControl automatic(fresh, router, clock);
+    RouterControl automatic(fresh, router, gateway, clock);
     router.requests.clear();
     automatic.Poll();
     EXPECT_EQ(router.requests, std::vector<std::string>{kStatus});
@@ -299,7 +301,7 @@ TEST_F(RouterControlTest, TimedChangeDisconnectsEveryIntervalCountedFromTheSwitc
     for (const IntervalRow& row : rows) {
         FakeRouterWindow w;
         FakeRouterPages r;
-        RouterControl c(w, r, clock);
+        RouterControl c(w, r, gateway, clock);
         w.autoLogin = w.timedChange = true;
         w.interval = row.text;
         c.TimedChangeSwitched(true);
@@ -538,6 +540,104 @@ TEST_F(RouterControlTest, PollingRecoversAfterItsLoginGetsNoAnswerOrAShortPage) 
         EXPECT_EQ(window.loginCaption, "已登录");
         EXPECT_FALSE(window.loginEnabled);
     }
+}
+
+// Silent or error pages give way to a gateway (searched once a minute) that never sees a password.
+TEST_F(RouterControlTest, AutomaticWayTakesTheGatewayWhenThePagesAreNotThere) {
+    window.autoLogin = true;
+    router.unreachable = true;
+    for (int tick = 0; tick < 3; ++tick) control.Poll();
+    EXPECT_EQ(gateway.requests, std::vector<std::string>{"search 192.168.1.1"});
+    EXPECT_EQ(window.boxes.size(), 1u);
+    clock.AddMinutes(1);
+    gateway.present = router.statusRefused = true;
+    router.unreachable = false;
+    router.refusalStatus = 404;
+    router.refusalPage = "Not Found";
+    control.Poll();
+    EXPECT_TRUE(window.upnpMark && control.LoggedIn() && !window.loginEnabled);
+    EXPECT_EQ(window.fields[WanField::MacAddress] + window.fields[WanField::Dns], "");
+    EXPECT_EQ(window.trayHint, "Pelorin\r公网IP：198.51.100.7\r上网时间：0 天 01:02:03");
+    router.requests.clear();
+    gateway.address = "0.0.0.0";
+    control.Poll();
+    EXPECT_EQ(window.wanCaption, "WAN口状态(未连网)");
+    EXPECT_TRUE(router.requests.empty());
+    for (const std::string& request : gateway.requests) EXPECT_EQ(request.find("lumko"), std::string::npos);
+}
+
+// Pinned to the pages, or a status page of the family answered short: no search, ever.
+TEST_F(RouterControlTest, PinnedPagesAndShortStatusPagesNeverSearch) {
+    gateway.present = window.autoLogin = true;
+    window.pinnedWay = RouterWay::Web;
+    router.unreachable = true;
+    control.Login();
+    control.Poll();
+    window.pinnedWay = RouterWay::Automatic;
+    router.unreachable = false;
+    router.statusPage = StatusPage({}, 40);
+    EXPECT_THROW(control.Poll(), ListIndexError);
+    EXPECT_THROW(control.Login(), ListIndexError);
+    EXPECT_TRUE(gateway.requests.empty() && !window.upnpMark);
+}
+
+// A drop the gateway takes is watched to the new address; a fault is one box and no watch.
+TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
+    window.pinnedWay = RouterWay::Upnp;
+    gateway.present = true;
+    control.Login();
+    EXPECT_EQ(window.calls, Sequence({{"caption 登录"}, kLoggedIn, {"mark upnp"}}));
+    control.Poll();
+    control.Disconnect();
+    control.Connect();
+    control.Poll();
+    gateway.status = "Connected";
+    gateway.address = "198.51.100.99";
+    control.Poll();
+    gateway.faultCode = 606;
+    control.Disconnect();
+    gateway.address = "198.51.100.42";
+    control.Poll();
+    ASSERT_EQ(window.boxes.size(), 3u);
+    EXPECT_EQ(window.boxes[1].text, "成功!");
+    EXPECT_EQ(window.boxes[2].text + (window.boxes[2].icon == MessageIcon::Warning ? "" : "?"),
+              SoapFaultText(606));
+    ASSERT_EQ(window.history.size() + window.balloons.size(), 2u);
+    const ChangeRecord& record = window.history.at(0);
+    EXPECT_TRUE(record.when == clock.now && record.way == RouterWay::Upnp);
+    EXPECT_EQ(record.result.oldAddress + " " + record.result.newAddress, "198.51.100.7 198.51.100.99");
+    EXPECT_EQ(window.balloons.at(0).caption, "已更换IP");
+}
+
+// A timed drop, never redialled: one dial at 10 s, a balloon at 60 s, no box. The pages' alike.
+TEST_F(RouterControlTest, ATimedOrUnansweredChangeEndsInOneBalloon) {
+    window.pinnedWay = RouterWay::Upnp;
+    window.autoLogin = window.timedChange = gateway.present = true;
+    window.interval = "2";
+    control.TimedChangeSwitched(true);
+    clock.AddMinutes(2);
+    control.Poll();
+    std::vector<std::string> seen;  // beyond the poll's own two requests: the second, the last request
+    for (int second = 1; second <= 62; ++second) {
+        clock.AddMinutes(1.0 / 60);
+        const std::size_t before = gateway.requests.size() + window.balloons.size();
+        control.Poll();
+        const std::string& last = gateway.requests.back();
+        if (gateway.requests.size() + window.balloons.size() != before + 2)
+            seen.push_back(std::to_string(second) + " " + last.substr(0, last.find(' ')));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"10 RequestConnection", "60 GetExternalIPAddress"}));
+    EXPECT_EQ(window.balloons.at(0).caption, "路由器未重新拨号");
+    EXPECT_TRUE(window.boxes.empty());
+
+    window.pinnedWay = RouterWay::Web;
+    control.Poll();
+    control.Disconnect();
+    router.statusPage = StatusPage(WanValues{"m", "203.0.113.99"});
+    control.Poll();
+    ASSERT_EQ(window.balloons.size(), 2u);
+    EXPECT_EQ(window.balloons[1].text.find("203.0.113.10 → 203.0.113.99"), 0u);
+    EXPECT_EQ(window.history.at(1).way, RouterWay::Web);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // login, status polls, automatic re-login on a refusal, a timed disconnect, the re-dial and
 // the new public IP seen by the poll.
 #include "FakeRouterWindow.h"
+#include "FakeUpnpGateway.h"
 #include "LocalClock.h"
 #include "RigSupport.h"
 #include "RouterControl.h"
@@ -18,7 +19,8 @@ protected:
     FakeRouterWindow window;
     WinInetFetcher fetcher;
     LocalClock clock;
-    RouterControl control{window, fetcher, clock};
+    FakeUpnpGateway gateway;  // none answers: the pages are the way
+    RouterControl control{window, fetcher, gateway, clock};
 
     void SetUp() override {
         ASSERT_TRUE(router.Reset());

@@ -45,6 +45,13 @@ struct FixedPage : PageFetcher {
     PageAnswer FetchPage(const PageUrl&) override { return {true, 200, page}; }
 };
 
+// The web way is pinned: no gateway is ever asked.
+struct NoGateway : UpnpTransport {
+    SsdpSearch SearchGateways(const std::string&) override { return {}; }
+    PageAnswer GetDescription(const HttpUrl&) override { return {}; }
+    PageAnswer PostSoap(const HttpUrl&, const SoapRequest&) override { return {}; }
+};
+
 struct FixedClock : Clock {
     double Now() override { return 46363.5; }
     std::uint64_t Milliseconds() override { return 0; }
@@ -75,7 +82,8 @@ int main() {
     FixedPage router;
     router.page = RouterLikeStatusPage();
     FixedClock clock;
-    RouterControl control(view, router, clock);
+    NoGateway gateway;
+    RouterControl control(view, router, gateway, clock);
 
     constexpr int kRounds = 9, kPollsPerRound = 20000;
     std::vector<double> perPollUs;

@@ -1,0 +1,47 @@
+#pragma once
+#include "IpChangeWatch.h"
+#include "UpnpTransport.h"
+
+#include <optional>
+#include <string>
+
+// How one exchange with the gateway ended. `Fault` is any answer that is not the action's
+// success: a SOAP fault, or an error status without one.
+enum class UpnpEnd { Done, Fault, Silent, GivenUp };
+
+struct UpnpReply {
+    UpnpEnd end = UpnpEnd::Silent;
+    int faultCode = 0;  // with Fault: the UPnP error code
+};
+
+// What GetStatusInfo and GetExternalIPAddress said, as the window shows it.
+struct UpnpStatus {
+    std::string connectionStatus;
+    std::string address;
+    std::optional<std::uint32_t> uptimeSeconds;
+};
+
+// The gateway's WAN connection service, once found, and the four actions the program sends
+// it. Nothing here carries credentials: the transport has no way to send any.
+class UpnpSession {
+public:
+    explicit UpnpSession(UpnpTransport& transport) : transport_(transport) {}
+
+    // Searches from the adapter that holds `gatewayAddress` and takes the first WAN service
+    // of the chosen description whose GetStatusInfo answers. Done when one is found; Silent
+    // when none is; GivenUp for the program's sake. A search that finds none forgets the
+    // gateway found before.
+    UpnpEnd Find(const std::string& gatewayAddress);
+    bool Found() const { return control_.has_value(); }
+
+    UpnpReply Status(UpnpStatus& status);
+    UpnpReply ForceTermination() { return Act("ForceTermination", nullptr); }
+    UpnpReply RequestConnection() { return Act("RequestConnection", nullptr); }
+
+private:
+    UpnpReply Act(const char* action, std::optional<XmlElement>* response);
+
+    UpnpTransport& transport_;
+    std::string serviceType_;
+    std::optional<HttpUrl> control_;
+};
