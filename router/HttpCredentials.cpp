@@ -42,13 +42,20 @@ std::string BasicAuthorization(const std::string& user, const std::string& passw
 }
 
 void CredentialCache::Remember(const std::string& host, const Credentials& credentials) {
-    byHost_[host] = credentials;
+    for (auto& known : byHost_) {
+        if (known.first == host) {
+            known.second = credentials;
+            return;
+        }
+    }
+    byHost_.emplace_back(host, credentials);
 }
 
 std::optional<Credentials> CredentialCache::For(const std::string& host) const {
-    const auto found = byHost_.find(host);
-    if (found == byHost_.end()) return std::nullopt;
-    return found->second;
+    for (const auto& known : byHost_) {
+        if (known.first == host) return known.second;
+    }
+    return std::nullopt;
 }
 
 HostPort SplitHostPort(std::string_view address) {

@@ -1,8 +1,9 @@
 #pragma once
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 std::string Base64(std::string_view bytes);
 
@@ -22,7 +23,8 @@ public:
     std::optional<Credentials> For(const std::string& host) const;
 
 private:
-    std::map<std::string, Credentials> byHost_;
+    // A router or two: a list searched in turn is all it takes.
+    std::vector<std::pair<std::string, Credentials>> byHost_;
 };
 
 // "host" or "host:port"; the port is 80 unless a decimal port follows the last colon.

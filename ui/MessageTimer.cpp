@@ -2,21 +2,24 @@
 
 #include "UtilWindow.h"
 
+#include <algorithm>
 #include <memory>
-#include <set>
 #include <utility>
+#include <vector>
 
 // The one window of all timers, counted by them.
 class TMessageTimerHandler {
 public:
     static TMessageTimerHandler& Acquire(TMessageTimer& timer) {
         if (!instance_) instance_.reset(new TMessageTimerHandler);
-        instance_->timers_.insert(&timer);
+        auto& timers = instance_->timers_;
+        if (std::find(timers.begin(), timers.end(), &timer) == timers.end()) timers.push_back(&timer);
         return *instance_;
     }
     static void Release(TMessageTimer& timer) {
         if (!instance_) return;
-        instance_->timers_.erase(&timer);
+        auto& timers = instance_->timers_;
+        timers.erase(std::remove(timers.begin(), timers.end(), &timer), timers.end());
         if (instance_->timers_.empty()) instance_.reset();
     }
     static HWND Window() { return instance_ ? instance_->window_.Handle() : nullptr; }
@@ -32,12 +35,13 @@ private:
         if (message != WM_TIMER) return DefWindowProcW(window, message, wParam, lParam);
         // Only a live timer's identifier is taken as one: any process may post WM_TIMER.
         auto* timer = reinterpret_cast<TMessageTimer*>(wParam);
-        if (timers_.count(timer) && timer->onTimer_) timer->onTimer_(*timer);
+        if (std::find(timers_.begin(), timers_.end(), timer) != timers_.end() && timer->onTimer_)
+            timer->onTimer_(*timer);
         return 0;
     }
 
     static std::unique_ptr<TMessageTimerHandler> instance_;
-    std::set<TMessageTimer*> timers_;
+    std::vector<TMessageTimer*> timers_;  // a few, each once
     UtilWindow window_;
 };
 

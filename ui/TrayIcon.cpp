@@ -8,7 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -89,12 +90,15 @@ public:
     static HWND Acquire(TTrayIcon& icon, UINT& id) {
         if (!instance_) instance_.reset(new TTrayIconHandler);
         id = ++instance_->lastId_;
-        instance_->icons_[id] = &icon;
+        instance_->icons_.emplace_back(id, &icon);
         return instance_->window_.Handle();
     }
     static void Release(UINT id) {
         if (!instance_) return;
-        instance_->icons_.erase(id);
+        auto& icons = instance_->icons_;
+        icons.erase(
+            std::remove_if(icons.begin(), icons.end(), [id](const auto& icon) { return icon.first == id; }),
+            icons.end());
         if (instance_->icons_.empty()) instance_.reset();
     }
     static HWND Window() { return instance_ ? instance_->window_.Handle() : nullptr; }
@@ -108,8 +112,12 @@ private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         switch (message) {
         case kTrayCallbackMessage:
-            if (const auto icon = icons_.find(static_cast<UINT>(wParam)); icon != icons_.end()) {
-                icon->second->Callback(static_cast<UINT>(lParam));
+            // The call may remove icons: look no further after it.
+            for (const auto& icon : icons_) {
+                if (icon.first == static_cast<UINT>(wParam)) {
+                    icon.second->Callback(static_cast<UINT>(lParam));
+                    break;
+                }
             }
             return 0;
         // Nobody closes this window from outside, and it never objects to the session ending.
@@ -124,7 +132,7 @@ private:
     }
 
     static std::unique_ptr<TTrayIconHandler> instance_;
-    std::map<UINT, TTrayIcon*> icons_;
+    std::vector<std::pair<UINT, TTrayIcon*>> icons_;  // a handful, each id once
     UINT lastId_ = 0;
     UtilWindow window_;
 };
