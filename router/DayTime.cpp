@@ -41,18 +41,25 @@ LocalTime LocalTimeOf(double dayCount) {
     const double milliseconds = dayCount * static_cast<double>(kMillisecondsPerDay);
     const long long total =
         static_cast<long long>(milliseconds < 0 ? milliseconds - 0.5 : milliseconds + 0.5);
-    // Days before day 0 still have their time of day counted forwards from midnight.
-    long long days = total / kMillisecondsPerDay;
-    long long rest = total % kMillisecondsPerDay;
+    // The days divided out in floating point, which may miss by one either way, so the 32-bit
+    // exe needs none of the runtime's 64-bit division helpers. Days before day 0 still have
+    // their time of day counted forwards from midnight.
+    long long days =
+        static_cast<long long>(static_cast<double>(total) / static_cast<double>(kMillisecondsPerDay));
+    long long rest = total - days * kMillisecondsPerDay;
     if (rest < 0) {
         rest += kMillisecondsPerDay;
         --days;
+    } else if (rest >= kMillisecondsPerDay) {
+        rest -= kMillisecondsPerDay;
+        ++days;
     }
+    const long inDay = static_cast<long>(rest);
     LocalTime time{};
     CivilFromDays(static_cast<long>(days) + kDay0, time.year, time.month, time.day);
-    time.hour = static_cast<int>(rest / 3600000);
-    time.minute = static_cast<int>(rest / 60000 % 60);
-    time.second = static_cast<int>(rest / 1000 % 60);
-    time.millisecond = static_cast<int>(rest % 1000);
+    time.hour = static_cast<int>(inDay / 3600000);
+    time.minute = static_cast<int>(inDay / 60000 % 60);
+    time.second = static_cast<int>(inDay / 1000 % 60);
+    time.millisecond = static_cast<int>(inDay % 1000);
     return time;
 }

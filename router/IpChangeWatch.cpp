@@ -1,5 +1,7 @@
 #include "IpChangeWatch.h"
 
+#include "Concat.h"
+
 #include <utility>
 
 void IpChangeWatch::Start(std::string oldAddress, std::uint64_t now) {
@@ -74,14 +76,23 @@ std::optional<std::uint32_t> OnlineTimeSeconds(std::string_view text) {
     return static_cast<std::uint32_t>(days * 86400 + *hours * 3600 + *minutes * 60 + *seconds);
 }
 
+std::string SecondsText(std::uint64_t milliseconds) {
+    // A change lasts a minute or so: capped to 32 bits, the division needs none of the
+    // runtime's 64-bit helpers.
+    constexpr std::uint32_t kCap = 0xFFFFFFFFu - 500;
+    const std::uint32_t capped = milliseconds < kCap ? static_cast<std::uint32_t>(milliseconds) : kCap;
+    return std::to_string(static_cast<int>((capped + 500) / 1000));
+}
+
 ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
-    const std::string seconds = std::to_string((result.milliseconds + 500) / 1000);
+    const std::string seconds = SecondsText(result.milliseconds);
     switch (result.outcome) {
     case ChangeOutcome::NewAddress:
-        return {"已更换IP", result.oldAddress + " → " + result.newAddress + "，用时 " + seconds + " 秒"};
+        return {"已更换IP", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ", seconds, " 秒"})};
     case ChangeOutcome::SameAddress:
-        return {"IP未变", "运营商又分配了同一个地址 " + result.oldAddress + "（用时 " + seconds + " 秒）"};
+        return {"IP未变",
+                Concat({"运营商又分配了同一个地址 ", result.oldAddress, "（用时 ", seconds, " 秒）"})};
     case ChangeOutcome::NotDialled: break;
     }
-    return {"路由器未重新拨号", "断线 " + seconds + " 秒后，路由器仍未连上互联网。"};
+    return {"路由器未重新拨号", Concat({"断线 ", seconds, " 秒后，路由器仍未连上互联网。"})};
 }

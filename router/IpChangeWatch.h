@@ -63,3 +63,6 @@ struct ChangeBalloon {
     std::string text;
 };
 ChangeBalloon ChangeBalloonOf(const ChangeResult& result);
+
+// How long a change took, in whole seconds to the nearest, as the balloon and the history say.
+std::string SecondsText(std::uint64_t milliseconds);

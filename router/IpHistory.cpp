@@ -7,7 +7,7 @@ namespace {
 
 // The file is UTF-8 while the program's own texts are GBK: its words are written here as
 // UTF-8 whatever the compiler makes of the rest.
-std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+const char* Bytes(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
 const char8_t* OutcomeText(ChangeOutcome outcome) {
     switch (outcome) {
@@ -34,17 +34,28 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-std::string IpHistoryHeader() { return Utf8(u8"时间,方式,原地址,新地址,用时(秒),结果\r\n"); }
+std::string IpHistoryHeader() { return Bytes(u8"时间,方式,原地址,新地址,用时(秒),结果\r\n"); }
 
 std::string IpHistoryLine(const ChangeRecord& record) {
     const LocalTime time = LocalTimeOf(record.when);
-    const auto two = [](int value) { return ZeroPadded(static_cast<std::uint32_t>(value), 2); };
-    const std::string stamp = ZeroPadded(static_cast<std::uint32_t>(time.year), 4) + '-' + two(time.month) +
-                              '-' + two(time.day) + ' ' + two(time.hour) + ':' + two(time.minute) + ':' +
-                              two(time.second);
+    // One line appended to in turn: a chain of '+' makes a temporary string, and code to free
+    // it, at every step.
+    std::string line = ZeroPadded(static_cast<std::uint32_t>(time.year), 4);
+    const int parts[] = {time.month, time.day, time.hour, time.minute, time.second};
+    const char separators[] = "-- ::";
+    for (int i = 0; i < 5; ++i) {
+        line += separators[i];
+        line += ZeroPadded(static_cast<std::uint32_t>(parts[i]), 2);
+    }
     const ChangeResult& result = record.result;
-    const std::string seconds = std::to_string((result.milliseconds + 500) / 1000);  // as the balloon says
-    return stamp + ',' + (record.way == RouterWay::Upnp ? "UPnP" : Utf8(u8"网页")) + ',' +
-           CsvField(result.oldAddress) + ',' + CsvField(result.newAddress) + ',' + seconds + ',' +
-           Utf8(OutcomeText(result.outcome)) + "\r\n";
+    line += record.way == RouterWay::Upnp ? ",UPnP," : Bytes(u8",网页,");
+    line += CsvField(result.oldAddress);
+    line += ',';
+    line += CsvField(result.newAddress);
+    line += ',';
+    line += SecondsText(result.milliseconds);  // as the balloon says
+    line += ',';
+    line += Bytes(OutcomeText(result.outcome));
+    line += "\r\n";
+    return line;
 }
