@@ -1,6 +1,7 @@
 #include "AutoRun.h"
 
 #include "AppError.h"
+#include "Concat.h"
 #include "GbkText.h"
 
 #include <memory>
@@ -64,6 +65,6 @@ void SetAutoRun(bool on, Registry& registry, MessageBoxes& boxes, std::string_vi
     if (machine && RunValueNames(*machine, modulePath)) {
         DeleteRunValue(registry.CreateUserKey(kRunKeyPath));
     } else if (!WriteRunValue(registry.CreateUserKey(kRunKeyPath), data)) {
-        throw AppError(std::string("Failed to set data for '") + kRunValueName + "'");
+        throw AppError(Concat({"Failed to set data for '", kRunValueName, "'"}));
     }
 }

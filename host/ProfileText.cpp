@@ -94,10 +94,17 @@ Key* FindKey(Section& section, std::string_view name) {
 std::string Text(const Profile& profile) {
     std::string text;
     for (const Section& section : profile.sections) {
-        if (!section.name.empty()) text += '[' + section.name + "]\r\n";
+        if (!section.name.empty()) {
+            text += '[';
+            text += section.name;
+            text += "]\r\n";
+        }
         for (const Key& key : section.keys) {
             text += key.name;
-            if (key.value) text += '=' + *key.value;
+            if (key.value) {
+                text += '=';
+                text += *key.value;
+            }
             text += "\r\n";
         }
     }

@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include "AppError.h"
+#include "Concat.h"
 #include "GbkText.h"
 #include "IntegerText.h"
 
@@ -101,7 +102,8 @@ void LoadSettings(SettingsView& view, ProfileStore& store) {
 void SaveSettings(const SettingsView& view, ProfileStore& store) {
     FlushOnExit flush(store);
     const auto write = [&store](const char* key, const std::string& value) {
-        if (!store.Write(kSettingsSection, key, value)) throw AppError("Unable to write to " + store.Path());
+        if (!store.Write(kSettingsSection, key, value))
+            throw AppError(Concat({"Unable to write to ", store.Path()}));
     };
     for (const Setting& setting : kSettings) {
         write(setting.key,

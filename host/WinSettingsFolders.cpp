@@ -1,5 +1,6 @@
 #include "WinSettingsFolders.h"
 
+#include "Concat.h"
 #include "ModuleFile.h"
 #include "WinFileBytes.h"
 #include "WinGbkText.h"
@@ -43,7 +44,7 @@ std::optional<std::string> WinSettingsFolders::UserDataFolder() {
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
                                 appData)))
         return std::nullopt;
-    const std::string folder = GbkPath(appData) + "\\" + kProgramDataFolder + "\\";
+    const std::string folder = Concat({GbkPath(appData), "\\", kProgramDataFolder, "\\"});
     if (!CreateDirectoryW(WideFromGbk(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return std::nullopt;
     return folder;

@@ -1,5 +1,7 @@
 #include "HttpCredentials.h"
 
+#include "Concat.h"
+
 namespace {
 
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -38,7 +40,7 @@ std::string Base64(std::string_view bytes) {
 }
 
 std::string BasicAuthorization(const std::string& user, const std::string& password) {
-    return "Basic " + Base64(user + ":" + password);
+    return Concat({"Basic ", Base64(Concat({user, ":", password}))});
 }
 
 void CredentialCache::Remember(const std::string& host, const Credentials& credentials) {

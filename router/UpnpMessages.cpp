@@ -1,5 +1,6 @@
 #include "UpnpMessages.h"
 
+#include "Concat.h"
 #include "HttpCredentials.h"
 #include "IntegerText.h"
 
@@ -57,9 +58,9 @@ void CollectWanServices(const XmlElement& element, std::string_view base, std::v
 }  // namespace
 
 std::string SsdpSearchRequest(std::string_view searchTarget, int waitSeconds) {
-    return std::string("M-SEARCH * HTTP/1.1\r\nHOST: ") + kSsdpAddress + ":" + std::to_string(kSsdpPort) +
-           "\r\nMAN: \"ssdp:discover\"\r\nMX: " + std::to_string(waitSeconds) +
-           "\r\nST: " + std::string(searchTarget) + "\r\n\r\n";
+    return Concat({"M-SEARCH * HTTP/1.1\r\nHOST: ", kSsdpAddress, ":", std::to_string(kSsdpPort),
+                   "\r\nMAN: \"ssdp:discover\"\r\nMX: ", std::to_string(waitSeconds),
+                   "\r\nST: ", searchTarget, "\r\n\r\n"});
 }
 
 std::optional<SsdpAnswer> ReadSsdpAnswer(std::string_view datagram) {
@@ -142,12 +143,11 @@ std::vector<WanService> ReadWanServices(std::string_view description, std::strin
 }
 
 SoapRequest MakeSoapRequest(std::string_view serviceType, std::string_view action) {
-    const std::string type(serviceType), name(action);
-    return {"\"" + type + "#" + name + "\"",
-            "<?xml version=\"1.0\"?>\r\n"
-            "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-            "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:" +
-                name + " xmlns:u=\"" + type + "\"></u:" + name + "></s:Body></s:Envelope>\r\n"};
+    return {Concat({"\"", serviceType, "#", action, "\""}),
+            Concat({"<?xml version=\"1.0\"?>\r\n"
+                    "<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+                    "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body><u:",
+                    action, " xmlns:u=\"", serviceType, "\"></u:", action, "></s:Body></s:Envelope>\r\n"})};
 }
 
 std::optional<XmlElement> ReadSoapResponse(std::string_view body, std::string_view action) {
@@ -155,7 +155,7 @@ std::optional<XmlElement> ReadSoapResponse(std::string_view body, std::string_vi
     if (!root || root->name != "Envelope") return std::nullopt;
     const XmlElement* soapBody = root->Child("Body");
     if (!soapBody) return std::nullopt;
-    const XmlElement* response = soapBody->Child(std::string(action) + "Response");
+    const XmlElement* response = soapBody->Child(Concat({action, "Response"}));
     if (!response) return std::nullopt;
     return *response;
 }
@@ -194,11 +194,8 @@ std::string SoapFaultText(int code) {
     case 710: meaning = "连接类型不支持此操作"; break;
     case 711: meaning = "连接已经断开"; break;
     }
-    std::string text = "路由器拒绝了此操作（UPnP 错误 " + std::to_string(code);
-    if (meaning) text += std::string("：") + meaning;
-    text += "）。";
-    text += advice;
-    return text;
+    return Concat({"路由器拒绝了此操作（UPnP 错误 ", std::to_string(code), meaning ? "：" : "",
+                   meaning ? meaning : "", "）。", advice});
 }
 
 bool UpnpConnected(std::string_view connectionStatus, std::string_view externalAddress) {
@@ -207,6 +204,6 @@ bool UpnpConnected(std::string_view connectionStatus, std::string_view externalA
 }
 
 std::string UptimeText(std::uint32_t seconds) {
-    return std::to_string(seconds / 86400) + " 天 " + ZeroPadded(seconds / 3600 % 24, 2) + ":" +
-           ZeroPadded(seconds / 60 % 60, 2) + ":" + ZeroPadded(seconds % 60, 2);
+    return Concat({std::to_string(seconds / 86400), " 天 ", ZeroPadded(seconds / 3600 % 24, 2), ":",
+                   ZeroPadded(seconds / 60 % 60, 2), ":", ZeroPadded(seconds % 60, 2)});
 }

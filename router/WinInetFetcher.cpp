@@ -1,5 +1,6 @@
 #include "WinInetFetcher.h"
 
+#include "Concat.h"
 #include "RouterPages.h"
 #include "WinInetExchange.h"
 
@@ -22,7 +23,7 @@ PageAnswer WinInetFetcher::FetchPage(const PageUrl& url) {
     }
     if (credentials) {
         call.headers =
-            "Authorization: " + BasicAuthorization(credentials->user, credentials->password) + "\r\n";
+            Concat({"Authorization: ", BasicAuthorization(credentials->user, credentials->password), "\r\n"});
     }
 
     const PageAnswer answer = MakeHttpCall(std::move(call), wait_);

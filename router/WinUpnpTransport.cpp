@@ -1,5 +1,6 @@
 #include "WinUpnpTransport.h"
 
+#include "Concat.h"
 #include "WinInetExchange.h"
 
 #include <winsock2.h>
@@ -167,6 +168,6 @@ PageAnswer WinUpnpTransport::GetDescription(const HttpUrl& url) { return Request
 
 PageAnswer WinUpnpTransport::PostSoap(const HttpUrl& controlUrl, const SoapRequest& request) {
     std::string headers =
-        "Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPACTION: " + request.soapAction + "\r\n";
+        Concat({"Content-Type: text/xml; charset=\"utf-8\"\r\nSOAPACTION: ", request.soapAction, "\r\n"});
     return Request("POST", controlUrl, std::move(headers), request.body, wait_);
 }
