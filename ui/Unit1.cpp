@@ -35,6 +35,14 @@ constexpr char kHistoryRefusedAfterPath[] = "\r\n更换IP不受影响，本次�
 // Edit4 takes backspace, Enter, "." and digits as typed; a paste is not filtered.
 constexpr char kBackspace = 8, kEnter = 13;
 
+// Every click handler of the window as one type: a lambda each would bring its own copy of
+// std::function's code.
+struct Click {
+    TForm1* form;
+    void (TForm1::*handler)();
+    void operator()() const { (form->*handler)(); }
+};
+
 }  // namespace
 
 TForm1::TForm1(TApplication& application)
@@ -75,9 +83,9 @@ TForm1::TForm1(TApplication& application)
       // In the free strip left of the credit link: nothing moves when it shows.
       Label17(Handle(), ControlId::Label17, {12, 232, 0, 12}, "", Font()),
       Timer1(Handle(), kTimer1Id, kTimer1Interval),
-      PopupMenu1(application, {{MenuCommand::IP1, "更换IP", [this] { IP1Click(); }},
-                               {MenuCommand::N2, "反馈意见", [this] { N2Click(); }},
-                               {MenuCommand::N1, "退出", [this] { N1Click(); }}}),
+      PopupMenu1(application, {{MenuCommand::IP1, "更换IP", Click{this, &TForm1::IP1Click}},
+                               {MenuCommand::N2, "反馈意见", Click{this, &TForm1::N2Click}},
+                               {MenuCommand::N1, "退出", Click{this, &TForm1::N1Click}}}),
       TrayIcon1(application, this),
       modulePath_(ModuleFileName()),
       boxes_(application),
@@ -86,13 +94,13 @@ TForm1::TForm1(TApplication& application)
       router_(*this, *this, upnp_, clock_),
       settingsFile_(SettingsFileForThisUser(modulePath_)),
       historyPath_(FileBeside(settingsFile_.Path(), kIpHistoryFileName)) {
-    Button1.OnClick = [this] { Button1Click(); };
-    Button2.OnClick = [this] { Button2Click(); };
-    Button3.OnClick = [this] { Button3Click(); };
-    Button4.OnClick = [this] { Button4Click(); };
-    Button5.OnClick = [this] { Button5Click(); };
-    CheckBox3.OnClick = [this] { CheckBox3Click(); };
-    CheckBox5.OnClick = [this] { CheckBox5Click(); };
+    Button1.OnClick = Click{this, &TForm1::Button1Click};
+    Button2.OnClick = Click{this, &TForm1::Button2Click};
+    Button3.OnClick = Click{this, &TForm1::Button3Click};
+    Button4.OnClick = Click{this, &TForm1::Button4Click};
+    Button5.OnClick = Click{this, &TForm1::Button5Click};
+    CheckBox3.OnClick = Click{this, &TForm1::CheckBox3Click};
+    CheckBox5.OnClick = Click{this, &TForm1::CheckBox5Click};
     Edit4.OnKeyPress = [this](char key) { return Edit4KeyPress(key); };
     SetTabOrder();
     SetActiveControl(Button1.Handle());
