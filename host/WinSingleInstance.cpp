@@ -10,10 +10,8 @@ enum : WPARAM { kIdentify = 1, kShow = 2 };
 constexpr UINT kAnswerMs = 5000;
 constexpr DWORD kRetryMs = 100;
 
-UINT RequestMessage() {
-    static const UINT message = RegisterWindowMessageA(kRequestMessageName);
-    return message;
-}
+// The same number for the same name, every time it is asked.
+UINT RequestMessage() { return RegisterWindowMessageA(kRequestMessageName); }
 
 struct Search {
     const char* windowClass;

@@ -3,7 +3,7 @@
 namespace {
 
 // Days from 1 March of year 0 (proleptic Gregorian) to the given date.
-long DaysFromCivil(long year, long month, long day) {
+constexpr long DaysFromCivil(long year, long month, long day) {
     year -= month <= 2;
     const long era = (year >= 0 ? year : year - 399) / 400;
     const long yearOfEra = year - era * 400;
@@ -25,11 +25,11 @@ void CivilFromDays(long days, int& year, int& month, int& day) {
 }
 
 constexpr long long kMillisecondsPerDay = 86400000;
+constexpr long kDay0 = DaysFromCivil(1899, 12, 30);
 
 }  // namespace
 
 double DayCount(const LocalTime& time) {
-    static const long kDay0 = DaysFromCivil(1899, 12, 30);
     const long days = DaysFromCivil(time.year, time.month, time.day) - kDay0;
     const long milliseconds =
         ((time.hour * 60L + time.minute) * 60L + time.second) * 1000L + time.millisecond;
@@ -37,7 +37,6 @@ double DayCount(const LocalTime& time) {
 }
 
 LocalTime LocalTimeOf(double dayCount) {
-    static const long kDay0 = DaysFromCivil(1899, 12, 30);
     const double milliseconds = dayCount * static_cast<double>(kMillisecondsPerDay);
     const long long total =
         static_cast<long long>(milliseconds < 0 ? milliseconds - 0.5 : milliseconds + 0.5);

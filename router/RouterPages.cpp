@@ -59,8 +59,7 @@ std::string FieldValue(const std::string& line) {
 }
 
 std::string OnlineTimeText(std::string value) {
-    static const std::string kDays = "day(s)";
-    static const std::string kDaysShown = "天";
+    constexpr std::string_view kDays = "day(s)", kDaysShown = "天";
     for (std::size_t at = value.find(kDays); at != std::string::npos;
          at = value.find(kDays, at + kDaysShown.size())) {
         value.replace(at, kDays.size(), kDaysShown);

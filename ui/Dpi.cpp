@@ -16,10 +16,15 @@ using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
 using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 
+// Looked up before the program starts: statics inside the functions would be guarded by a
+// lock that brings much of the threads library into the exe.
+const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
+const auto getSystemMetricsForDpi = User32Function<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
+const auto adjustForDpi = User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
+
 }  // namespace
 
 UINT DpiOfWindow(HWND window) {
-    static const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
     if (getDpiForWindow && window) {
         if (const UINT dpi = getDpiForWindow(window)) return dpi;
     }
@@ -29,15 +34,11 @@ UINT DpiOfWindow(HWND window) {
 }
 
 int SystemMetricForDpi(int index, UINT dpi) {
-    static const auto getSystemMetricsForDpi =
-        User32Function<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
     // Without it the program is at most system-aware: the system's metrics are for its DPI.
     return getSystemMetricsForDpi ? getSystemMetricsForDpi(index, dpi) : GetSystemMetrics(index);
 }
 
 void AdjustWindowRectForDpi(RECT& bounds, DWORD style, DWORD exStyle, UINT dpi) {
-    static const auto adjustForDpi =
-        User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
     if (!adjustForDpi || !adjustForDpi(&bounds, style, FALSE, exStyle, dpi)) {
         AdjustWindowRectEx(&bounds, style, FALSE, exStyle);
     }

@@ -70,16 +70,24 @@ POINT CursorPosition() {
     return position;
 }
 
+// Made before the program starts: a static inside a function would be guarded by a lock
+// that brings much of the threads library into the exe.
+SystemShellNotifier systemShell;
+
 }  // namespace
 
-ShellNotifier& SystemShell() {
-    static SystemShellNotifier shell;
-    return shell;
-}
+ShellNotifier& SystemShell() { return systemShell; }
 
 UINT TaskbarCreatedMessage() {
-    static const UINT message =
-        ComctlVersion() > kComctlVersionBeforeTaskbarCreated ? RegisterWindowMessageA("TaskbarCreated") : 0;
+    // Asked on the window's thread only, so a plain flag does (see systemShell).
+    static bool asked = false;
+    static UINT message = 0;
+    if (!asked) {
+        message = ComctlVersion() > kComctlVersionBeforeTaskbarCreated
+                      ? RegisterWindowMessageA("TaskbarCreated")
+                      : 0;
+        asked = true;
+    }
     return message;
 }
 
