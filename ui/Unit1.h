@@ -13,9 +13,9 @@
 #include "SettingsView.h"
 #include "WinAdapters.h"
 #include "WinInetFetcher.h"
-#include "WinUpnpTransport.h"
 #include "WinProfileFile.h"
 #include "WinRegistry.h"
+#include "WinUpnpTransport.h"
 
 #include <string>
 
