@@ -140,12 +140,12 @@ TEST(IpChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
     EXPECT_FALSE(watch.Observe(oldUp, 2000));
     EXPECT_FALSE(watch.Observe(down, 3000));
     EXPECT_FALSE(watch.Observe(std::nullopt, 4000));
-    const auto changed = watch.Observe(LinkState{true, "2.2.2.2", 1}, 13400);
+    const auto changed = watch.Observe(LinkState{true, "2.2.2.2", 1}, 13500);
     ASSERT_TRUE(changed);
     EXPECT_EQ(changed->outcome, ChangeOutcome::NewAddress);
-    EXPECT_EQ(changed->milliseconds, 12400u);
-    EXPECT_EQ(ChangeBalloonOf(*changed).text, "1.1.1.1 → 2.2.2.2，用时 12 秒");
-    EXPECT_FALSE(watch.Observe(LinkState{true, "3.3.3.3", 1}, 14000));  // told once
+    EXPECT_EQ(changed->milliseconds, 12500u);
+    EXPECT_EQ(ChangeBalloonOf(*changed).text, "1.1.1.1 → 2.2.2.2，用时 13 秒");  // 12.5 s, to the nearest
+    EXPECT_FALSE(watch.Observe(LinkState{true, "3.3.3.3", 1}, 14000));           // told once
 
     // Redialled between two polls: the uptime shows it; the same address again.
     watch.Start("1.1.1.1", 0);
@@ -171,7 +171,7 @@ TEST(IpChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
     // the second (a leap day's too), an odd address made a safe field.
     const std::string web = "\xE7\xBD\x91\xE9\xA1\xB5", done = "\xE5\xB7\xB2\xE6\x9B\xB4\xE6\x8D\xA2";
     EXPECT_EQ(IpHistoryLine({DayCount({2026, 12, 9, 7, 5, 3, 999}), RouterWay::Web, *changed}),
-              "2026-12-09 07:05:03," + web + ",1.1.1.1,2.2.2.2,12," + done + "\r\n");
+              "2026-12-09 07:05:03," + web + ",1.1.1.1,2.2.2.2,13," + done + "\r\n");
     const ChangeResult odd{ChangeOutcome::NotDialled, "a,\"b\"\xB0", "", 60000};
     EXPECT_EQ(IpHistoryLine({DayCount({2024, 2, 29, 23, 59, 59}), RouterWay::Upnp, odd}),
               "2024-02-29 "
