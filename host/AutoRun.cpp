@@ -34,7 +34,7 @@ bool SwitchOff(Registry& registry) {
 
 std::string RunValueData(std::string_view modulePath) {
     std::string data(modulePath);
-    if (data.find(' ') != std::string::npos) data = '"' + data + '"';
+    if (data.find(' ') != std::string::npos) data = Concat({"\"", data, "\""});
     return data;
 }
 

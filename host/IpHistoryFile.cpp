@@ -1,5 +1,6 @@
 #include "IpHistoryFile.h"
 
+#include "Concat.h"
 #include "GbkText.h"
 
 #include <vector>
@@ -42,5 +43,5 @@ std::string AppendedHistory(std::string_view current, std::string_view header, s
 }
 
 std::string FileBeside(std::string_view path, std::string_view name) {
-    return std::string(path.substr(0, FileNameStart(path))) + std::string(name);
+    return Concat({path.substr(0, FileNameStart(path)), name});
 }

@@ -55,7 +55,7 @@ private:
 }  // namespace
 
 std::string SettingsFilePath(std::string_view modulePath) {
-    return std::string(modulePath.substr(0, FileNameStart(modulePath))) + kSettingsFileName;
+    return Concat({modulePath.substr(0, FileNameStart(modulePath)), kSettingsFileName});
 }
 
 bool FlagValue(const std::optional<std::string>& value, bool defaultValue) {

@@ -1,5 +1,6 @@
 #include "SettingsPlace.h"
 
+#include "Concat.h"
 #include "Settings.h"
 
 std::string ChooseSettingsFile(std::string_view modulePath, SettingsFolders& folders) {
@@ -11,7 +12,7 @@ std::string ChooseSettingsFile(std::string_view modulePath, SettingsFolders& fol
 
     const std::optional<std::string> dataFolder = folders.UserDataFolder();
     if (!dataFolder || !folders.CanCreateFileIn(*dataFolder)) return besideExe;
-    const std::string own = *dataFolder + kSettingsFileName;
+    const std::string own = Concat({*dataFolder, kSettingsFileName});
     // A copy that fails leaves the defaults, as a missing file does.
     if (!folders.FileExists(own) && folders.FileExists(besideExe)) folders.CopyToNewFile(besideExe, own);
     return own;

@@ -54,7 +54,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
     if (!CanReplaceFile(path)) return false;
-    const WideText target = WideFromGbk(path), temporary = target + L".new";
+    const WideText target = WideFromGbk(path);
+    WideText temporary = target;
+    temporary += L".new";
     {
         const FileHandle file = OpenFile(temporary, GENERIC_WRITE, 0, CREATE_ALWAYS);
         if (!file) return false;

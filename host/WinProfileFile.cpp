@@ -1,5 +1,6 @@
 #include "WinProfileFile.h"
 
+#include "Concat.h"
 #include "ProfileText.h"
 #include "Settings.h"
 #include "WinFileBytes.h"
@@ -56,7 +57,7 @@ std::string FileFromGbk(const std::string& gbk, Encoding encoding) {
                           '\0');
         WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, bytes.data(), static_cast<int>(bytes.size()),
                             nullptr, nullptr);
-        return kUtf8Mark + bytes;
+        return Concat({kUtf8Mark, bytes});
     }
     std::string bytes(kUtf16Mark, 2);
     bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);

@@ -1,5 +1,6 @@
 #include "IpHistory.h"
 
+#include "Concat.h"
 #include "DayTime.h"
 #include "IntegerText.h"
 
@@ -29,7 +30,7 @@ std::string CsvField(const std::string& text) {
         field += printable ? c : '?';
         if (c == '"') field += '"';
     }
-    return quoted ? '"' + field + '"' : field;
+    return quoted ? Concat({"\"", field, "\""}) : field;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "RouterControl.h"
 
+#include "Concat.h"
 #include "CountedScope.h"
 #include "IntegerText.h"
 #include "PageText.h"
@@ -260,11 +261,10 @@ void RouterControl::ReadStatusInto(const std::string& page) {
 void RouterControl::ShowLinkState(bool connected) {
     if (connected) {
         view_.SetWanCaption(kConnectedCaption);
-        view_.SetTrayHint(std::string(kHintTitle) + kHintPublicIp + publicIp_ + kHintOnlineTime +
-                          onlineTime_);
+        view_.SetTrayHint(Concat({kHintTitle, kHintPublicIp, publicIp_, kHintOnlineTime, onlineTime_}));
     } else {
         view_.SetWanCaption(kNotConnectedCaption);
-        view_.SetTrayHint(std::string(kHintTitle) + kHintNotConnected);
+        view_.SetTrayHint(Concat({kHintTitle, kHintNotConnected}));
     }
 }
 

@@ -36,11 +36,11 @@ PageUrl LoginUrl(const std::string& user, const std::string& password, const std
 PageUrl StatusUrl(const std::string& router) { return RouterUrl(router, kStatusPath); }
 
 PageUrl DisconnectUrl(const std::string& router) {
-    return RouterUrl(router, std::string(kStatusPath) + kDisconnectQuery);
+    return RouterUrl(router, Concat({kStatusPath, kDisconnectQuery}));
 }
 
 PageUrl ConnectUrl(const std::string& router) {
-    return RouterUrl(router, std::string(kStatusPath) + kConnectQuery);
+    return RouterUrl(router, Concat({kStatusPath, kConnectQuery}));
 }
 
 bool LoginFailed(const std::string& pageText) {

@@ -28,8 +28,7 @@ std::string_view Origin(std::string_view url) {
 
 std::string ResolveUrl(std::string_view base, std::string_view reference) {
     if (StartsIgnoringCase(reference, "http://")) return std::string(reference);
-    if (!reference.empty() && reference.front() == '/')
-        return std::string(Origin(base)) + std::string(reference);
+    if (!reference.empty() && reference.front() == '/') return Concat({Origin(base), reference});
     std::string_view directory = base;
     const size_t slash = directory.rfind('/');
     if (slash != std::string_view::npos && slash >= 7) directory = directory.substr(0, slash + 1);

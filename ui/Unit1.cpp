@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include "Concat.h"
 #include "ControlIds.h"
 #include "ResourceIds.h"
 #include "Version.h"
@@ -204,7 +205,7 @@ void TForm1::TellHistoryRefused() {
         Application().Modal() || router_.RequestUnderWay())
         return;
     historyNotice_ = HistoryNotice::Told;
-    ShowMessage(kHistoryRefusedText + historyPath_ + kHistoryRefusedAfterPath, kHistoryRefusedCaption,
+    ShowMessage(Concat({kHistoryRefusedText, historyPath_, kHistoryRefusedAfterPath}), kHistoryRefusedCaption,
                 MessageIcon::Warning);
 }
 
