@@ -12,6 +12,13 @@ struct Place {
     int left, top, width, height;
 };
 
+// A control as the window's layout gives it: its id, its place and the text it first shows.
+struct ControlSpec {
+    int id;
+    Place place;
+    const char* text;
+};
+
 class TControl {
 public:
     TControl(const TControl&) = delete;
@@ -46,12 +53,10 @@ public:
 protected:
     struct Creation {
         HWND parent;
-        int id;
+        const ControlSpec& spec;
         const char* className;
         DWORD style;
         DWORD exStyle;
-        Place place;
-        const char* text;
         HFONT font;
     };
     explicit TControl(const Creation& creation);
@@ -76,7 +81,7 @@ private:
 // A static text that sizes itself to its text.
 class TLabel : public TControl {
 public:
-    TLabel(HWND parent, int id, Place place, const char* text, HFONT font);
+    TLabel(HWND parent, const ControlSpec& spec, HFONT font);
     void SetText(const std::string& text) override;
     void Rescale(UINT dpi, HFONT font) override;
 
@@ -86,7 +91,7 @@ private:
 
 class TButton : public TControl {
 public:
-    TButton(HWND parent, int id, Place place, const char* text, HFONT font);
+    TButton(HWND parent, const ControlSpec& spec, HFONT font);
     std::function<void()> OnClick;
     // Runs the click handler, whatever the button's enabled state.
     void Click() const {
@@ -97,7 +102,7 @@ public:
 
 class TEdit : public TControl {
 public:
-    TEdit(HWND parent, int id, Place place, const char* text, HFONT font, char passwordChar = 0);
+    TEdit(HWND parent, const ControlSpec& spec, HFONT font, char passwordChar = 0);
     // Sees each typed character before the box, as GBK bytes; false discards it.
     std::function<bool(char)> OnKeyPress;
 
@@ -107,7 +112,7 @@ private:
 
 class TCheckBox : public TControl {
 public:
-    TCheckBox(HWND parent, int id, Place place, const char* text, HFONT font);
+    TCheckBox(HWND parent, const ControlSpec& spec, HFONT font);
     std::function<void()> OnClick;
     bool Checked() const;
     // A change of state runs the click handler, as a user's click would; errors it raises
@@ -124,7 +129,7 @@ private:
 // A framed, captioned container: the controls placed in it are its children.
 class TGroupBox : public TControl {
 public:
-    TGroupBox(HWND parent, int id, Place place, const char* text, HFONT font);
+    TGroupBox(HWND parent, const ControlSpec& spec, HFONT font);
 
 private:
     static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -133,7 +138,7 @@ private:
 // A text that opens its address on a left press: hand cursor, blue while the mouse is over it.
 class TLinkLabel : public TControl {
 public:
-    TLinkLabel(HWND parent, int id, Place place, const char* text, HFONT font, std::string url, HWND owner);
+    TLinkLabel(HWND parent, const ControlSpec& spec, HFONT font, const char* url, HWND owner);
     const std::string& Url() const { return url_; }
     COLORREF TextColor() const override;
 

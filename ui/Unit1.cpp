@@ -24,6 +24,45 @@ namespace {
 
 const TForm::Layout kLayout = {kMainWindowClass, PELORIN_CAPTION, 488, 250, "宋体", GB2312_CHARSET, 12};
 
+// The window's controls: where each goes at 96 DPI, within its group box for those inside one,
+// and the text it first shows.
+namespace Form1Layout {
+constexpr ControlSpec Label13{ControlId::Label13, {12, 156, 72, 12}, "登录用户名："};
+constexpr ControlSpec Label14{ControlId::Label14, {152, 156, 60, 12}, "登录密码："};
+constexpr ControlSpec LinkLabel1{ControlId::LinkLabel1, {416, 232, 66, 12}, kCreditText};
+constexpr ControlSpec Button1{ControlId::Button1, {216, 180, 57, 25}, "登录"};
+constexpr ControlSpec GroupBox1{ControlId::GroupBox1, {8, 8, 281, 129}, "WAN口状态"};
+constexpr ControlSpec Label1{ControlId::Label1, {24, 24, 60, 12}, "MAC 地址："};
+constexpr ControlSpec Label2{ControlId::Label2, {88, 24, 66, 12}, "00-00-00-00"};
+constexpr ControlSpec Label3{ControlId::Label3, {24, 40, 60, 12}, "公网  IP："};
+constexpr ControlSpec Label4{ControlId::Label4, {88, 40, 42, 12}, "0.0.0.0"};
+constexpr ControlSpec Label5{ControlId::Label5, {24, 56, 60, 12}, "子网掩码："};
+constexpr ControlSpec Label6{ControlId::Label6, {88, 56, 42, 12}, "0.0.0.0"};
+constexpr ControlSpec Label7{ControlId::Label7, {48, 72, 36, 12}, "网关："};
+constexpr ControlSpec Label8{ControlId::Label8, {88, 72, 42, 12}, "0.0.0.0"};
+constexpr ControlSpec Label9{ControlId::Label9, {18, 88, 66, 12}, "DNS服务器："};
+constexpr ControlSpec Label10{ControlId::Label10, {88, 88, 42, 12}, "0.0.0.0"};
+constexpr ControlSpec Label11{ControlId::Label11, {24, 104, 60, 12}, "上网时间："};
+constexpr ControlSpec Label12{ControlId::Label12, {88, 104, 6, 12}, "0"};
+constexpr ControlSpec Edit1{ControlId::Edit1, {88, 152, 57, 20}, "admin"};
+constexpr ControlSpec Edit2{ControlId::Edit2, {216, 152, 57, 20}, "531862"};
+constexpr ControlSpec CheckBox2{ControlId::CheckBox2, {136, 184, 73, 17}, "自动登录"};
+constexpr ControlSpec GroupBox2{ControlId::GroupBox2, {296, 8, 185, 129}, "设置"};
+constexpr ControlSpec Label15{ControlId::Label15, {136, 26, 24, 12}, "分钟"};
+constexpr ControlSpec Label16{ControlId::Label16, {16, 100, 36, 12}, "网关："};
+constexpr ControlSpec CheckBox3{ControlId::CheckBox3, {16, 24, 81, 17}, "定时更换IP"};
+constexpr ControlSpec Edit3{ControlId::Edit3, {96, 23, 33, 20}, "1"};
+constexpr ControlSpec CheckBox5{ControlId::CheckBox5, {16, 48, 73, 17}, "开机启动"};
+constexpr ControlSpec CheckBox1{ControlId::CheckBox1, {16, 72, 97, 17}, "启动后最小化"};
+constexpr ControlSpec Edit4{ControlId::Edit4, {56, 96, 113, 20}, ""};
+constexpr ControlSpec Button3{ControlId::Button3, {416, 180, 65, 25}, "退出"};
+constexpr ControlSpec Button2{ControlId::Button2, {336, 180, 65, 25}, "保存设置"};
+constexpr ControlSpec Button4{ControlId::Button4, {336, 152, 65, 25}, "断线"};
+constexpr ControlSpec Button5{ControlId::Button5, {416, 152, 65, 25}, "重连"};
+// In the free strip left of the credit link: nothing moves when it shows.
+constexpr ControlSpec Label17{ControlId::Label17, {12, 232, 0, 12}, ""};
+}  // namespace Form1Layout
+
 constexpr UINT kTimer1Interval = 1000;
 
 // Label17 in UPnP mode; empty, it has no width and shows nothing.
@@ -48,41 +87,39 @@ struct Click {
 
 TForm1::TForm1(TApplication& application)
     : TForm(application, kLayout),
-      Label13(Handle(), ControlId::Label13, {12, 156, 72, 12}, "登录用户名：", Font()),
-      Label14(Handle(), ControlId::Label14, {152, 156, 60, 12}, "登录密码：", Font()),
-      LinkLabel1(Handle(), ControlId::LinkLabel1, {416, 232, 66, 12}, kCreditText, Font(), kCreditUrl,
-                 application.Handle()),
-      Button1(Handle(), ControlId::Button1, {216, 180, 57, 25}, "登录", Font()),
-      GroupBox1(Handle(), ControlId::GroupBox1, {8, 8, 281, 129}, "WAN口状态", Font()),
-      Label1(GroupBox1.Handle(), ControlId::Label1, {24, 24, 60, 12}, "MAC 地址：", Font()),
-      Label2(GroupBox1.Handle(), ControlId::Label2, {88, 24, 66, 12}, "00-00-00-00", Font()),
-      Label3(GroupBox1.Handle(), ControlId::Label3, {24, 40, 60, 12}, "公网  IP：", Font()),
-      Label4(GroupBox1.Handle(), ControlId::Label4, {88, 40, 42, 12}, "0.0.0.0", Font()),
-      Label5(GroupBox1.Handle(), ControlId::Label5, {24, 56, 60, 12}, "子网掩码：", Font()),
-      Label6(GroupBox1.Handle(), ControlId::Label6, {88, 56, 42, 12}, "0.0.0.0", Font()),
-      Label7(GroupBox1.Handle(), ControlId::Label7, {48, 72, 36, 12}, "网关：", Font()),
-      Label8(GroupBox1.Handle(), ControlId::Label8, {88, 72, 42, 12}, "0.0.0.0", Font()),
-      Label9(GroupBox1.Handle(), ControlId::Label9, {18, 88, 66, 12}, "DNS服务器：", Font()),
-      Label10(GroupBox1.Handle(), ControlId::Label10, {88, 88, 42, 12}, "0.0.0.0", Font()),
-      Label11(GroupBox1.Handle(), ControlId::Label11, {24, 104, 60, 12}, "上网时间：", Font()),
-      Label12(GroupBox1.Handle(), ControlId::Label12, {88, 104, 6, 12}, "0", Font()),
-      Edit1(Handle(), ControlId::Edit1, {88, 152, 57, 20}, "admin", Font()),
-      Edit2(Handle(), ControlId::Edit2, {216, 152, 57, 20}, "531862", Font(), '*'),
-      CheckBox2(Handle(), ControlId::CheckBox2, {136, 184, 73, 17}, "自动登录", Font()),
-      GroupBox2(Handle(), ControlId::GroupBox2, {296, 8, 185, 129}, "设置", Font()),
-      Label15(GroupBox2.Handle(), ControlId::Label15, {136, 26, 24, 12}, "分钟", Font()),
-      Label16(GroupBox2.Handle(), ControlId::Label16, {16, 100, 36, 12}, "网关：", Font()),
-      CheckBox3(GroupBox2.Handle(), ControlId::CheckBox3, {16, 24, 81, 17}, "定时更换IP", Font()),
-      Edit3(GroupBox2.Handle(), ControlId::Edit3, {96, 23, 33, 20}, "1", Font()),
-      CheckBox5(GroupBox2.Handle(), ControlId::CheckBox5, {16, 48, 73, 17}, "开机启动", Font()),
-      CheckBox1(GroupBox2.Handle(), ControlId::CheckBox1, {16, 72, 97, 17}, "启动后最小化", Font()),
-      Edit4(GroupBox2.Handle(), ControlId::Edit4, {56, 96, 113, 20}, "", Font()),
-      Button3(Handle(), ControlId::Button3, {416, 180, 65, 25}, "退出", Font()),
-      Button2(Handle(), ControlId::Button2, {336, 180, 65, 25}, "保存设置", Font()),
-      Button4(Handle(), ControlId::Button4, {336, 152, 65, 25}, "断线", Font()),
-      Button5(Handle(), ControlId::Button5, {416, 152, 65, 25}, "重连", Font()),
-      // In the free strip left of the credit link: nothing moves when it shows.
-      Label17(Handle(), ControlId::Label17, {12, 232, 0, 12}, "", Font()),
+      Label13(Handle(), Form1Layout::Label13, Font()),
+      Label14(Handle(), Form1Layout::Label14, Font()),
+      LinkLabel1(Handle(), Form1Layout::LinkLabel1, Font(), kCreditUrl, application.Handle()),
+      Button1(Handle(), Form1Layout::Button1, Font()),
+      GroupBox1(Handle(), Form1Layout::GroupBox1, Font()),
+      Label1(GroupBox1.Handle(), Form1Layout::Label1, Font()),
+      Label2(GroupBox1.Handle(), Form1Layout::Label2, Font()),
+      Label3(GroupBox1.Handle(), Form1Layout::Label3, Font()),
+      Label4(GroupBox1.Handle(), Form1Layout::Label4, Font()),
+      Label5(GroupBox1.Handle(), Form1Layout::Label5, Font()),
+      Label6(GroupBox1.Handle(), Form1Layout::Label6, Font()),
+      Label7(GroupBox1.Handle(), Form1Layout::Label7, Font()),
+      Label8(GroupBox1.Handle(), Form1Layout::Label8, Font()),
+      Label9(GroupBox1.Handle(), Form1Layout::Label9, Font()),
+      Label10(GroupBox1.Handle(), Form1Layout::Label10, Font()),
+      Label11(GroupBox1.Handle(), Form1Layout::Label11, Font()),
+      Label12(GroupBox1.Handle(), Form1Layout::Label12, Font()),
+      Edit1(Handle(), Form1Layout::Edit1, Font()),
+      Edit2(Handle(), Form1Layout::Edit2, Font(), '*'),
+      CheckBox2(Handle(), Form1Layout::CheckBox2, Font()),
+      GroupBox2(Handle(), Form1Layout::GroupBox2, Font()),
+      Label15(GroupBox2.Handle(), Form1Layout::Label15, Font()),
+      Label16(GroupBox2.Handle(), Form1Layout::Label16, Font()),
+      CheckBox3(GroupBox2.Handle(), Form1Layout::CheckBox3, Font()),
+      Edit3(GroupBox2.Handle(), Form1Layout::Edit3, Font()),
+      CheckBox5(GroupBox2.Handle(), Form1Layout::CheckBox5, Font()),
+      CheckBox1(GroupBox2.Handle(), Form1Layout::CheckBox1, Font()),
+      Edit4(GroupBox2.Handle(), Form1Layout::Edit4, Font()),
+      Button3(Handle(), Form1Layout::Button3, Font()),
+      Button2(Handle(), Form1Layout::Button2, Font()),
+      Button4(Handle(), Form1Layout::Button4, Font()),
+      Button5(Handle(), Form1Layout::Button5, Font()),
+      Label17(Handle(), Form1Layout::Label17, Font()),
       Timer1(Handle(), kTimer1Id, kTimer1Interval),
       PopupMenu1(application, {{MenuCommand::IP1, "更换IP", Click{this, &TForm1::IP1Click}},
                                {MenuCommand::N2, "反馈意见", Click{this, &TForm1::N2Click}},

@@ -39,10 +39,10 @@ int Width(const TControl& control) {
 TEST(Controls, ShowAGivenTextOnlyWhenItDiffersFromTheShownOne) {
     TApplication application;
     PlainForm form(application);
-    TGroupBox panel(form.Handle(), 1, {8, 8, 281, 129}, "WAN口状态", form.Font());
-    TLabel time(panel.Handle(), 2, {88, 104, 6, 12}, "0", form.Font());
-    TButton button(form.Handle(), 3, {216, 180, 57, 25}, "登录", form.Font());
-    TEdit edit(form.Handle(), 4, {88, 152, 57, 20}, "admin", form.Font());
+    TGroupBox panel(form.Handle(), {1, {8, 8, 281, 129}, "WAN口状态"}, form.Font());
+    TLabel time(panel.Handle(), {2, {88, 104, 6, 12}, "0"}, form.Font());
+    TButton button(form.Handle(), {3, {216, 180, 57, 25}, "登录"}, form.Font());
+    TEdit edit(form.Handle(), {4, {88, 152, 57, 20}, "admin"}, form.Font());
     int panelWrites = 0, timeWrites = 0, buttonWrites = 0, editWrites = 0;
     SetWindowSubclass(panel.Handle(), CountSetText, 1, reinterpret_cast<DWORD_PTR>(&panelWrites));
     SetWindowSubclass(time.Handle(), CountSetText, 1, reinterpret_cast<DWORD_PTR>(&timeWrites));
