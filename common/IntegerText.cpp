@@ -14,6 +14,21 @@ int DigitValue(char c, int base) {
     return value < base ? value : -1;
 }
 
+// The digits of a magnitude, after a minus sign when asked, and zeros in front up to `width`.
+std::string Digits(std::uint32_t magnitude, bool negative, int width) {
+    char text[1 + 10];
+    char* begin = text + sizeof text;
+    do {
+        *--begin = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    std::string digits(begin, text + sizeof text);
+    if (digits.size() < static_cast<std::size_t>(width))
+        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    if (negative) digits.insert(0, 1, '-');
+    return digits;
+}
+
 }  // namespace
 
 std::optional<std::int32_t> ParseInteger(std::string_view text) {
@@ -55,9 +70,9 @@ std::string TrimBlanks(std::string_view text) {
 
 std::int32_t IntervalMinutes(std::string_view text) { return ParseInteger(TrimBlanks(text)).value_or(1); }
 
-std::string ZeroPadded(std::uint32_t value, int width) {
-    std::string digits = std::to_string(value);
-    if (digits.size() < static_cast<std::size_t>(width))
-        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
-    return digits;
+std::string DecimalText(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return value < 0 ? Digits(0u - bits, true, 0) : Digits(bits, false, 0);
 }
+
+std::string ZeroPadded(std::uint32_t value, int width) { return Digits(value, false, width); }

@@ -13,6 +13,10 @@ std::optional<std::int32_t> ParseInteger(std::string_view text);
 // Leading and trailing blanks and control characters removed.
 std::string TrimBlanks(std::string_view text);
 
+// `value` in decimal, as std::to_string writes it: the runtime's copy for each integer type
+// would be the program's several times over.
+std::string DecimalText(std::int32_t value);
+
 // The decimal digits of `value`, with zeros in front up to `width`: printf's "%0*u" without
 // printf, whose formatting code would double the size of the program's own.
 std::string ZeroPadded(std::uint32_t value, int width);

@@ -1,6 +1,7 @@
 #include "IpChangeWatch.h"
 
 #include "Concat.h"
+#include "IntegerText.h"
 
 #include <utility>
 
@@ -81,7 +82,7 @@ std::string SecondsText(std::uint64_t milliseconds) {
     // runtime's 64-bit helpers.
     constexpr std::uint32_t kCap = 0xFFFFFFFFu - 500;
     const std::uint32_t capped = milliseconds < kCap ? static_cast<std::uint32_t>(milliseconds) : kCap;
-    return std::to_string(static_cast<int>((capped + 500) / 1000));
+    return DecimalText(static_cast<std::int32_t>((capped + 500) / 1000));
 }
 
 ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {

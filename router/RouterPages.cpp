@@ -1,6 +1,7 @@
 #include "RouterPages.h"
 
 #include "Concat.h"
+#include "IntegerText.h"
 #include "PageText.h"
 
 const char kLoginFailedMarker[] = "登录失败";
@@ -68,7 +69,7 @@ std::string OnlineTimeText(std::string value) {
 }
 
 ListIndexError::ListIndexError(int index)
-    : AppError(Concat({"List index out of bounds (", std::to_string(index), ")"})), index(index) {}
+    : AppError(Concat({"List index out of bounds (", DecimalText(index), ")"})), index(index) {}
 
 void ReadWanStatus(const std::vector<std::string>& lines,
                    const std::function<void(WanField, const std::string&)>& show) {

@@ -57,9 +57,9 @@ void CollectWanServices(const XmlElement& element, std::string_view base, std::v
 }  // namespace
 
 std::string SsdpSearchRequest(std::string_view searchTarget, int waitSeconds) {
-    return Concat({"M-SEARCH * HTTP/1.1\r\nHOST: ", kSsdpAddress, ":", std::to_string(kSsdpPort),
-                   "\r\nMAN: \"ssdp:discover\"\r\nMX: ", std::to_string(waitSeconds),
-                   "\r\nST: ", searchTarget, "\r\n\r\n"});
+    return Concat({"M-SEARCH * HTTP/1.1\r\nHOST: ", kSsdpAddress, ":", DecimalText(kSsdpPort),
+                   "\r\nMAN: \"ssdp:discover\"\r\nMX: ", DecimalText(waitSeconds), "\r\nST: ", searchTarget,
+                   "\r\n\r\n"});
 }
 
 std::optional<SsdpAnswer> ReadSsdpAnswer(std::string_view datagram) {
@@ -193,7 +193,7 @@ std::string SoapFaultText(int code) {
     case 710: meaning = "连接类型不支持此操作"; break;
     case 711: meaning = "连接已经断开"; break;
     }
-    return Concat({"路由器拒绝了此操作（UPnP 错误 ", std::to_string(code), meaning ? "：" : "",
+    return Concat({"路由器拒绝了此操作（UPnP 错误 ", DecimalText(code), meaning ? "：" : "",
                    meaning ? meaning : "", "）。", advice});
 }
 
@@ -203,6 +203,6 @@ bool UpnpConnected(std::string_view connectionStatus, std::string_view externalA
 }
 
 std::string UptimeText(std::uint32_t seconds) {
-    return Concat({std::to_string(seconds / 86400), " 天 ", ZeroPadded(seconds / 3600 % 24, 2), ":",
+    return Concat({ZeroPadded(seconds / 86400, 1), " 天 ", ZeroPadded(seconds / 3600 % 24, 2), ":",
                    ZeroPadded(seconds / 60 % 60, 2), ":", ZeroPadded(seconds % 60, 2)});
 }

@@ -1,5 +1,5 @@
-// The integer rules of typed and stored numbers (ParseInteger, TrimBlanks, IntervalMinutes)
-// against the reference model, on the input as text.
+// The integer rules of typed and stored numbers (ParseInteger, TrimBlanks, IntervalMinutes,
+// DecimalText, ZeroPadded) against the reference model, on the input as text.
 
 #include "FuzzChecks.h"
 #include "IntegerText.h"
@@ -21,7 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (parsed) {
         // Whatever was read is written back in both notations and read again as itself.
-        FUZZ_CHECK(ParseInteger(std::to_string(*parsed)) == parsed);
+        FUZZ_CHECK(DecimalText(*parsed) == std::to_string(*parsed));
+        FUZZ_CHECK(ParseInteger(DecimalText(*parsed)) == parsed);
+        const int width = static_cast<int>(static_cast<std::uint32_t>(*parsed) % 13);
+        char padded[24];
+        std::snprintf(padded, sizeof padded, "%0*u", width, static_cast<unsigned>(*parsed));
+        FUZZ_CHECK(ZeroPadded(static_cast<std::uint32_t>(*parsed), width) == padded);
         char hex[16];
         std::snprintf(hex, sizeof hex, "$%X", static_cast<unsigned>(static_cast<std::uint32_t>(*parsed)));
         FUZZ_CHECK(ParseInteger(hex) == parsed);
