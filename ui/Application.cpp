@@ -9,6 +9,7 @@
 
 #include "ModuleFile.h"
 
+#include <algorithm>
 #include <vector>
 
 ModalScope::ModalScope(TApplication& application)
@@ -90,11 +91,11 @@ void TApplication::Terminate() {
     PostQuitMessage(0);
 }
 
-TApplication::HookId TApplication::HookMainWindow(Hook hook) {
-    return hooks_.insert(hooks_.end(), std::move(hook));
-}
+void TApplication::HookMainWindow(ApplicationHook& hook) { hooks_.push_back(&hook); }
 
-void TApplication::UnhookMainWindow(HookId id) { hooks_.erase(id); }
+void TApplication::UnhookMainWindow(ApplicationHook& hook) {
+    hooks_.erase(std::remove(hooks_.begin(), hooks_.end(), &hook), hooks_.end());
+}
 
 void TApplication::Run() {
     if (mainForm_ && showMainForm) {
@@ -203,11 +204,12 @@ void TApplication::ShowException(const std::exception& error) {
 }
 
 LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    for (auto hook = hooks_.begin(); hook != hooks_.end();) {
+    for (std::size_t i = 0; i < hooks_.size();) {
+        ApplicationHook* const hook = hooks_[i];
         LRESULT result = 0;
+        if (hook->ApplicationMessage(message, wParam, lParam, result)) return result;
         // A hook may take itself off the list while it runs.
-        const auto current = hook++;
-        if ((*current)(message, wParam, lParam, result)) return result;
+        if (i < hooks_.size() && hooks_[i] == hook) ++i;
     }
     switch (message) {
     case WM_SYSCOMMAND:

@@ -6,7 +6,6 @@
 
 #include <exception>
 #include <functional>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -34,16 +33,21 @@ private:
     std::vector<HWND> disabled_;
 };
 
+// Sees each message of the application window before the application handles it.
+class ApplicationHook {
+public:
+    // True ends the handling with `result` as the answer.
+    virtual bool ApplicationMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+
+protected:
+    ~ApplicationHook() = default;
+};
+
 // The application object, one per process, made before the main window. Its hidden
 // top-level window carries the taskbar button, bears the program's title and owns the main
 // window and every message box.
 class TApplication : public Window {
 public:
-    // Sees each message of the application window before the application handles it; true
-    // ends the handling with `result` as the answer.
-    using Hook = std::function<bool(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)>;
-    using HookId = std::list<Hook>::iterator;
-
     TApplication();
 
     const std::string& Title() const { return title_; }
@@ -59,8 +63,8 @@ public:
     bool Terminated() const { return terminated_; }
     void Terminate();
 
-    HookId HookMainWindow(Hook hook);
-    void UnhookMainWindow(HookId id);
+    void HookMainWindow(ApplicationHook& hook);
+    void UnhookMainWindow(ApplicationHook& hook);
 
     // Shows the main window (or, started with SW_SHOWMINNOACTIVE, runs its show handler and
     // minimises) and runs the message loop until Terminate.
@@ -113,5 +117,5 @@ private:
     UniqueIcon bigIcon_, smallIcon_;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
-    std::list<Hook> hooks_;
+    std::vector<ApplicationHook*> hooks_;
 };

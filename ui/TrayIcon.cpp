@@ -74,6 +74,14 @@ POINT CursorPosition() {
 // that brings much of the threads library into the exe.
 SystemShellNotifier systemShell;
 
+// The three timers' handlers as one type: a lambda each would bring its own copy of
+// std::function's code.
+struct TimerAction {
+    TTrayIcon* icon;
+    void (TTrayIcon::*elapsed)();
+    void operator()(TMessageTimer&) const { (icon->*elapsed)(); }
+};
+
 }  // namespace
 
 ShellNotifier& SystemShell() { return systemShell; }
@@ -156,15 +164,12 @@ TTrayIcon::TTrayIcon(TApplication& application, TForm* owner, ShellNotifier& she
     record_.uFlags = kShellIconFlags;
     record_.uCallbackMessage = kTrayCallbackMessage;
     iconCycleTimer_ =
-        std::make_unique<TMessageTimer>(kIconCycleInterval, [this](TMessageTimer&) { IconCycleElapsed(); });
+        std::make_unique<TMessageTimer>(kIconCycleInterval, TimerAction{this, &TTrayIcon::IconCycleElapsed});
     singleClickTimer_ = std::make_unique<TMessageTimer>(kSingleClickInterval,
-                                                        [this](TMessageTimer&) { SingleClickElapsed(); });
+                                                        TimerAction{this, &TTrayIcon::SingleClickElapsed});
     hoverExitTimer_ =
-        std::make_unique<TMessageTimer>(kHoverExitInterval, [this](TMessageTimer&) { HoverExitElapsed(); });
-    applicationHook_ =
-        application_.HookMainWindow([this](UINT message, WPARAM wParam, LPARAM lParam, LRESULT&) {
-            return ApplicationHook(message, wParam, lParam);
-        });
+        std::make_unique<TMessageTimer>(kHoverExitInterval, TimerAction{this, &TTrayIcon::HoverExitElapsed});
+    application_.HookMainWindow(*this);
     if (owner_) HookOwnerWindow();
 }
 
@@ -174,7 +179,7 @@ TTrayIcon::~TTrayIcon() {
     singleClickTimer_.reset();
     hoverExitTimer_.reset();
     icon_.reset();
-    application_.UnhookMainWindow(applicationHook_);
+    application_.UnhookMainWindow(*this);
     if (owner_) UnhookOwnerWindow();
     TTrayIconHandler::Release(id_);
 }
@@ -493,7 +498,7 @@ void TTrayIcon::RestoreMainForm() {
     SetForegroundWindow(application_.Handle());
 }
 
-bool TTrayIcon::ApplicationHook(UINT message, WPARAM wParam, LPARAM) {
+bool TTrayIcon::ApplicationMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&) {
     TForm* main = application_.MainForm();
     if (message == WM_SIZE && wParam == SIZE_MINIMIZED && MinimizeToTray) SendToTray();
     // No main window here is a multiple-document frame: the start-up step has nothing to do.

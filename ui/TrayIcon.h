@@ -43,7 +43,7 @@ UINT TaskbarCreatedMessage();
 // An icon in the notification area for the owner window: its tip, its menu, click and
 // double-click events; it sends the application to the tray when it is minimised and puts
 // the icon back when the taskbar is created anew.
-class TTrayIcon {
+class TTrayIcon : private ApplicationHook {
 public:
     enum class Behavior { Classic, Version3 };
 
@@ -118,7 +118,7 @@ private:
     friend class TTrayIconHandler;
     void Callback(UINT event);
     void FillShellIconRecord();
-    bool ApplicationHook(UINT message, WPARAM wParam, LPARAM lParam);
+    bool ApplicationMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool MinimizeStep(LRESULT& result);
     void HideTaskbarButton();
     void HookOwnerWindow();
@@ -152,6 +152,5 @@ private:
     bool pointerOutside_ = true;
     POINT lastPointerPos_ = {};
     bool mdiStartupPending_ = true;
-    TApplication::HookId applicationHook_;
     WNDPROC previousWindowProc_ = nullptr;
 };
