@@ -84,7 +84,8 @@ RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
     }
     // Neither is an error page: the credentials went to the pages only, and the gateway
     // found instead is never sent them.
-    if (!byPoll && PageMissing(login) && GatewayInstead(false) == UpnpEnd::Done) return LoginEnd::LoggedIn;
+    const bool searched = !byPoll && PageMissing(login);
+    if (searched && GatewayInstead(false) == UpnpEnd::Done) return LoginEnd::LoggedIn;
     // The status page that follows a login is not tested for a refusal. Without an answer, or
     // short, the login is abandoned there.
     const PageAnswer status = Fetch(StatusUrl(view_.RouterAddress()));
@@ -93,7 +94,9 @@ RouterControl::LoginEnd RouterControl::LogIn(bool byPoll) {
         if (!overtaken(2) && !status.givenUp) NoAnswer(byPoll);
         return LoginEnd::NoAnswer;
     }
-    if (!byPoll && PageMissing(status) && GatewayInstead(false) == UpnpEnd::Done) return LoginEnd::LoggedIn;
+    // One search a login: a gateway that did not answer it is not searched for again.
+    if (!byPoll && !searched && PageMissing(status) && GatewayInstead(false) == UpnpEnd::Done)
+        return LoginEnd::LoggedIn;
     try {
         ReadStatusInto(status.text);
     } catch (...) {

@@ -566,7 +566,8 @@ TEST_F(RouterControlTest, AutomaticWayTakesTheGatewayWhenThePagesAreNotThere) {
     for (const std::string& request : gateway.requests) EXPECT_EQ(request.find("lumko"), std::string::npos);
 }
 
-// Pinned to the pages, or a status page of the family answered short: no search, ever.
+// Pinned to the pages, or a status page of the family answered short: no search, ever; pages
+// that are not there: one search a login.
 TEST_F(RouterControlTest, PinnedPagesAndShortStatusPagesNeverSearch) {
     gateway.present = window.autoLogin = true;
     window.pinnedWay = RouterWay::Web;
@@ -579,6 +580,14 @@ TEST_F(RouterControlTest, PinnedPagesAndShortStatusPagesNeverSearch) {
     EXPECT_THROW(control.Poll(), ListIndexError);
     EXPECT_THROW(control.Login(), ListIndexError);
     EXPECT_TRUE(gateway.requests.empty() && !window.upnpMark);
+
+    // Neither page there and no gateway: one search for the whole login, then the page's error.
+    router.loginAccepted = gateway.present = false;
+    router.statusRefused = true;
+    router.refusalStatus = 404;
+    router.refusalPage = "Not Found";
+    EXPECT_THROW(control.Login(), ListIndexError);
+    EXPECT_EQ(gateway.requests, std::vector<std::string>{"search 192.168.1.1"});
 }
 
 // A drop the gateway takes is watched to the new address; a fault is one box and no watch.
