@@ -223,6 +223,12 @@ bool RouterControlClient::RefusePlainly(bool plain) {
     return Get(std::string("/config?refusal=") + (plain ? "plain" : "marker")).rfind("ok", 0) == 0;
 }
 
+bool RouterControlClient::Gateway(const std::string& kind, bool pages, bool sameAddress) {
+    return Get("/config?upnp=" + kind + "&pages=" + (pages ? "on" : "off") +
+               "&same-address=" + (sameAddress ? "on" : "off"))
+               .rfind("ok", 0) == 0;
+}
+
 bool RouterControlClient::Fault(const std::string& kind, long arg, long count) {
     return Get("/fault?kind=" + PercentEncode(kind) + "&arg=" + std::to_string(arg) +
                "&count=" + std::to_string(count))

@@ -76,6 +76,9 @@ public:
     // every arg ms), trickle-body (the head at once, the body one byte every arg ms),
     // redirect (status arg, to a host other than the router); "none" clears.
     bool Fault(const std::string& kind, long arg = 0, long count = 0);
+    // Until Reset: the UPnP gateway (off, on, refuse, v2-only, mixed-case, silent), whether the
+    // admin pages answer, and whether the link comes back with the address it had.
+    bool Gateway(const std::string& kind, bool pages, bool sameAddress = false);
 
 private:
     std::string Get(const std::string& target);

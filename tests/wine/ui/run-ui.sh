@@ -5,8 +5,10 @@
 # namespace with nothing but loopback (no default route).
 #
 #   run-ui.sh [--loopback-only] [--needs-32bit PROBE] [--shots DIR] [--timeout SECONDS]
-#             [--locale LOCALE] [--dpi DPI] [--router-arg ARG]... -- DRIVER.exe PELORIN.exe [driver arguments...]
+#             [--locale LOCALE] [--dpi DPI] [--router-arg ARG]... [--miniupnpd]
+#             -- DRIVER.exe PELORIN.exe [driver arguments...]
 #
+# With --miniupnpd, Debian's miniupnpd runs in the rig's router namespace as well (netrig.sh).
 # With --locale (C.UTF-8, zh_TW.UTF-8) the driver and the program run under that locale, so
 # with the code page for non-Unicode programs that it gives (1252, 950) instead of 936.
 # With --dpi (120, 144) the display is scaled (125 %, 150 %): LogPixels in the run's own prefix.
@@ -47,6 +49,7 @@ probe32=""
 shots=""
 limit=900
 router_args=()
+rig_args=()
 while (($#)); do
   case "$1" in
     --loopback-only) loopback_only=1; shift ;;
@@ -56,6 +59,7 @@ while (($#)); do
     --locale) export PELORIN_LOCALE=$2; shift 2 ;;
     --dpi) export PELORIN_UI_DPI=$2; shift 2 ;;
     --router-arg) router_args+=(--router-arg "$2"); shift 2 ;;
+    --miniupnpd) rig_args+=(--miniupnpd); shift ;;
     --) shift; break ;;
     *) echo "run-ui: unknown option $1" >&2; exit 2 ;;
   esac
@@ -83,7 +87,7 @@ desktop=(timeout --kill-after=10 "$limit" "$here/run-ui.sh" --on-desktop "$resul
 if ((loopback_only)); then
   place=("$root/tests/wine/host/isolated.sh" --loopback-only --)
 else
-  place=("$root/tools/rig/netrig.sh" ${router_args[@]+"${router_args[@]}"} --)
+  place=("$root/tools/rig/netrig.sh" ${router_args[@]+"${router_args[@]}"} ${rig_args[@]+"${rig_args[@]}"} --)
 fi
 
 set +e

@@ -31,6 +31,8 @@ constexpr DWORD kBoxMs = 8000;
 constexpr DWORD kLoginMs = 10000;
 // A silent router is given up after 2.5 s, an address without a host after about 3 s.
 constexpr ULONGLONG kFetchBoundMs = 4500;
+// A login whose pages got no answer then searches 2 s for a UPnP gateway.
+constexpr ULONGLONG kLoginBoundMs = kFetchBoundMs + 2000;
 constexpr char kProgramTitle[] = "Pelorin";
 constexpr char kNotice[] = "提示";
 constexpr char kNoRouter[] = "无法连接路由器，请检查网关地址。";
@@ -515,7 +517,7 @@ TEST_F(InRig, RefusalsSilenceAndAnUnreachableAddressAreTold) {
               kFetchBoundMs);
     EXPECT_LE(ExpectBox(
                   app, form, [&] { Click(login); }, kNotice, kNoRouter),
-              kFetchBoundMs);
+              kLoginBoundMs);
     ASSERT_TRUE(router.Fault("none"));
 
     const HWND gateway = Control(form, Edit4);
@@ -526,7 +528,7 @@ TEST_F(InRig, RefusalsSilenceAndAnUnreachableAddressAreTold) {
               kFetchBoundMs);
     EXPECT_LE(ExpectBox(
                   app, form, [&] { Click(login); }, kNotice, kNoRouter),
-              kFetchBoundMs);
+              kLoginBoundMs);
     EXPECT_TRUE(Responsive(form));
     EXPECT_NE(Text(login), kLoggedIn);
 
@@ -878,6 +880,97 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     EXPECT_EQ(std::count(saved.begin(), saved.end(), "hide=0") +
                   std::count(saved.begin(), saved.end(), "autologin=1"),
               2);
+}
+
+// A router without its admin pages and a UPnP gateway instead: the login finds the gateway;
+// the window, its mark and the tip show the gateway's status; a change from the tray menu is
+// watched to the new address, told by a balloon and recorded; a gateway that refuses a
+// disconnect is told with its code, never as a success.
+TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
+    ASSERT_TRUE(router.Gateway("on", false));
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    const HWND ip = Control(form, Label4);
+    Click(Control(form, Button1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs));
+    const std::string first = router.State()["ip"];
+    EXPECT_TRUE(
+        WaitUntil([&] { return Text(ip) == first && Text(Control(form, GroupBox1)) == kConnected; }, 2500));
+    EXPECT_EQ(Text(Control(form, Label17)), "通过UPnP连接路由器");
+    EXPECT_EQ(Text(Control(form, Label2)) + Text(Control(form, Label8)), "");  // no MAC, no gateway
+    EXPECT_NE(Text(Control(form, Label12)).find(" 天 "), std::string::npos);
+    EXPECT_GE(Count("ssdp"), 1);
+    Shoot(form, "upnp-status.png");
+
+    PostSysCommand(form, SC_MINIMIZE);
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    const std::optional<TrayIconSeen> icon = WaitForIconTipped([&] { return StatusTip(form); });
+    ASSERT_TRUE(icon);
+    const long actions = Count("soap");
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::IP1 - 1));
+    const std::optional<SeenBox> done = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(done && CloseBox(done->window));
+    EXPECT_EQ(done->text, "成功!");
+    std::string balloon;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (const std::string& text : BalloonTexts()) balloon = text;
+            return !balloon.empty();
+        },
+        10000));
+    const std::string second = router.State()["ip"];
+    EXPECT_NE(second, first);
+    EXPECT_EQ(balloon.find(first + " → " + second + "，用时 "), 0u) << balloon;
+    Shoot(GetDesktopWindow(), "upnp-balloon.png");
+    const std::vector<std::string> history = Lines(ReadFileBytes(app.Folder() + "ip-history.csv"));
+    ASSERT_EQ(history.size(), 2u);
+    EXPECT_EQ(history[0].rfind("\xEF\xBB\xBF", 0), 0u);  // UTF-8 with its BOM
+    EXPECT_NE(history[1].find(",UPnP," + first + "," + second + ","), std::string::npos) << history[1];
+
+    // 606 from a gateway that allows no disconnect: one box with the code, no success.
+    ASSERT_TRUE(router.Gateway("refuse", false));
+    ASSERT_TRUE(app.ChooseFromTrayMenu(*icon, MenuCommand::IP1 - 1));
+    const std::optional<SeenBox> refused = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(refused && CloseBox(refused->window));
+    EXPECT_EQ(refused->text.rfind("路由器拒绝了此操作（UPnP 错误 606：未获授权）。", 0), 0u) << refused->text;
+    EXPECT_GT(Count("soap"), actions);
+    EXPECT_FALSE(WaitForBox(app.ProcessId(), 1500));
+}
+
+// Debian's miniupnpd in the router's place, the pages off: a gateway nobody here wrote. It is
+// found and tells its address and online time; it refuses a disconnect with 606.
+struct Miniupnpd : RigScenario {
+    void SetUp() override {
+        const char* present = std::getenv("PELORIN_RIG_MINIUPNPD");
+        if (!present || std::string(present) != "1")
+            GTEST_SKIP() << "miniupnpd runs with run-ui.sh --miniupnpd";
+        RigScenario::SetUp();
+        ASSERT_TRUE(router.Gateway("off", false));
+    }
+};
+
+TEST_F(Miniupnpd, ShowsItsStatusAndItsRefusal) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    Click(Control(form, Button1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs));
+    EXPECT_EQ(Text(Control(form, Label17)), "通过UPnP连接路由器");
+    EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, GroupBox1)) == kConnected; }, 2500));
+    const std::string address = Text(Control(form, Label4));
+    EXPECT_TRUE(address != "0.0.0.0" && std::count(address.begin(), address.end(), '.') == 3) << address;
+    EXPECT_NE(Text(Control(form, Label12)).find(" 天 "), std::string::npos);
+    Shoot(form, "miniupnpd-status.png");
+    const std::optional<SeenBox> refused = [&] {
+        Click(Control(form, Button4));
+        return WaitForBox(app.ProcessId(), kBoxMs);
+    }();
+    ASSERT_TRUE(refused);
+    Shoot(form, "miniupnpd-refusal.png", refused->window);
+    EXPECT_TRUE(CloseBox(refused->window));
+    EXPECT_EQ(refused->text.rfind("路由器拒绝了此操作（UPnP 错误 606：未获授权）。", 0), 0u) << refused->text;
+    EXPECT_EQ(Count("soap"), 0);  // the substitute's own gateway was never asked
 }
 
 struct ClassCount {

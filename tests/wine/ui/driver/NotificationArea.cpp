@@ -86,20 +86,23 @@ RECT TaskbarArea() {
     return area;
 }
 
-std::vector<TrayIconSeen> TrayIcons() {
+namespace {
+
+// Each tool of the taskbar's tooltips that `wanted` takes, with its text and rectangle.
+std::vector<TrayIconSeen> TaskbarTools(bool (*wanted)(HWND tooltip, const RECT& rect)) {
     const TooltipSearch tooltips = TaskbarTooltips();
     // The tool record at the start of the block, the text after it.
     constexpr SIZE_T kTextAt = 256;
     const RemoteBlock block(tooltips.processId, kTextAt + kTipChars * sizeof(WCHAR));
-    std::vector<TrayIconSeen> icons;
-    if (tooltips.found.empty() || !block.Usable()) return icons;
+    std::vector<TrayIconSeen> tools;
+    if (tooltips.found.empty() || !block.Usable()) return tools;
     for (const HWND tooltip : tooltips.found) {
-        const LRESULT tools = SendTo(tooltip, TTM_GETTOOLCOUNT, 0, 0);
-        for (LRESULT index = 0; index < tools; ++index) {
+        const LRESULT count = SendTo(tooltip, TTM_GETTOOLCOUNT, 0, 0);
+        for (LRESULT index = 0; index < count; ++index) {
             TTTOOLINFOW tool{};
             tool.cbSize = sizeof tool;
             if (!block.Write(0, &tool, sizeof tool) || !SendTo(tooltip, TTM_ENUMTOOLSW, index, block.At(0)) ||
-                !block.Read(0, &tool, sizeof tool) || IsRectEmpty(&tool.rect)) {
+                !block.Read(0, &tool, sizeof tool) || !wanted(tooltip, tool.rect)) {
                 continue;
             }
             WCHAR text[kTipChars] = {};
@@ -107,10 +110,26 @@ std::vector<TrayIconSeen> TrayIcons() {
             if (!block.Write(0, &tool, sizeof tool) || !block.Write(kTextAt, text, sizeof(WCHAR))) continue;
             SendTo(tooltip, TTM_GETTEXTW, kTipChars, block.At(0));
             if (!block.Read(kTextAt, text, sizeof text - sizeof(WCHAR))) continue;
-            icons.push_back({GbkFromWide(text), tool.rect});
+            tools.push_back({GbkFromWide(text), tool.rect});
         }
     }
-    return icons;
+    return tools;
+}
+
+}  // namespace
+
+std::vector<TrayIconSeen> TrayIcons() {
+    return TaskbarTools([](HWND, const RECT& rect) { return IsRectEmpty(&rect) == FALSE; });
+}
+
+std::vector<std::string> BalloonTexts() {
+    std::vector<std::string> texts;
+    for (const TrayIconSeen& tool : TaskbarTools([](HWND tooltip, const RECT&) {
+             return Visible(tooltip) && (GetWindowLongA(tooltip, GWL_STYLE) & TTS_BALLOON) != 0;
+         })) {
+        texts.push_back(tool.tip);
+    }
+    return texts;
 }
 
 std::vector<TrayIconSeen> TrayIconsTitled(const std::string& title) {

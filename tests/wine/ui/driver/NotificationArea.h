@@ -27,6 +27,10 @@ std::vector<TrayIconSeen> TrayIcons();
 // The icons whose tip begins with `title`.
 std::vector<TrayIconSeen> TrayIconsTitled(const std::string& title);
 
+// The texts of the balloons the taskbar shows now: Wine's are balloon tooltips of the
+// taskbar, one tool each.
+std::vector<std::string> BalloonTexts();
+
 // Whether the taskbar shows a button for `window` (Wine gives each button its window's handle
 // as control id, and hides the buttons of hidden and owned windows).
 bool TaskbarButtonShown(HWND window);
