@@ -36,6 +36,7 @@ constexpr char kNotLoggedInBox[] = "提示: 未登录!";
 constexpr char kSuccessBox[] = "提示: 成功!";
 constexpr char kShortPageBox[] = "Pelorin: List index out of bounds (";
 constexpr char kNoBox[] = "";
+constexpr char kUpnp606Box[] = "提示: 路由器拒绝了此操作（UPnP 错误 606：未获授权）";
 // A request is given up 5 s after its start; meanwhile the window answers.
 constexpr DWORD kRequestBoundMs = 5500;
 constexpr DWORD kUnansweringBoundMs = 200;
@@ -44,12 +45,13 @@ constexpr DWORD kMomentMs = 14000;
 constexpr DWORD kTrickleByteMs = 2000;
 constexpr long kSlowPieceBytes = 16;  // 20 ms apart: the status page takes about 1.2 s
 
-enum class Way { Fault, Unreachable, Refusal, LinkDown };
+// Gateway: the pages off and a UPnP gateway in their place, which then misbehaves.
+enum class Way { Fault, Unreachable, Refusal, LinkDown, Gateway };
 
 struct Behaviour {
     const char* name;
     Way way;
-    const char* fault;  // for Way::Fault
+    const char* fault;  // for Way::Fault, and the gateway's kind for Way::Gateway
     long arg;
     // What each moment should end in: the first box, by the start of "caption: text"
     // ("" for none), and for the login whether it logged in.
@@ -61,6 +63,7 @@ struct Behaviour {
 };
 
 constexpr long kEndOfLine46 = -1;  // replaced by where line 46 of the status page ends
+constexpr long kWholeRun = 1;      // a gateway of this kind from the start, never back to "on"
 
 const Behaviour kBehaviours[] = {
     {"silent (accepts, never answers)", Way::Fault, "silent", 0, kNoAnswerBox, false, kNoAnswerBox,
@@ -84,6 +87,17 @@ const Behaviour kBehaviours[] = {
     // The router's end of the rig's link set down, later up (run-with-link-switch.sh).
     {"router gone (its link down), then back", Way::LinkDown, "", 0, kNoAnswerBox, false, kNoAnswerBox,
      kNoAnswerBox, true},
+    // A UPnP gateway where the pages are not: one that allows status but no disconnect, one
+    // whose search goes unanswered (found before, it is kept); from the start, one with only
+    // IGD v2 services and one whose SSDP header names are in mixed case.
+    {"UPnP: 606 to ForceTermination and RequestConnection", Way::Gateway, "refuse", 0, kNoBox, true, kNoBox,
+     kUpnp606Box, true},
+    {"UPnP: the search unanswered", Way::Gateway, "silent", 0, kShortPageBox, false, kNoBox, kSuccessBox,
+     true},
+    {"UPnP: IGD v2 services only", Way::Gateway, "v2-only", kWholeRun, kNoBox, true, kNoBox, kSuccessBox,
+     true},
+    {"UPnP: SSDP headers in mixed case", Way::Gateway, "mixed-case", kWholeRun, kNoBox, true, kNoBox,
+     kSuccessBox, true},
     // A refusal met by the poll switches polling off until the user logs in again, on purpose.
     {"refusal (password changed)", Way::Refusal, "", 0, kRefusedBox, false, kRefusedBox, kNotLoggedInBox,
      false},
@@ -197,9 +211,11 @@ struct FaultMatrix : testing::Test {
     }
     long Count(const char* name) { return router.Counts()[name]; }
     void TrayRows(ULONGLONG started);
+    // Status pages or a gateway's SOAP actions asked for.
+    long Polls() { return Count("status") + Count("soap"); }
     bool PollsGoOn(DWORD ms = 4000) {
-        const long polls = Count("status");
-        return WaitUntil([&] { return Count("status") >= polls + 2; }, ms, 100);
+        const long polls = Polls();
+        return WaitUntil([&] { return Polls() >= polls + 2; }, ms, 100);
     }
 };
 
@@ -283,6 +299,8 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
         const ULONGLONG behaviourStart = GetTickCount64();
         ASSERT_TRUE(router.Reset());
         ASSERT_TRUE(router.Config("admin", "lumko", 3000));
+        const char* const gatewayBehaving = behaviour.arg == kWholeRun ? behaviour.fault : "on";
+        ASSERT_TRUE(behaviour.way != Way::Gateway || router.Gateway(gatewayBehaving, false));
         AppUnderTest app({kStartIni});
         const HWND form = app.WaitForMainWindow();
         ASSERT_TRUE(form);
@@ -299,11 +317,13 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
             case Way::Refusal: return router.Config("admin", "other", 3000);
             case Way::Unreachable: return SetText(gateway, "") && TypeText(gateway, RigDeadAddress());
             case Way::LinkDown: return SwitchRouterLink("down");
+            case Way::Gateway: return router.Gateway(behaviour.fault, false);
             }
             return false;
         };
         auto behave = [&] {
             if (behaviour.way == Way::LinkDown && !SwitchRouterLink("up")) return false;
+            if (behaviour.way == Way::Gateway && !router.Gateway(gatewayBehaving, false)) return false;
             return router.Fault("none") && router.Config("admin", "lumko", 3000) &&
                    SetText(gateway, RigRouterAddress());
         };
