@@ -934,7 +934,13 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     ASSERT_TRUE(again && CloseBox(again->window));
     const ULONGLONG dropped = GetTickCount64();
     std::string third;
-    EXPECT_TRUE(WaitUntil([&] { return (third = router.State()["ip"]) != second; }, 15000));
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            auto state = router.State();
+            third = state["ip"];
+            return state["wan"] == "up" && third != second;
+        },
+        15000));
     EXPECT_GE(GetTickCount64() - dropped, 9000u);
     EXPECT_TRUE(WaitUntil(
         [&] {
