@@ -22,7 +22,6 @@ constexpr UINT kShellIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr UINT kBalloonTimeout = 10000;
 
 constexpr UINT kSingleClickInterval = 1000, kIconCycleInterval = 1000, kHoverExitInterval = 20;
-constexpr char kOwnerHookProperty[] = "PelorinTrayIcon";
 // comctl32 4.71 and later let the shell say when the taskbar is created anew.
 constexpr LONG kComctlVersionBeforeTaskbarCreated = 0x00040046;  // 4.70
 
@@ -73,6 +72,10 @@ POINT CursorPosition() {
 // Made before the program starts: a static inside a function would be guarded by a lock
 // that brings much of the threads library into the exe.
 SystemShellNotifier systemShell;
+
+// The icons that hook their owner window, by that window. Looked up in the process for each
+// message the window gets: a window property would be a wineserver request every time.
+std::vector<std::pair<HWND, TTrayIcon*>> hookedOwners;
 
 // The three timers' handlers as one type: a lambda each would bring its own copy of
 // std::function's code.
@@ -527,7 +530,7 @@ void TTrayIcon::HookOwnerWindow() {
     const HWND window = owner_->Handle();
     // The "W" calls keep the owner a Unicode window.
     previousWindowProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
-    SetPropA(window, kOwnerHookProperty, this);
+    hookedOwners.emplace_back(window, this);
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerWindowHook));
 }
 
@@ -535,12 +538,16 @@ void TTrayIcon::UnhookOwnerWindow() {
     if (!previousWindowProc_) return;
     const HWND window = owner_->Handle();
     SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
-    RemovePropA(window, kOwnerHookProperty);
+    hookedOwners.erase(std::remove(hookedOwners.begin(), hookedOwners.end(), std::make_pair(window, this)),
+                       hookedOwners.end());
     previousWindowProc_ = nullptr;
 }
 
 LRESULT CALLBACK TTrayIcon::OwnerWindowHook(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = static_cast<TTrayIcon*>(GetPropA(window, kOwnerHookProperty));
+    TTrayIcon* self = nullptr;
+    for (const auto& [owner, icon] : hookedOwners) {
+        if (owner == window) self = icon;  // the newest hook, as the window's procedure is
+    }
     if (!self) return DefWindowProcW(window, message, wParam, lParam);
     try {
         return self->OwnerWindowMessage(window, message, wParam, lParam);
