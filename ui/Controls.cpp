@@ -22,13 +22,13 @@ bool KeyAccepted(const std::function<bool(char)>& filter, WPARAM unit) {
 
 }  // namespace
 
-TControl::TControl(const Creation& c) : place_(c.spec.place) {
+TControl::TControl(const Creation& c) : place_(c.layout.place) {
     const UINT dpi = DpiOfWindow(c.parent);
     handle_ = CreateWindowExW(
-        c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.spec.text).c_str(),
+        c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.layout.text).c_str(),
         c.style | WS_CHILD | WS_VISIBLE, ScaleForDpi(place_.left, dpi), ScaleForDpi(place_.top, dpi),
         ScaleForDpi(place_.width, dpi), ScaleForDpi(place_.height, dpi), c.parent,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.spec.id)), GetModuleHandleW(nullptr), nullptr);
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.layout.id)), GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
 }
@@ -92,8 +92,8 @@ bool TControl::ReplaceText(const std::string& text) {
     return true;
 }
 
-TLabel::TLabel(HWND parent, const ControlSpec& spec, HFONT font)
-    : TControl({parent, spec, "STATIC", SS_LEFT | SS_NOPREFIX, 0, font}) {
+TLabel::TLabel(HWND parent, const ControlLayout& layout, HFONT font)
+    : TControl({parent, layout, "STATIC", SS_LEFT | SS_NOPREFIX, 0, font}) {
     FitText();
 }
 
@@ -120,15 +120,15 @@ void TLabel::FitText() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-TButton::TButton(HWND parent, const ControlSpec& spec, HFONT font)
-    : TControl({parent, spec, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, font}) {}
+TButton::TButton(HWND parent, const ControlLayout& layout, HFONT font)
+    : TControl({parent, layout, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0, font}) {}
 
 void TButton::Command(WORD notification) {
     if (notification == BN_CLICKED) Click();
 }
 
-TEdit::TEdit(HWND parent, const ControlSpec& spec, HFONT font, char passwordChar)
-    : TControl({parent, spec, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP | (passwordChar ? ES_PASSWORD : 0u),
+TEdit::TEdit(HWND parent, const ControlLayout& layout, HFONT font, char passwordChar)
+    : TControl({parent, layout, "EDIT", ES_AUTOHSCROLL | WS_TABSTOP | (passwordChar ? ES_PASSWORD : 0u),
                 WS_EX_CLIENTEDGE, font}) {
     if (passwordChar) SendMessageW(Handle(), EM_SETPASSWORDCHAR, static_cast<unsigned char>(passwordChar), 0);
     SubclassWith(Subclass);
@@ -141,8 +141,8 @@ LRESULT CALLBACK TEdit::Subclass(HWND window, UINT message, WPARAM wParam, LPARA
     return edit->CallPrevious(message, wParam, lParam);
 }
 
-TCheckBox::TCheckBox(HWND parent, const ControlSpec& spec, HFONT font)
-    : TControl({parent, spec, "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, font}) {}
+TCheckBox::TCheckBox(HWND parent, const ControlLayout& layout, HFONT font)
+    : TControl({parent, layout, "BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0, font}) {}
 
 bool TCheckBox::Checked() const { return SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
@@ -164,8 +164,8 @@ void TCheckBox::CommandRefused(WORD notification) {
         SendMessageA(Handle(), BM_SETCHECK, handled_ ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-TGroupBox::TGroupBox(HWND parent, const ControlSpec& spec, HFONT font)
-    : TControl({parent, spec, "BUTTON", BS_GROUPBOX, WS_EX_CONTROLPARENT, font}) {
+TGroupBox::TGroupBox(HWND parent, const ControlLayout& layout, HFONT font)
+    : TControl({parent, layout, "BUTTON", BS_GROUPBOX, WS_EX_CONTROLPARENT, font}) {
     SubclassWith(Subclass);
 }
 
@@ -188,8 +188,8 @@ LRESULT CALLBACK TGroupBox::Subclass(HWND window, UINT message, WPARAM wParam, L
     return static_cast<TGroupBox*>(ControlOf(window))->CallPrevious(message, wParam, lParam);
 }
 
-TLinkLabel::TLinkLabel(HWND parent, const ControlSpec& spec, HFONT font, const char* url, HWND owner)
-    : TControl({parent, spec, "STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, font}),
+TLinkLabel::TLinkLabel(HWND parent, const ControlLayout& layout, HFONT font, const char* url, HWND owner)
+    : TControl({parent, layout, "STATIC", SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0, font}),
       url_(url),
       owner_(owner) {
     SubclassWith(Subclass);

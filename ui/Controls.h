@@ -13,7 +13,7 @@ struct Place {
 };
 
 // A control as the window's layout gives it: its id, its place and the text it first shows.
-struct ControlSpec {
+struct ControlLayout {
     int id;
     Place place;
     const char* text;
@@ -53,7 +53,7 @@ public:
 protected:
     struct Creation {
         HWND parent;
-        const ControlSpec& spec;
+        const ControlLayout& layout;
         const char* className;
         DWORD style;
         DWORD exStyle;
@@ -81,7 +81,7 @@ private:
 // A static text that sizes itself to its text.
 class TLabel : public TControl {
 public:
-    TLabel(HWND parent, const ControlSpec& spec, HFONT font);
+    TLabel(HWND parent, const ControlLayout& layout, HFONT font);
     void SetText(const std::string& text) override;
     void Rescale(UINT dpi, HFONT font) override;
 
@@ -91,7 +91,7 @@ private:
 
 class TButton : public TControl {
 public:
-    TButton(HWND parent, const ControlSpec& spec, HFONT font);
+    TButton(HWND parent, const ControlLayout& layout, HFONT font);
     std::function<void()> OnClick;
     // Runs the click handler, whatever the button's enabled state.
     void Click() const {
@@ -102,7 +102,7 @@ public:
 
 class TEdit : public TControl {
 public:
-    TEdit(HWND parent, const ControlSpec& spec, HFONT font, char passwordChar = 0);
+    TEdit(HWND parent, const ControlLayout& layout, HFONT font, char passwordChar = 0);
     // Sees each typed character before the box, as GBK bytes; false discards it.
     std::function<bool(char)> OnKeyPress;
 
@@ -112,7 +112,7 @@ private:
 
 class TCheckBox : public TControl {
 public:
-    TCheckBox(HWND parent, const ControlSpec& spec, HFONT font);
+    TCheckBox(HWND parent, const ControlLayout& layout, HFONT font);
     std::function<void()> OnClick;
     bool Checked() const;
     // A change of state runs the click handler, as a user's click would; errors it raises
@@ -129,7 +129,7 @@ private:
 // A framed, captioned container: the controls placed in it are its children.
 class TGroupBox : public TControl {
 public:
-    TGroupBox(HWND parent, const ControlSpec& spec, HFONT font);
+    TGroupBox(HWND parent, const ControlLayout& layout, HFONT font);
 
 private:
     static LRESULT CALLBACK Subclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -138,7 +138,7 @@ private:
 // A text that opens its address on a left press: hand cursor, blue while the mouse is over it.
 class TLinkLabel : public TControl {
 public:
-    TLinkLabel(HWND parent, const ControlSpec& spec, HFONT font, const char* url, HWND owner);
+    TLinkLabel(HWND parent, const ControlLayout& layout, HFONT font, const char* url, HWND owner);
     const std::string& Url() const { return url_; }
     COLORREF TextColor() const override;
 

@@ -27,40 +27,40 @@ const TForm::Layout kLayout = {kMainWindowClass, PELORIN_CAPTION, 488, 250, "宋
 // The window's controls: where each goes at 96 DPI, within its group box for those inside one,
 // and the text it first shows.
 namespace Form1Layout {
-constexpr ControlSpec Label13{ControlId::Label13, {12, 156, 72, 12}, "登录用户名："};
-constexpr ControlSpec Label14{ControlId::Label14, {152, 156, 60, 12}, "登录密码："};
-constexpr ControlSpec LinkLabel1{ControlId::LinkLabel1, {416, 232, 66, 12}, kCreditText};
-constexpr ControlSpec Button1{ControlId::Button1, {216, 180, 57, 25}, "登录"};
-constexpr ControlSpec GroupBox1{ControlId::GroupBox1, {8, 8, 281, 129}, "WAN口状态"};
-constexpr ControlSpec Label1{ControlId::Label1, {24, 24, 60, 12}, "MAC 地址："};
-constexpr ControlSpec Label2{ControlId::Label2, {88, 24, 66, 12}, "00-00-00-00"};
-constexpr ControlSpec Label3{ControlId::Label3, {24, 40, 60, 12}, "公网  IP："};
-constexpr ControlSpec Label4{ControlId::Label4, {88, 40, 42, 12}, "0.0.0.0"};
-constexpr ControlSpec Label5{ControlId::Label5, {24, 56, 60, 12}, "子网掩码："};
-constexpr ControlSpec Label6{ControlId::Label6, {88, 56, 42, 12}, "0.0.0.0"};
-constexpr ControlSpec Label7{ControlId::Label7, {48, 72, 36, 12}, "网关："};
-constexpr ControlSpec Label8{ControlId::Label8, {88, 72, 42, 12}, "0.0.0.0"};
-constexpr ControlSpec Label9{ControlId::Label9, {18, 88, 66, 12}, "DNS服务器："};
-constexpr ControlSpec Label10{ControlId::Label10, {88, 88, 42, 12}, "0.0.0.0"};
-constexpr ControlSpec Label11{ControlId::Label11, {24, 104, 60, 12}, "上网时间："};
-constexpr ControlSpec Label12{ControlId::Label12, {88, 104, 6, 12}, "0"};
-constexpr ControlSpec Edit1{ControlId::Edit1, {88, 152, 57, 20}, "admin"};
-constexpr ControlSpec Edit2{ControlId::Edit2, {216, 152, 57, 20}, "531862"};
-constexpr ControlSpec CheckBox2{ControlId::CheckBox2, {136, 184, 73, 17}, "自动登录"};
-constexpr ControlSpec GroupBox2{ControlId::GroupBox2, {296, 8, 185, 129}, "设置"};
-constexpr ControlSpec Label15{ControlId::Label15, {136, 26, 24, 12}, "分钟"};
-constexpr ControlSpec Label16{ControlId::Label16, {16, 100, 36, 12}, "网关："};
-constexpr ControlSpec CheckBox3{ControlId::CheckBox3, {16, 24, 81, 17}, "定时更换IP"};
-constexpr ControlSpec Edit3{ControlId::Edit3, {96, 23, 33, 20}, "1"};
-constexpr ControlSpec CheckBox5{ControlId::CheckBox5, {16, 48, 73, 17}, "开机启动"};
-constexpr ControlSpec CheckBox1{ControlId::CheckBox1, {16, 72, 97, 17}, "启动后最小化"};
-constexpr ControlSpec Edit4{ControlId::Edit4, {56, 96, 113, 20}, ""};
-constexpr ControlSpec Button3{ControlId::Button3, {416, 180, 65, 25}, "退出"};
-constexpr ControlSpec Button2{ControlId::Button2, {336, 180, 65, 25}, "保存设置"};
-constexpr ControlSpec Button4{ControlId::Button4, {336, 152, 65, 25}, "断线"};
-constexpr ControlSpec Button5{ControlId::Button5, {416, 152, 65, 25}, "重连"};
+constexpr ControlLayout Label13{ControlId::Label13, {12, 156, 72, 12}, "登录用户名："};
+constexpr ControlLayout Label14{ControlId::Label14, {152, 156, 60, 12}, "登录密码："};
+constexpr ControlLayout LinkLabel1{ControlId::LinkLabel1, {416, 232, 66, 12}, kCreditText};
+constexpr ControlLayout Button1{ControlId::Button1, {216, 180, 57, 25}, "登录"};
+constexpr ControlLayout GroupBox1{ControlId::GroupBox1, {8, 8, 281, 129}, "WAN口状态"};
+constexpr ControlLayout Label1{ControlId::Label1, {24, 24, 60, 12}, "MAC 地址："};
+constexpr ControlLayout Label2{ControlId::Label2, {88, 24, 66, 12}, "00-00-00-00"};
+constexpr ControlLayout Label3{ControlId::Label3, {24, 40, 60, 12}, "公网  IP："};
+constexpr ControlLayout Label4{ControlId::Label4, {88, 40, 42, 12}, "0.0.0.0"};
+constexpr ControlLayout Label5{ControlId::Label5, {24, 56, 60, 12}, "子网掩码："};
+constexpr ControlLayout Label6{ControlId::Label6, {88, 56, 42, 12}, "0.0.0.0"};
+constexpr ControlLayout Label7{ControlId::Label7, {48, 72, 36, 12}, "网关："};
+constexpr ControlLayout Label8{ControlId::Label8, {88, 72, 42, 12}, "0.0.0.0"};
+constexpr ControlLayout Label9{ControlId::Label9, {18, 88, 66, 12}, "DNS服务器："};
+constexpr ControlLayout Label10{ControlId::Label10, {88, 88, 42, 12}, "0.0.0.0"};
+constexpr ControlLayout Label11{ControlId::Label11, {24, 104, 60, 12}, "上网时间："};
+constexpr ControlLayout Label12{ControlId::Label12, {88, 104, 6, 12}, "0"};
+constexpr ControlLayout Edit1{ControlId::Edit1, {88, 152, 57, 20}, "admin"};
+constexpr ControlLayout Edit2{ControlId::Edit2, {216, 152, 57, 20}, "531862"};
+constexpr ControlLayout CheckBox2{ControlId::CheckBox2, {136, 184, 73, 17}, "自动登录"};
+constexpr ControlLayout GroupBox2{ControlId::GroupBox2, {296, 8, 185, 129}, "设置"};
+constexpr ControlLayout Label15{ControlId::Label15, {136, 26, 24, 12}, "分钟"};
+constexpr ControlLayout Label16{ControlId::Label16, {16, 100, 36, 12}, "网关："};
+constexpr ControlLayout CheckBox3{ControlId::CheckBox3, {16, 24, 81, 17}, "定时更换IP"};
+constexpr ControlLayout Edit3{ControlId::Edit3, {96, 23, 33, 20}, "1"};
+constexpr ControlLayout CheckBox5{ControlId::CheckBox5, {16, 48, 73, 17}, "开机启动"};
+constexpr ControlLayout CheckBox1{ControlId::CheckBox1, {16, 72, 97, 17}, "启动后最小化"};
+constexpr ControlLayout Edit4{ControlId::Edit4, {56, 96, 113, 20}, ""};
+constexpr ControlLayout Button3{ControlId::Button3, {416, 180, 65, 25}, "退出"};
+constexpr ControlLayout Button2{ControlId::Button2, {336, 180, 65, 25}, "保存设置"};
+constexpr ControlLayout Button4{ControlId::Button4, {336, 152, 65, 25}, "断线"};
+constexpr ControlLayout Button5{ControlId::Button5, {416, 152, 65, 25}, "重连"};
 // In the free strip left of the credit link: nothing moves when it shows.
-constexpr ControlSpec Label17{ControlId::Label17, {12, 232, 0, 12}, ""};
+constexpr ControlLayout Label17{ControlId::Label17, {12, 232, 0, 12}, ""};
 }  // namespace Form1Layout
 
 constexpr UINT kTimer1Interval = 1000;
