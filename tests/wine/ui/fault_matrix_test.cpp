@@ -119,6 +119,7 @@ bool SwitchRouterLink(const char* state) {
 
 struct Seen {
     std::vector<std::string> boxes;  // "caption: text", in the order they appeared
+    std::vector<HWND> read;          // those boxes: a box is closed only once it is read
     std::size_t mostOpen = 0;
     DWORD stallMs = 0;
     std::string button, panel, ip, tip;
@@ -149,7 +150,6 @@ std::string TrayTip() {
 Seen Watch(const AppUnderTest& app, HWND form, const std::function<void()>& act,
            const std::function<bool(const Seen&)>& done, DWORD ms = kMomentMs) {
     Seen seen;
-    std::vector<HWND> known;
     StallWatch watch(form);
     act();
     WaitUntil(
@@ -157,9 +157,10 @@ Seen Watch(const AppUnderTest& app, HWND form, const std::function<void()>& act,
             const std::vector<HWND> open = OpenBoxes(app.ProcessId());
             seen.mostOpen = std::max(seen.mostOpen, open.size());
             for (const HWND box : open) {
-                if (std::find(known.begin(), known.end(), box) != known.end() || !Responsive(box, 200))
+                if (std::find(seen.read.begin(), seen.read.end(), box) != seen.read.end() ||
+                    !Responsive(box, 200))
                     continue;
-                known.push_back(box);
+                seen.read.push_back(box);
                 const SeenBox read = ReadBox(box);
                 seen.boxes.push_back(read.caption + ": " + read.text);
             }
@@ -469,15 +470,17 @@ void FaultMatrix::TrayRows(ULONGLONG started) {
     {
         const std::string tipBefore = TrayTip();
         const ULONGLONG off = GetTickCount64();
+        bool down = false;
         const Seen seen = Watch(
-            app, form, [] { SwitchRouterLink("down"); },
-            [&](const Seen&) {
-                CloseAllBoxes(app.ProcessId());
+            app, form, [&] { down = SwitchRouterLink("down"); },
+            [&](const Seen& s) {
+                for (const HWND box : s.read)
+                    if (IsWindow(box)) CloseBox(box, 0);
                 return GetTickCount64() - off >= kOutageMs;
             },
             kOutageMs + 2000);
         ASSERT_TRUE(SwitchRouterLink("up"));
-        std::string why;
+        std::string why = down ? "" : "the link did not go down; ";
         if (seen.boxes.size() != 1 || !StartsWith(seen.boxes.front(), kNoAnswerBox))
             why += "boxes: " + RawBoxes(seen) + "; ";
         if (seen.tip != tipBefore || seen.button != kLoggedIn) why += "tip or button changed; ";
