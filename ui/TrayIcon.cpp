@@ -203,7 +203,7 @@ void TTrayIcon::AfterLoad() {
     SetCycleIcons(cycleIcons_);
     SetWantEnterExitEvents(wantEnterExitEvents_);
     record_.uVersion = shellBehavior_ == Behavior::Version3 ? NOTIFYICON_VERSION : 0;
-    shell_.NotifyIcon(NIM_SETVERSION, record_);  // refused while the icon is absent; nothing to do then
+    if (iconVisible_) shell_.NotifyIcon(NIM_SETVERSION, record_);  // the shell refuses it for an absent icon
 }
 
 void TTrayIcon::SetIcon(HICON icon) {
@@ -300,16 +300,20 @@ bool TTrayIcon::AddShellIcon() {
     return added;
 }
 
+// The shell refuses a change to an icon that was never added or was deleted, and each call
+// waits for the shell's own process: the start made five such calls, some 15 ms. The hint and
+// the picture kept here are what the next add sends.
 bool TTrayIcon::DeleteShellIcon() {
+    const bool requested = iconVisible_;
     iconVisible_ = false;
     iconInTray_ = false;
     FillShellIconRecord();
-    return shell_.NotifyIcon(NIM_DELETE, record_);
+    return requested && shell_.NotifyIcon(NIM_DELETE, record_);
 }
 
 bool TTrayIcon::ModifyShellIcon() {
     FillShellIconRecord();
-    return shell_.NotifyIcon(NIM_MODIFY, record_);
+    return iconVisible_ && shell_.NotifyIcon(NIM_MODIFY, record_);
 }
 
 void TTrayIcon::Click() {
