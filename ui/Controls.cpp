@@ -20,14 +20,30 @@ bool KeyAccepted(const std::function<bool(char)>& filter, WPARAM unit) {
     return true;
 }
 
+// The size a text takes in the font, on one line; an empty text has the height of one line and
+// no width. Measured on a memory DC: a window's own DC is asked of the window system each time.
+SIZE TextSize(const WideText& text, HFONT font) {
+    const UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
+    const HGDIOBJ previous = SelectObject(dc.get(), font);
+    RECT fitted = {0, 0, 0, 0};
+    DrawTextW(dc.get(), text.empty() ? L" " : text.c_str(), -1, &fitted,
+              DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    SelectObject(dc.get(), previous);
+    return {text.empty() ? 0 : fitted.right, fitted.bottom};
+}
+
 }  // namespace
 
 TControl::TControl(const Creation& c) : place_(c.layout.place) {
     const UINT dpi = DpiOfWindow(c.parent);
+    const WideText text = WideFromGbk(c.layout.text);
+    // Made at its final size: a label resized after it is made costs a second trip to the
+    // window system, and the window has some thirty of them to make before it shows.
+    const SIZE size = c.fitsText ? TextSize(text, c.font)
+                                 : SIZE{ScaleForDpi(place_.width, dpi), ScaleForDpi(place_.height, dpi)};
     handle_ = CreateWindowExW(
-        c.exStyle, WideFromGbk(c.className).c_str(), WideFromGbk(c.layout.text).c_str(),
-        c.style | WS_CHILD | WS_VISIBLE, ScaleForDpi(place_.left, dpi), ScaleForDpi(place_.top, dpi),
-        ScaleForDpi(place_.width, dpi), ScaleForDpi(place_.height, dpi), c.parent,
+        c.exStyle, WideFromGbk(c.className).c_str(), text.c_str(), c.style | WS_CHILD | WS_VISIBLE,
+        ScaleForDpi(place_.left, dpi), ScaleForDpi(place_.top, dpi), size.cx, size.cy, c.parent,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.layout.id)), GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(c.font), FALSE);
@@ -93,9 +109,7 @@ bool TControl::ReplaceText(const std::string& text) {
 }
 
 TLabel::TLabel(HWND parent, const ControlLayout& layout, HFONT font)
-    : TControl({parent, layout, "STATIC", SS_LEFT | SS_NOPREFIX, 0, font}) {
-    FitText();
-}
+    : TControl({parent, layout, "STATIC", SS_LEFT | SS_NOPREFIX, 0, font, true}) {}
 
 void TLabel::SetText(const std::string& text) {
     if (ReplaceText(text)) FitText();
@@ -107,17 +121,13 @@ void TLabel::Rescale(UINT dpi, HFONT font) {
 }
 
 void TLabel::FitText() {
-    const WideText text = WideFromGbk(Text());
-    WindowDC dc(Handle());
-    const HGDIOBJ previous =
-        SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
-    RECT fitted = {0, 0, 0, 0};
-    // An empty caption keeps the height of one line.
-    DrawTextW(dc.Get(), text.empty() ? L" " : text.c_str(), -1, &fitted,
-              DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
-    SelectObject(dc.Get(), previous);
-    SetWindowPos(Handle(), nullptr, 0, 0, text.empty() ? 0 : fitted.right, fitted.bottom,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE size =
+        TextSize(WideFromGbk(Text()), reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
+    // Most new texts of a poll (the online time) are as wide as the old ones.
+    RECT shown = {0, 0, 0, 0};
+    GetClientRect(Handle(), &shown);
+    if (shown.right == size.cx && shown.bottom == size.cy) return;
+    SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TButton::TButton(HWND parent, const ControlLayout& layout, HFONT font)

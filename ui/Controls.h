@@ -58,6 +58,7 @@ protected:
         DWORD style;
         DWORD exStyle;
         HFONT font;
+        bool fitsText = false;  // sized to its text in the font instead of the layout's size
     };
     explicit TControl(const Creation& creation);
     // Sets the text unless the control shows it already; true when it was set.

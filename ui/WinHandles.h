@@ -26,6 +26,11 @@ struct WindowDeleter {
 };
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 
+struct MemoryDcDeleter {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+using UniqueMemoryDC = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDeleter>;
+
 // A device context taken with GetDC, given back with ReleaseDC.
 class WindowDC {
 public:
