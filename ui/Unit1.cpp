@@ -140,7 +140,6 @@ TForm1::TForm1(TApplication& application)
     CheckBox3.OnClick = Click{this, &TForm1::CheckBox3Click};
     CheckBox5.OnClick = Click{this, &TForm1::CheckBox5Click};
     Edit4.OnKeyPress = [this](char key) { return Edit4KeyPress(key); };
-    SetTabOrder();
     SetActiveControl(Button1.Handle());
 
     TrayIcon1.SetHint("Pelorin");
@@ -159,16 +158,6 @@ TForm1::TForm1(TApplication& application)
 }
 
 TForm1::~TForm1() = default;
-
-void TForm1::SetTabOrder() {
-    // Tab follows the order of the windows among their siblings.
-    const TControl* const order[] = {&Button1,   &GroupBox1, &Edit1,     &Edit2,     &CheckBox2,
-                                     &GroupBox2, &Button3,   &Button2,   &Button4,   &Button5,
-                                     &CheckBox3, &Edit3,     &CheckBox5, &CheckBox1, &Edit4};
-    for (const TControl* control : order) {
-        SetWindowPos(control->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-}
 
 void TForm1::FormCreate() { LoadSettings(*this, settingsFile_); }
 

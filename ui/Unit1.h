@@ -64,7 +64,6 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void SetTabOrder();
     TLabel& WanLabel(WanField field);
 
     // RouterView
@@ -117,7 +116,8 @@ private:
     void ReportError(const AppError& error) override { Application().ShowException(error); }
 
 public:
-    // The controls, in creation order.
+    // The controls, in creation order, which is also the tab order: a child window made later
+    // comes later among its siblings.
     TLabel Label13, Label14;
     TLinkLabel LinkLabel1;
     TButton Button1;
