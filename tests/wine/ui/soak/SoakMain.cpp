@@ -8,7 +8,8 @@
 // program, both measured here. Run by run-soak.sh, which answers the Linux-side questions.
 //
 //   pelorin_soak_driver.exe --pelorin=PATH --minimal=PATH --sample-dir=DIR [--polls=N]
-//                           [--warm-up=N] [--disconnect-every=N] [--trace-every=N] [--result-file=PATH]
+//                           [--warm-up=N] [--disconnect-every=N] [--trace-every=N] [--launches=N]
+//                           [--result-file=PATH]
 //
 // --trace-every prints the Linux-side figures every N polls, to tell a trend from a swing.
 #include "AppUnderTest.h"
@@ -46,7 +47,6 @@ constexpr int kRedialMs = 500;
 constexpr DWORD kPollTimeoutMs = 10000;
 constexpr DWORD kSampleTimeoutMs = 10000;
 constexpr DWORD kTrayTimeoutMs = 5000;
-constexpr int kLaunches = 3;
 // Before a sample the program runs by itself, on its own timer, for longer than Wine keeps
 // an idle thread-pool worker (5 s), so both samples see the workers one poll a second needs.
 constexpr DWORD kSettleMs = 7000;
@@ -80,6 +80,7 @@ struct SoakOptions {
     long warmUp = 1000;
     long disconnectEvery = 600;
     long traceEvery = 0;  // 0: no trace of the Linux-side figures during the run
+    long launches = 3;    // of each program, for the times to a visible window
 };
 
 struct Sample {
@@ -325,7 +326,7 @@ int RunSoak(const SoakOptions& options) {
 
     // Start-up, alternating so both see the same machine.
     std::vector<double> minimalMs, pelorinMs;
-    for (int i = 0; i < kLaunches; ++i) {
+    for (long i = 0; i < options.launches; ++i) {
         minimalMs.push_back(MsToVisibleWindow(options.minimal, "PelorinMinimal"));
         pelorinMs.push_back(MsToVisibleWindow(pelorin, kMainWindowClass));
     }
@@ -451,8 +452,8 @@ int RunSoak(const SoakOptions& options) {
     std::printf("| wall time per poll | %.3f ms | %.3f ms (bare WinInet fetch) | %.2f |\n", wallPerPoll,
                 fetch.wallMs, ratio(wallPerPoll, fetch.wallMs));
     std::printf(
-        "| start to visible window, median of %d | %.0f ms | %.0f ms (minimal window program) | %.2f |\n",
-        kLaunches, Median(pelorinMs), Median(minimalMs), Median(pelorinMs) / Median(minimalMs));
+        "| start to visible window, median of %ld | %.0f ms | %.0f ms (minimal window program) | %.2f |\n",
+        options.launches, Median(pelorinMs), Median(minimalMs), Median(pelorinMs) / Median(minimalMs));
 
     const long expectedDisconnects = (options.warmUp + options.polls - 1) / options.disconnectEvery;
     bool ok = verdict.ok;
@@ -479,15 +480,16 @@ int main(int argc, char** argv) {
         else if (TakeOption(argv[i], "--polls=", value)) options.polls = std::atol(value.c_str());
         else if (TakeOption(argv[i], "--warm-up=", value)) options.warmUp = std::atol(value.c_str());
         else if (TakeOption(argv[i], "--trace-every=", value)) options.traceEvery = std::atol(value.c_str());
+        else if (TakeOption(argv[i], "--launches=", value)) options.launches = std::atol(value.c_str());
         else if (TakeOption(argv[i], "--disconnect-every=", value))
             options.disconnectEvery = std::atol(value.c_str());
     }
     int status = 2;
     if (ProgramUnderTest().empty() || options.minimal.empty() || options.sampleDir.empty() ||
-        options.polls < 2 || options.warmUp < 2 || options.disconnectEvery < 1) {
+        options.polls < 2 || options.warmUp < 2 || options.disconnectEvery < 1 || options.launches < 1) {
         std::fprintf(stderr,
                      "usage: %s --pelorin=PATH --minimal=PATH --sample-dir=DIR [--polls=N] [--warm-up=N] "
-                     "[--disconnect-every=N] [--trace-every=N] [--result-file=PATH]\n",
+                     "[--disconnect-every=N] [--trace-every=N] [--launches=N] [--result-file=PATH]\n",
                      argv[0]);
     } else {
         try {
