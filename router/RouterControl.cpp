@@ -186,23 +186,9 @@ void RouterControl::Poll() {
     TimedChangeIfDue();
 }
 
-void RouterControl::Disconnect() {
-    ++commandsRun_;
-    if (ByUpnp()) {
-        UpnpCommand(true);
-    } else {
-        Command(DisconnectUrl(view_.RouterAddress()), true);
-    }
-}
+void RouterControl::Disconnect() { Command(true); }
 
-void RouterControl::Connect() {
-    ++commandsRun_;
-    if (ByUpnp()) {
-        UpnpCommand(false);
-    } else {
-        Command(ConnectUrl(view_.RouterAddress()), false);
-    }
-}
+void RouterControl::Connect() { Command(false); }
 
 void RouterControl::TimedChangeSwitched(bool nowChecked) {
     if (nowChecked) lastIpChange_ = clock_.Now();
@@ -286,8 +272,14 @@ void RouterControl::TimedChangeIfDue() {
     if (answer.answered && !Refused(answer)) WatchChange(RouterWay::Web);
 }
 
-void RouterControl::Command(const PageUrl& url, bool changesAddress) {
-    const PageAnswer answer = Fetch(url);
+void RouterControl::Command(bool disconnect) {
+    ++commandsRun_;
+    if (ByUpnp()) {
+        UpnpCommand(disconnect);
+        return;
+    }
+    const std::string address = view_.RouterAddress();
+    const PageAnswer answer = Fetch(disconnect ? DisconnectUrl(address) : ConnectUrl(address));
     if (answer.givenUp) return;
     if (!answer.answered) {
         ShowNoAnswer();
@@ -295,7 +287,7 @@ void RouterControl::Command(const PageUrl& url, bool changesAddress) {
         Tell(kNotLoggedInText, kNoticeCaption, MessageIcon::Warning);
     } else {
         // Before the box: the polls go on while it is open, and they see the change.
-        if (changesAddress) WatchChange(RouterWay::Web);
+        if (disconnect) WatchChange(RouterWay::Web);
         Tell(kSuccessText, kNoticeCaption, MessageIcon::Information);
     }
 }

@@ -65,7 +65,8 @@ private:
     void ReadStatusInto(const std::string& page);
     void ShowLinkState(bool connected);
     void TimedChangeIfDue();
-    void Command(const PageUrl& url, bool changesAddress);
+    // Button4 and Button5, by the way chosen.
+    void Command(bool disconnect);
 
     // The pages are not there: a gateway that answers instead is the way for the rest of the
     // run. Only while the way is undecided; the poll searches at most once a minute.
@@ -75,7 +76,6 @@ private:
     void PollByUpnp();
     bool FindGateway(bool byCommand);
     void UpnpCommand(bool disconnect);
-    void TellFault(const UpnpReply& reply);
 
     void WatchChange(RouterWay way);
     void Observe(const std::optional<LinkState>& link);
