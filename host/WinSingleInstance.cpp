@@ -6,6 +6,9 @@ constexpr char kRequestMessageName[] = "Pelorin.{5B0C8E3A-7D14-4F2B-9A61-2E8D3C7
 
 enum : WPARAM { kIdentify = 1, kShow = 2 };
 
+// RegisterWindowMessage numbers run from here to 0xFFFF.
+constexpr UINT kFirstRegisteredMessage = 0xC000;
+
 // A program that stops answering for this long is taken for another one.
 constexpr UINT kAnswerMs = 5000;
 constexpr DWORD kRetryMs = 100;
@@ -57,6 +60,8 @@ SingleInstance::SingleInstance(const char* windowClass, DWORD waitMs) {
 }
 
 InstanceRequest InstanceRequestOf(UINT message, WPARAM wParam) {
-    if (message == 0 || message != RequestMessage()) return InstanceRequest::None;
+    // Only a registered message can be the request. The lookup asks the window system each
+    // time, and the window's every other message, its timer's among them, comes through here.
+    if (message < kFirstRegisteredMessage || message != RequestMessage()) return InstanceRequest::None;
     return wParam == kShow ? InstanceRequest::Show : InstanceRequest::Identify;
 }
