@@ -112,17 +112,17 @@ TLabel::TLabel(HWND parent, const ControlLayout& layout, HFONT font)
     : TControl({parent, layout, "STATIC", SS_LEFT | SS_NOPREFIX, 0, font, true}) {}
 
 void TLabel::SetText(const std::string& text) {
-    if (ReplaceText(text)) FitText();
+    if (ReplaceText(text)) FitText(text);
 }
 
 void TLabel::Rescale(UINT dpi, HFONT font) {
     TControl::Rescale(dpi, font);
-    FitText();
+    FitText(Text());
 }
 
-void TLabel::FitText() {
+void TLabel::FitText(const std::string& text) {
     const SIZE size =
-        TextSize(WideFromGbk(Text()), reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
+        TextSize(WideFromGbk(text), reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
     // Most new texts of a poll (the online time) are as wide as the old ones.
     RECT shown = {0, 0, 0, 0};
     GetClientRect(Handle(), &shown);

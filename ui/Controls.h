@@ -87,7 +87,8 @@ public:
     void Rescale(UINT dpi, HFONT font) override;
 
 private:
-    void FitText();
+    // Sized to `text`, which it shows.
+    void FitText(const std::string& text);
 };
 
 class TButton : public TControl {
