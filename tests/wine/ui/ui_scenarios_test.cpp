@@ -383,13 +383,17 @@ TEST_F(InRig, LoginFollowsTheRouterAndTheCommandsAnswer) {
     ASSERT_TRUE(form);
     const HWND login = Control(form, Button1), panel = Control(form, GroupBox1), ip = Control(form, Label4);
 
-    // Not logged in, no automatic login: ticks fetch nothing.
+    // Not logged in, no automatic login: ticks fetch nothing, and what reaches the router is
+    // not even loaded yet.
     for (int tick = 0; tick < 3; ++tick) PostTimerTick(form, kTimer1Id);
     EXPECT_TRUE(Responsive(form));
     EXPECT_EQ(Count("status"), 0);
+    for (const char* dll : {"wininet.dll", "ws2_32.dll", "shell32.dll"})
+        EXPECT_FALSE(app.HasLoaded(dll)) << dll;
 
     Click(login);
     ASSERT_TRUE(WaitUntil([&] { return Text(login) == kLoggedIn; }, kLoginMs));
+    EXPECT_TRUE(app.HasLoaded("wininet.dll"));
     EXPECT_FALSE(Enabled(login));
     EXPECT_FALSE(Enabled(Control(form, Edit1)));
     EXPECT_FALSE(Enabled(Control(form, Edit2)));

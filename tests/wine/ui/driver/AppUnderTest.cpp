@@ -4,6 +4,8 @@
 #include "WinGbkText.h"
 #include "WindowAccess.h"
 
+#include <tlhelp32.h>
+
 #include <stdexcept>
 
 namespace {
@@ -122,6 +124,18 @@ bool AppUnderTest::Running() const {
 bool AppUnderTest::Is32Bit() const {
     BOOL wow64 = FALSE;
     return Started() && IsWow64Process(process_.hProcess, &wow64) && wow64;
+}
+
+bool AppUnderTest::HasLoaded(const char* dll) const {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, ProcessId());
+    if (snapshot == INVALID_HANDLE_VALUE) throw std::runtime_error("no module list of the program");
+    MODULEENTRY32 module{};
+    module.dwSize = sizeof module;
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module))
+        found = lstrcmpiA(module.szModule, dll) == 0;
+    CloseHandle(snapshot);
+    return found;
 }
 
 bool AppUnderTest::WaitForExit(DWORD ms) const {

@@ -55,6 +55,7 @@ public:
     bool Is32Bit() const;  // a 32-bit program on 64-bit Windows (WOW64)
 
     bool Running() const;
+    bool HasLoaded(const char* dll) const;  // e.g. "wininet.dll"
     bool WaitForExit(DWORD ms) const;
     // Starts the program once more, as a user who starts it a second time, and waits up to
     // `ms` for that start to end: its exit code; nothing when it still ran (it is then ended).
