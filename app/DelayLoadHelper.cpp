@@ -24,7 +24,7 @@ T* AtRva(RVA rva) {
 }
 
 HMODULE LoadedModule(PCImgDelayDescr descriptor) {
-    auto* kept = reinterpret_cast<void* volatile*>(AtRva<HMODULE>(descriptor->rvaHmod));
+    void* volatile* kept = AtRva<void* volatile>(descriptor->rvaHmod);
     if (void* module = *kept) return static_cast<HMODULE>(module);
     const HMODULE loaded = LoadLibraryA(AtRva<char>(descriptor->rvaDLLName));
     if (!loaded) RaiseDelayLoadFailure(ERROR_MOD_NOT_FOUND);
