@@ -6,6 +6,8 @@
 #include "UtilWindow.h"
 #include "WinGbkText.h"
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -32,18 +34,18 @@ public:
     }
 };
 
-// Major × 65536 + minor of comctl32.dll, or -1 when it cannot be read.
+// Major × 65536 + minor of the comctl32.dll the program runs with, or -1 when it does not
+// say. Asked of the loaded library itself: reading the file's version resource would load
+// another library and read the file at every start.
 LONG ComctlVersion() {
-    const char file[] = "comctl32.dll";
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file, &handle);
-    if (size == 0) return -1;
-    std::string data(size, '\0');
-    if (!GetFileVersionInfoA(file, 0, size, data.data())) return -1;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &infoSize) || !info) return -1;
-    return static_cast<LONG>(info->dwFileVersionMS);
+    const HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
+    const auto getVersion = comctl ? reinterpret_cast<DLLGETVERSIONPROC>(
+                                         reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")))
+                                   : nullptr;
+    DLLVERSIONINFO info = {};
+    info.cbSize = sizeof info;
+    if (!getVersion || FAILED(getVersion(&info))) return -1;
+    return static_cast<LONG>(MAKELONG(info.dwMinorVersion, info.dwMajorVersion));
 }
 
 TShiftState CurrentShiftKeys() {
