@@ -66,15 +66,16 @@ TApplication::TApplication() : title_(ProgramTitle(ModuleFileName())) {
     SetIconsForDpi(DpiOfWindow(Handle()));
 }
 
-void TApplication::SetIconsForDpi(UINT dpi) {
-    if (dpi == iconDpi_) return;
+bool TApplication::SetIconsForDpi(UINT dpi) {
+    if (dpi == iconDpi_) return false;
     iconDpi_ = dpi;
     UniqueIcon big = LoadProgramIcon(SM_CXICON, dpi), small = LoadProgramIcon(SM_CXSMICON, dpi);
-    // The window takes the new ones before the old ones go.
-    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
-    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    // Both windows that show them take the new ones before the old ones go.
+    ShowIcons(Handle(), big.get(), small.get());
+    if (mainForm_ && mainForm_->Handle()) ShowIcons(mainForm_->Handle(), big.get(), small.get());
     bigIcon_ = std::move(big);
     smallIcon_ = std::move(small);
+    return true;
 }
 
 void TApplication::FormCreated(TForm& form) {

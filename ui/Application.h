@@ -51,8 +51,11 @@ public:
     TApplication();
 
     const std::string& Title() const { return title_; }
-    // The taskbar button's icons, at the sizes the system asks for at the main window's DPI.
-    void SetIconsForDpi(UINT dpi);
+    // The taskbar button's icons, at the sizes the system asks for at the main window's DPI;
+    // the main window shows the same ones. True when new ones were loaded (and shown by both).
+    bool SetIconsForDpi(UINT dpi);
+    HICON SmallIcon() const { return smallIcon_.get(); }
+    HICON BigIcon() const { return bigIcon_.get(); }
 
     // The first form made is the main window.
     TForm* MainForm() const { return mainForm_; }

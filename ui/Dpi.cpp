@@ -49,3 +49,8 @@ UniqueIcon LoadProgramIcon(int metric, UINT dpi) {
     return UniqueIcon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PELORIN),
                                                     IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
 }
+
+void ShowIcons(HWND window, HICON big, HICON small) {
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}

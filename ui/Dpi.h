@@ -23,3 +23,5 @@ void AdjustWindowRectForDpi(RECT& bounds, DWORD style, DWORD exStyle, UINT dpi);
 // The program icon in the image drawn for the size the system asks for at `dpi`: `metric`
 // is SM_CXICON (title bar's large icon, taskbar) or SM_CXSMICON (title bar, tray).
 UniqueIcon LoadProgramIcon(int metric, UINT dpi);
+// Gives the window its title bar's and taskbar's icons; it keeps showing them until given others.
+void ShowIcons(HWND window, HICON big, HICON small);

@@ -35,6 +35,8 @@ TForm::TForm(TApplication& application, const Layout& layout) : application_(app
 
 TForm::~TForm() { application_.FormDestroyed(*this); }
 
+HICON TForm::SmallIcon() const { return smallIcon_ ? smallIcon_.get() : application_.SmallIcon(); }
+
 void TForm::Show() {
     if (visible_) return;
     visible_ = true;
@@ -88,7 +90,6 @@ void TForm::ApplyDpi(UINT dpi) {
     EnumChildWindows(Handle(), RescaleControl, reinterpret_cast<LPARAM>(&rescaling));
     font_ = std::move(font);
     SetIcons();
-    if (this == application_.MainForm()) application_.SetIconsForDpi(dpi);
 }
 
 void TForm::SetClientSize() {
@@ -99,10 +100,16 @@ void TForm::SetClientSize() {
 }
 
 void TForm::SetIcons() {
+    // The main window shows the taskbar button's icons: each is loaded once, for both windows.
+    if (this == application_.MainForm()) {
+        if (!application_.SetIconsForDpi(dpi_)) {
+            ShowIcons(Handle(), application_.BigIcon(), application_.SmallIcon());
+        }
+        return;
+    }
     UniqueIcon big = LoadProgramIcon(SM_CXICON, dpi_), small = LoadProgramIcon(SM_CXSMICON, dpi_);
     // The window takes the new ones before the old ones go.
-    SendMessageW(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
-    SendMessageW(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    ShowIcons(Handle(), big.get(), small.get());
     bigIcon_ = std::move(big);
     smallIcon_ = std::move(small);
 }

@@ -27,7 +27,7 @@ public:
     HFONT Font() const { return font_.get(); }
     UINT Dpi() const { return dpi_; }
     // The program icon at the sizes the system asks for at the form's DPI.
-    HICON SmallIcon() const { return smallIcon_.get(); }
+    HICON SmallIcon() const;
 
     // Visible as the program set it; the system may hide an owned window for a while (its
     // owner minimised) without changing this.
