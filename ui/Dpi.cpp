@@ -1,26 +1,21 @@
 #include "Dpi.h"
 
+#include "LoadedFunction.h"
 #include "ResourceIds.h"
 
 namespace {
-
-// Functions of newer Windows, looked up at run time: the exe still starts on Windows 7.
-template <typename Function>
-Function User32Function(const char* name) {
-    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
-                  : nullptr;
-}
 
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
 using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
 using AdjustWindowRectExForDpiFunction = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
 
-// Looked up before the program starts: statics inside the functions would be guarded by a
-// lock that brings much of the threads library into the exe.
-const auto getDpiForWindow = User32Function<GetDpiForWindowFunction>("GetDpiForWindow");
-const auto getSystemMetricsForDpi = User32Function<GetSystemMetricsForDpiFunction>("GetSystemMetricsForDpi");
-const auto adjustForDpi = User32Function<AdjustWindowRectExForDpiFunction>("AdjustWindowRectExForDpi");
+// Functions of newer Windows, looked up before the program starts: statics inside the
+// functions would be guarded by a lock that brings much of the threads library into the exe.
+const auto getDpiForWindow = LoadedFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+const auto getSystemMetricsForDpi =
+    LoadedFunction<GetSystemMetricsForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
+const auto adjustForDpi =
+    LoadedFunction<AdjustWindowRectExForDpiFunction>(L"user32.dll", "AdjustWindowRectExForDpi");
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "TrayIcon.h"
 
 #include "Form.h"
+#include "LoadedFunction.h"
 #include "PopupMenu.h"
 #include "TrayTip.h"
 #include "UtilWindow.h"
@@ -38,10 +39,7 @@ public:
 // say. Asked of the loaded library itself: reading the file's version resource would load
 // another library and read the file at every start.
 LONG ComctlVersion() {
-    const HMODULE comctl = GetModuleHandleW(L"comctl32.dll");
-    const auto getVersion = comctl ? reinterpret_cast<DLLGETVERSIONPROC>(
-                                         reinterpret_cast<void*>(GetProcAddress(comctl, "DllGetVersion")))
-                                   : nullptr;
+    const auto getVersion = LoadedFunction<DLLGETVERSIONPROC>(L"comctl32.dll", "DllGetVersion");
     DLLVERSIONINFO info = {};
     info.cbSize = sizeof info;
     if (!getVersion || FAILED(getVersion(&info))) return -1;
