@@ -2,7 +2,9 @@
 # Checks a release exe: prints its size and the DLLs it imports, and fails when it is larger
 # than MAX_BYTES (default 250 KB), imports a DLL that is not one of Windows' own (so it does
 # not run alone), is not stripped, or lacks its icon, manifest or version resource, or a
-# manifest that declares per-monitor DPI awareness.
+# manifest that declares per-monitor DPI awareness; and when check-pe.py finds it unsound as a
+# 32-bit exe (machine, subsystem, every import against Wine's own 32-bit DLLs, every late-bound
+# slot and its binding code, base relocations), which needs no 32-bit program to run.
 #   check-exe.sh EXE [MAX_BYTES]
 set -euo pipefail
 exe=$1
@@ -46,5 +48,6 @@ LC_ALL=C grep -qa '<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/Wi
 # OriginalFilename in the version resource, stored in UTF-16.
 LC_ALL=C grep -qaP 'O\x00r\x00i\x00g\x00i\x00n\x00a\x00l\x00F\x00i\x00l\x00e\x00n\x00a\x00m\x00e\x00' "$exe" \
   || fail "the version resource has no OriginalFilename"
+python3 "$(dirname "$0")/check-pe.py" "$exe" i386 || failed=1
 ((failed == 0)) && echo "check-exe: ok (icon, manifest and version resources present)"
 exit "$failed"
