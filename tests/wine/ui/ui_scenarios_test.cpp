@@ -1184,4 +1184,19 @@ TEST_F(Release32, StartsLogsInDisconnectsSitsInTheTrayAndEnds) {
     EXPECT_EQ(Lines(ReadFileBytes(app.SettingsPath())), SettingsLines("0", "0", "0"));
 }
 
+// The 32-bit release exe and a router without its admin pages: the search for a UPnP gateway
+// (Winsock, bound on its first call as WinInet and the shell are) finds it.
+TEST_F(Release32, FindsAGatewayWithoutPagesByItsSearch) {
+    ASSERT_TRUE(router.Gateway("on", false));
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(app.Is32Bit());
+    Click(Control(form, Button1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs));
+    EXPECT_GE(Count("ssdp"), 1);
+    EXPECT_EQ(Text(Control(form, Label17)), "通过UPnP连接路由器");
+    EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, Label4)) == router.State()["ip"]; }, 2500));
+}
+
 }  // namespace
