@@ -19,6 +19,8 @@ namespace {
 // The record as the shell first knew it: the tip of 128 characters, the balloon fields and the
 // version, without the GUID that came later.
 const DWORD kShellIconRecordSize = NOTIFYICONDATAW_V2_SIZE;
+// The sizes the shell knows such a record by: 936 bytes in a 32-bit program, 952 in a 64-bit one.
+static_assert(NOTIFYICONDATAW_V2_SIZE == (sizeof(void*) == 4 ? 936 : 952), "the shell's second icon record");
 constexpr UINT kShellIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 // How long a balloon stays (the shell keeps it between 10 and 30 s, and longer while the user
 // is away).
