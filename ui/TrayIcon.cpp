@@ -537,7 +537,7 @@ void TTrayIcon::HookOwnerWindow() {
     // The "W" calls keep the owner a Unicode window.
     previousWindowProc_ = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(window, GWLP_WNDPROC));
     hookedOwners.emplace_back(window, this);
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerWindowHook));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WNDPROC{OwnerWindowHook}));
 }
 
 void TTrayIcon::UnhookOwnerWindow() {

@@ -24,7 +24,7 @@ UtilWindow::UtilWindow(Handler handler) : handler_(std::move(handler)) {
                                   nullptr, instance, nullptr));
     // The class's procedure is the default one; each window gets ours, which finds its object.
     SetWindowLongPtrW(Handle(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Procedure));
+    SetWindowLongPtrW(Handle(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WNDPROC{Procedure}));
 }
 
 UtilWindow::~UtilWindow() {
