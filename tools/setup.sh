@@ -8,21 +8,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(g++ g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
           fonts-wqy-microhei locales iproute2 cmake ninja-build googletest
-          python3  # the release archive (tools/release/pack-zip.py and its check)
+          python3  # the release archive (tools/release/pack-zip.py) and the exe's checks
           miniupnpd-nftables  # a real UPnP gateway in the rig
-          clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and its sanitizer runtimes
-          wine32:i386)  # 32-bit Wine: before the prefix is made, which then runs 32-bit programs
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+          clang libclang-rt-14-dev)  # the fuzz targets: libFuzzer and its sanitizer runtimes
+# 32-bit Wine, before the prefix is made, which then runs 32-bit programs. It is optional: a
+# machine without it runs the program and every 64-bit test, and skips the 32-bit ones.
+"$root/tools/install-packages.sh" --optional wine32:i386 "${packages[@]}"
 
 # zh_CN.UTF-8 is the locale every Wine run gets; zh_TW.UTF-8 (code page 950) and C.UTF-8
 # (code page 1252) let the program be tried on other display languages.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Creates the Wine prefix once, serially: prefixes created lazily by tests in parallel race.
 # A prefix made before 32-bit Wine was installed has no 32-bit system files and cannot run
-# 32-bit programs ("could not load kernel32.dll"): with 32-bit Wine present, such a prefix
-# is made anew. The new prefix is built beside the old one and then put in its place.
+# 32-bit programs ("could not load kernel32.dll"): where 32-bit Wine is present and the kernel
+# runs it, such a prefix is made anew (elsewhere wineboot cannot add them either). The new prefix is built beside the old one and then put in its place.
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 wine32_loader=/usr/lib/wine/wine
@@ -19,7 +19,8 @@ install_wine_fonts() {
 }
 
 if [ -f "$WINEPREFIX/system.reg" ]; then
-  [ -x "$wine32_loader" ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] || { install_wine_fonts; exit 0; }
+  "$wine32_loader" --version >/dev/null 2>&1 && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] \
+    || { install_wine_fonts; exit 0; }
   echo "setup: making the Wine prefix $WINEPREFIX anew, with the 32-bit system files"
 else
   echo "setup: creating the Wine prefix $WINEPREFIX"
