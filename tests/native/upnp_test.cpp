@@ -172,10 +172,10 @@ TEST(IpChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
     const std::string web = "\xE7\xBD\x91\xE9\xA1\xB5", done = "\xE5\xB7\xB2\xE6\x9B\xB4\xE6\x8D\xA2";
     EXPECT_EQ(IpHistoryLine({DayCount({2026, 12, 9, 7, 5, 3, 999}), RouterWay::Web, *changed}),
               "2026-12-09 07:05:03," + web + ",1.1.1.1,2.2.2.2,13," + done + "\r\n");
-    const ChangeResult odd{ChangeOutcome::NotDialled, "a,\"b\"\xB0", "", 60000};
+    const ChangeResult odd{ChangeOutcome::NotDialled, "a,\"b\"\xB0", "1\"2", 60000};
     EXPECT_EQ(IpHistoryLine({DayCount({2024, 2, 29, 23, 59, 59}), RouterWay::Upnp, odd}),
               "2024-02-29 "
-              "23:59:59,UPnP,\"a,\"\"b\"\"?\",,60,"
+              "23:59:59,UPnP,\"a,\"\"b\"\"?\",\"1\"\"2\",60,"
               "\xE6\x9C\xAA\xE9\x87\x8D\xE6\x96\xB0\xE6\x8B\xA8\xE5\x8F\xB7\r\n");
 }
 

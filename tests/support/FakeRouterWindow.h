@@ -5,6 +5,7 @@
 #include "RouterView.h"
 #include "StatusPage.h"
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <string>
@@ -161,9 +162,13 @@ struct FakeRouterPages : PageFetcher {
 
 struct FakeClock : Clock {
     double now = DayCount({2026, 12, 7, 9, 0});
+    // Counted on its own, to the millisecond: read back from the day count, each second came
+    // out as 1,001 ms, and a mark at 10 s could not tell "<" from "<=".
+    std::uint64_t milliseconds = 3600000;
     double Now() override { return now; }
-    std::uint64_t Milliseconds() override {
-        return static_cast<std::uint64_t>(now * kMinutesPerDay * 60000.0);
+    std::uint64_t Milliseconds() override { return milliseconds; }
+    void AddMinutes(double minutes) {
+        now += minutes / kMinutesPerDay;
+        milliseconds += static_cast<std::uint64_t>(std::llround(minutes * 60000.0));
     }
-    void AddMinutes(double minutes) { now += minutes / kMinutesPerDay; }
 };

@@ -911,6 +911,11 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     EXPECT_GE(Count("ssdp"), 1);
     Shoot(form, "upnp-status.png");
 
+    // A history at its 10,000 lines: each record added pushes out the oldest.
+    std::string full = "\xEF\xBB\xBF" + std::string(u8"时间,方式,原地址,新地址,用时(秒),结果\r\n");
+    for (int record = 1; record < 10000; ++record) full += "old," + std::to_string(record) + "\r\n";
+    ASSERT_TRUE(WriteFileBytes(app.Folder() + "ip-history.csv", full));
+
     PostSysCommand(form, SC_MINIMIZE);
     ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
     const std::optional<TrayIconSeen> icon = WaitForIconTipped([&] { return StatusTip(form); });
@@ -955,10 +960,11 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
         },
         5000));
     const std::vector<std::string> history = Lines(ReadFileBytes(app.Folder() + "ip-history.csv"));
-    ASSERT_EQ(history.size(), 3u);
+    ASSERT_EQ(history.size(), 10000u);
     EXPECT_EQ(history[0].rfind("\xEF\xBB\xBF", 0), 0u);  // UTF-8 with its BOM
-    EXPECT_NE(history[1].find(",UPnP," + first + "," + second + ","), std::string::npos) << history[1];
-    EXPECT_NE(history[2].find(",UPnP," + second + "," + third + ","), std::string::npos) << history[2];
+    EXPECT_EQ(history[1], "old,3");
+    EXPECT_NE(history[9998].find(",UPnP," + first + "," + second + ","), std::string::npos) << history[9998];
+    EXPECT_NE(history[9999].find(",UPnP," + second + "," + third + ","), std::string::npos) << history[9999];
 }
 
 // Debian's miniupnpd in the router's place, the pages off: a gateway nobody here wrote. It is
