@@ -169,8 +169,8 @@ TEST_F(SettingsFileTest, TheFolderProbeLeavesNothingAndTheCopyCanBeWritten) {
 
 // Names, values and blanks a generated file is made of. "丄" (81 41) and "乤" (81 61) end in
 // a letter, "乚" (81 5D) in "]"; Ctrl-Z counts as a blank to the profile functions.
-const char* const kNames[] = {"set", "Set", " SET ", "timer", "TIMER",  "loginname", "k",   "管理",
-                              "丄a", "乤A", "乚]",   "s]x",   ";timer", "[set",      "a b", "hide"};
+const char* const kNames[] = {"set", "Set", " SET ", "timer", "TIMER",  "loginname", "k",   "管理", "丄a",
+                              "乤A", "乚]", "乚",    "s]x",   ";timer", "[set",      "a b", "hide"};
 const char* const kValues[] = {"",    "1",     "0x1", "abc", "管理员", "乚]",    "a=b", ";x",
                                "'q'", "\"q\"", "\"",  "''",  "'a\"",   "p@ss w", "  "};
 const char* const kBlanks[] = {"", "", " ", "\t", "  ", "\x1A", "\v", "\f"};
@@ -195,7 +195,10 @@ struct Generator {
         for (unsigned lines = random() % 12; lines > 0; --lines) {
             const unsigned kind = random() % 8;
             file += Pick(kBlanks);
-            if (kind < 2) file += std::string("[") + Pick(kBlanks) + Pick(kNames) + Pick(kBlanks) + "]";
+            // One section line in four has no "]" of its own (in "[乚" the only one is a trail byte).
+            if (kind < 2)
+                file += std::string("[") + Pick(kBlanks) + Pick(kNames) + Pick(kBlanks) +
+                        (random() % 4 ? "]" : "");
             if (kind == 2) file += Pick(kNames);  // no "="
             if (kind >= 3)
                 file += (kind == 3 ? "" : Pick(kNames)) + std::string(Pick(kBlanks)) + "=" + Value();
