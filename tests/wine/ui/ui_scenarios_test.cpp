@@ -330,6 +330,22 @@ TEST_F(InRig, WindowLayoutGatewayKeystrokesAndSavingOnClose) {
         }
     }
     if (dpi != 96) {
+        // Moved to a monitor of another scaling: each control's place follows, not only its
+        // size and font.
+        const unsigned other = dpi == 144 ? 120 : 144;
+        const auto at = [other](int value) { return MulDiv(value, static_cast<int>(other), 96); };
+        ASSERT_TRUE(SendDpiChanged(app, form, other));
+        EXPECT_EQ(ClientSize(form).cx, at(488));
+        EXPECT_EQ(ClientSize(form).cy, at(250));
+        for (const ControlRow& row : kControls) {
+            const RECT place = RectInParent(Control(form, row.id));
+            EXPECT_NEAR(place.left, at(row.place.left), 1) << row.id;
+            EXPECT_NEAR(place.top, at(row.place.top), 1) << row.id;
+            if (row.kind == Kind::Link) continue;  // its height is its text's or the table's
+            EXPECT_NEAR(place.bottom - place.top,
+                        row.kind == Kind::Label ? LabelHeight(at(12)) : at(row.place.bottom), 1)
+                << row.id;
+        }
         // Moved to a 96 DPI monitor: today's layout exactly, in today's font.
         ASSERT_TRUE(SendDpiChanged(app, form, 96));
         EXPECT_EQ(ClientSize(form).cx, 488);
