@@ -19,6 +19,7 @@ PE files, read here whether or not this machine runs programs of that kind.
 
 Prints one line for each fault and a summary; exits 1 when there is a fault.
 """
+import functools
 import os
 import re
 import struct
@@ -115,6 +116,7 @@ class Image:
                 return entries
             entries.append(entry & 0xFFFF if entry & ordinal_flag else self.string(entry + 2))
 
+    @functools.cache
     def imports(self):
         """(DLL name, names, first slot's RVA) for each DLL the loader binds at start."""
         rva = self.directories[IMPORT_DIRECTORY][0]
@@ -127,6 +129,7 @@ class Image:
             rva += 20
         return found
 
+    @functools.cache
     def delay_imports(self):
         """(DLL name, names, first slot's RVA, descriptor RVA) for each DLL bound on first call.
 
@@ -134,18 +137,23 @@ class Image:
         the form with relative addresses) are found where they stand.
         """
         found = []
-        for _, rva, _, raw_offset, raw_size, _ in self.sections:
-            for at in range(0, raw_size - 31, 4):
+        for _, rva, _, raw_offset, raw_size, flags in self.sections:
+            if flags & 0x02000000:  # IMAGE_SCN_MEM_DISCARDABLE: debugging information, relocations
+                continue
+            section = self.data[raw_offset : raw_offset + raw_size]
+            at = section.find(b"\1\0\0\0")
+            while 0 <= at <= raw_size - 32:
+                start, at = at, section.find(b"\1\0\0\0", at + 1)
                 attributes, name, module, slots, names, bound, unload, stamp = struct.unpack_from(
-                    "<8I", self.data, raw_offset + at)
-                if attributes != 1 or bound or unload or stamp or 0 in (name, module, slots, names):
+                    "<8I", section, start)
+                if start % 4 or bound or unload or stamp or 0 in (name, module, slots, names):
                     continue
                 dll = self.string(name) if self.offset(name) is not None else None
                 if dll is None or not dll.lower().endswith(".dll") or self.section_of(module) is None:
                     continue
                 if self.offset(slots) is None or self.offset(names) is None:
                     continue
-                found.append((dll, self.thunks(names), slots, rva + at))
+                found.append((dll, self.thunks(names), slots, rva + start))
         return found
 
     def relocations(self):
@@ -237,12 +245,15 @@ def missing_exports(image, wine_dlls):
     return faults
 
 
-def unsound_late_slots(image, code, path, relocated):
+def symbols_of(path):
+    return subprocess.run([OBJDUMP.replace("objdump", "nm"), path], capture_output=True, text=True).stdout
+
+
+def unsound_late_slots(image, code, symbols, relocated):
     """Every late-bound slot that is not relocated, not its function's, or whose value in the
     file does not lead through its thunk to the one binding helper."""
     faults, helpers, base = [], set(), image.image_base
     # Where the exe keeps its symbols, each slot must be the one its function's name is bound to.
-    symbols = subprocess.run([OBJDUMP.replace("objdump", "nm"), path], capture_output=True, text=True).stdout
     bound = {int(a, 16): n for a, n in re.findall(r"^([0-9a-f]+) I __imp__?([^@\s]+)", symbols, re.M)}
     for dll, names, first, descriptor in image.delay_imports():
         for i, name in enumerate(names):
@@ -298,18 +309,19 @@ def unsound_code_addresses(image, code, relocated):
     return faults
 
 
-def check(path, machine, wine_dlls):
-    """The faults found, and the image read."""
+def check(path, machine, wine_dlls, code=None, symbols=None):
+    """The faults found, and the image read. The code and the symbols, when given, are the
+    exe's as read before (by Code and symbols_of)."""
     image = Image(path)
     if image.machine != MACHINES[machine]:
         return ["machine 0x%x, not %s" % (image.machine, machine)], image
     faults = [] if image.subsystem == GUI_SUBSYSTEM else ["subsystem %d, not the GUI (2)" % image.subsystem]
     relocations = image.relocations()
     relocated = lambda rva: relocations.get(rva) == RELOCATION_TYPES[image.pointer_size]
-    code = Code(path)
+    code = code or Code(path)
     if os.path.isdir(wine_dlls):  # 32-bit Wine may not be installed (tools/setup.sh)
         faults += missing_exports(image, wine_dlls)
-    faults += unsound_late_slots(image, code, path, relocated)
+    faults += unsound_late_slots(image, code, symbols_of(path) if symbols is None else symbols, relocated)
     faults += unsound_code_addresses(image, code, relocated)
     return faults, image
 
