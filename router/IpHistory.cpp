@@ -20,9 +20,13 @@ const char8_t* OutcomeText(ChangeOutcome outcome) {
 }
 
 // An address as the router gave it, made a safe CSV field: anything but printable ASCII (the
-// pages' text is GBK) becomes "?", and a field with a comma or a quote is quoted.
+// pages' text is GBK) becomes "?", and a field with a comma or a quote is quoted. A field that
+// starts as a formula would ("=", "+", "-", "@") gets a "'" before it: the text comes from a
+// device on the network, and Excel would otherwise run it when the file is opened.
 std::string CsvField(const std::string& text) {
     std::string field;
+    const char first = text.empty() ? '\0' : text.front();
+    if (first == '=' || first == '+' || first == '-' || first == '@') field = '\'';
     bool quoted = false;
     for (const char c : text) {
         const bool printable = c >= ' ' && c <= '~';

@@ -177,6 +177,14 @@ TEST(IpChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
               "2024-02-29 "
               "23:59:59,UPnP,\"a,\"\"b\"\"?\",\"1\"\"2\",60,"
               "\xE6\x9C\xAA\xE9\x87\x8D\xE6\x96\xB0\xE6\x8B\xA8\xE5\x8F\xB7\r\n");
+    // A device's answer that Excel would take for a formula is text in the file.
+    for (const char* formula : {"=1+1", "+1", "-1", "@SUM(A1)"}) {
+        const ChangeResult answer{ChangeOutcome::NewAddress, formula, "1.2.3.4", 1000};
+        const std::string line = IpHistoryLine({DayCount({2026, 1, 2, 3, 4, 5}), RouterWay::Upnp, answer});
+        EXPECT_EQ(line.substr(0, line.find(",1.2.3.4")), std::string("2026-01-02 03:04:05,UPnP,'") + formula);
+    }
+    const ChangeResult quoted{ChangeOutcome::NewAddress, "=a,b", "", 0};
+    EXPECT_NE(IpHistoryLine({0, RouterWay::Upnp, quoted}).find(",UPnP,\"'=a,b\",,"), std::string::npos);
 }
 
 }  // namespace
