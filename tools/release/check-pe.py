@@ -15,7 +15,8 @@ PE files, read here whether or not this machine runs programs of that kind.
   the slot and its DLL's descriptor to the one binding helper and jumps to what it returns.
 - Every slot of the import tables that the code reads is one the loader or the helper fills.
 - Every absolute address in the code and in the late-binding slots has a base relocation, so
-  the exe still runs where Windows loads it at another base.
+  the exe still runs where Windows loads it at another base. (Other data is not read for
+  addresses: in a 32-bit exe the bytes of a text can read as one.)
 
 Prints one line for each fault and a summary; exits 1 when there is a fault.
 """
