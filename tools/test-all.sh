@@ -1,31 +1,38 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the three configurations and runs every test: the native
-# core tests under AddressSanitizer and UBSan, then the Windows tests under 64-bit Wine
-# (those that talk to a router inside the network rig, the real Pelorin.exe driven through
-# its windows, the release archive's checks), then each fuzz target for a few seconds.
-# Ends with "N passed, N failed".
+# Sets up the machine, builds the native and 64-bit configurations and the 32-bit release exe
+# with its probe, and runs every test: the native core tests under AddressSanitizer and UBSan,
+# then the Windows tests under 64-bit Wine (those that talk to a router inside the network rig,
+# one at a time; the real Pelorin.exe driven through its windows, the release archive's
+# checks), then each fuzz target for a few seconds. Ends with "N passed, N failed".
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash tools/setup.sh
 
+# Each step's line says how long the run has taken so far.
+step() { printf '== %s (%d:%02d)\n' "$1" $((SECONDS / 60)) $((SECONDS % 60)); }
+
 build() {
-  echo "== build $1"
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1"
+  local preset=$1
+  shift
+  step "build $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" "$@"
 }
 build native
-build win32   # the release exe: warnings are errors
+# The release exe (warnings are errors) and the probe that tells whether 32-bit programs run;
+# the tests run in the 64-bit build.
+build win32 --target Pelorin probe32
 build win64
 # The release archive (dist/), from a clean copy of the tree; the win64 tests check it, run
 # the exe inside and build it once more to compare.
-echo "== release"
+step release
 tools/release/make-release.sh
 
 passed=0 failed=0
 run_tests() {
-  echo "== test $1"
+  step "test $1"
   local log
   log=$(mktemp)
   set +e
@@ -49,13 +56,14 @@ run_tests native
 run_tests win64
 
 # Every fuzz target for a few seconds from its seeds; each one found nothing, or the run fails.
-echo "== fuzz"
+step fuzz
 if bash tools/fuzz/run.sh --short; then
   passed=$((passed + $(ls tests/fuzz/*_fuzz.cpp | wc -l)))
 else
   failed=$((failed + 1))
 fi
 
+step end
 echo
 echo "all: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
