@@ -7,6 +7,7 @@ that is there.
 
 Prints each broken link and a summary; exits 1 when there is one.
 """
+import functools
 import os
 import re
 import sys
@@ -14,6 +15,7 @@ import sys
 LINK = re.compile(r"!?\[[^\]]*\]\(([^)\s]+)\)")
 
 
+@functools.cache
 def anchors(path):
     """The anchors a Markdown file's headings get: lower case, punctuation gone, blanks as "-"."""
     with open(path, encoding="utf-8") as file:

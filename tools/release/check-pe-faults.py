@@ -3,15 +3,14 @@
 
     check-pe-faults.py EXE MACHINE
 """
-import importlib.util
+import importlib
 import os
 import struct
 import sys
 import tempfile
 
-spec = importlib.util.spec_from_file_location("check_pe", os.path.join(os.path.dirname(__file__), "check-pe.py"))
-check_pe = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check_pe)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+check_pe = importlib.import_module("check-pe")
 
 
 def main():

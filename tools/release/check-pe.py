@@ -229,19 +229,23 @@ def address_of(text, pointer_size):
     return int(match.group(1), 16) if match else None
 
 
+@functools.cache
+def wine_exports(wine_dll):
+    """The names and ordinals Wine's DLL at that path exports; None when there is none. Read once
+    for all the exes checked."""
+    return Image(wine_dll).exports() if os.path.isfile(wine_dll) else None
+
+
 def missing_exports(image, wine_dlls):
     """Every import, at start or on first call, that Wine's DLL of that name does not export."""
-    faults, exported = [], {}
+    faults = []
     for dll, names, *_ in image.imports() + image.delay_imports():
-        key = dll.lower()
-        if key not in exported:
-            wine_dll = os.path.join(wine_dlls, key)
-            exported[key] = Image(wine_dll).exports() if os.path.isfile(wine_dll) else None
-        if exported[key] is None:
+        exports = wine_exports(os.path.join(wine_dlls, dll.lower()))
+        if exports is None:
             faults.append("imports %s, which Wine's DLLs (%s) do not hold" % (dll, wine_dlls))
             continue
         for name in names:
-            if name not in exported[key][1 if isinstance(name, int) else 0]:
+            if name not in exports[1 if isinstance(name, int) else 0]:
                 faults.append("imports %s from %s, which does not export it" % (name, dll))
     return faults
 
