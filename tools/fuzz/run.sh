@@ -67,35 +67,59 @@ max_len_of() {
     esac
 }
 
-# Coverage: the edges libFuzzer saw; corpus: the inputs it keeps, after its own reduction.
-printf '%-16s %8s %12s %9s %9s %7s %9s\n' target seconds executions 'exec/s' coverage corpus findings
-total_runs=0 total_findings=0
-for target in "${targets[@]}"; do
-    binary=$out/obj/${target}_fuzz
-    [[ -x $binary ]] || { echo "fuzz: no target $target" >&2; exit 2; }
-    corpus=$out/corpus/$target findings=$out/findings/$target log=$out/logs/$target.log
-    mkdir -p "$corpus" "$findings" "$out/logs" "tests/fuzz/corpus/$target"
-    options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/"
-             -max_len="$(max_len_of "$target")")
+# Runs one target; leaves its row of the table in $out/logs/<target>.row and, on a finding,
+# the lines that tell it after the row. Exits 1 on a finding.
+run_target() {
+    local target=$1
+    local binary=$out/obj/${target}_fuzz
+    local corpus=$out/corpus/$target findings=$out/findings/$target log=$out/logs/$target.log
+    local row=$out/logs/$target.row
+    mkdir -p "$corpus" "$findings" "tests/fuzz/corpus/$target"
+    local options=(-max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$findings/"
+                   -max_len="$(max_len_of "$target")")
     [[ -f tests/fuzz/$target.dict ]] && options+=(-dict="tests/fuzz/$target.dict")
-    set +e
-    "$binary" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" >"$log" 2>&1
-    status=$?
-    set -e
+    local status=0
+    "$binary" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+    local runs rate last coverage kept found=0
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
     rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
     last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
     coverage=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
     kept=$(sed -n 's/.* corp: \([0-9]*\)\/.*/\1/p' <<<"$last")
-    found=0
     ((status == 0)) || found=1  # libFuzzer stops at its first finding
-    printf '%-16s %8s %12s %9s %9s %7s %9s\n' "$target" "$seconds" "${runs:-?}" "${rate:-?}" \
-        "${coverage:-?}" "${kept:-?}" "$found"
+    printf '%-16s %8s %12s %9s %9s %7s %9s\n' "$target" "$seconds" "${runs:-0}" "${rate:-?}" \
+        "${coverage:-?}" "${kept:-?}" "$found" >"$row"
     if ((found)); then
-        grep -E 'ERROR|property broken|SUMMARY|Test unit written to' "$log" | head -n 8 | sed 's/^/    /'
-        echo "    (whole output: $log)"
+        grep -E 'ERROR|property broken|SUMMARY|Test unit written to' "$log" | head -n 8 | sed 's/^/    /' >>"$row"
+        echo "    (whole output: $log)" >>"$row"
     fi
-    total_runs=$((total_runs + ${runs:-0}))
+    return "$found"
+}
+
+# As many targets at a time as the machine has cores; the rows come in the targets' order.
+# Coverage: the edges libFuzzer saw; corpus: the inputs it keeps, after its own reduction.
+mkdir -p "$out/logs"
+for target in "${targets[@]}"; do
+    [[ -x $out/obj/${target}_fuzz ]] || { echo "fuzz: no target $target" >&2; exit 2; }
+    rm -f "$out/logs/$target.row"
+done
+lanes=$(nproc)
+pids=()
+for target in "${targets[@]}"; do
+    while (($(jobs -rp | wc -l) >= lanes)); do wait -n || true; done
+    run_target "$target" &
+    pids+=($!)
+done
+for pid in "${pids[@]}"; do wait "$pid" || true; done
+
+printf '%-16s %8s %12s %9s %9s %7s %9s\n' target seconds executions 'exec/s' coverage corpus findings
+total_runs=0 total_findings=0
+for target in "${targets[@]}"; do
+    row=$out/logs/$target.row
+    [[ -f $row ]] || { echo "fuzz: $target left no result" >&2; total_findings=$((total_findings + 1)); continue; }
+    cat "$row"
+    read -r _ _ runs _ _ _ found <"$row"
+    total_runs=$((total_runs + runs))
     total_findings=$((total_findings + found))
 done
 echo "fuzz: $total_runs executions, $total_findings finding(s)"
