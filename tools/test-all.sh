@@ -21,9 +21,9 @@ build() {
   cmake --build --preset "$preset" "$@"
 }
 build native
-# The release exe (warnings are errors) and the probe that tells whether 32-bit programs run;
-# the tests run in the 64-bit build.
-build win32 --target Pelorin probe32
+# The probe that tells whether 32-bit programs run; the 32-bit exe is built once, by the
+# release step, with the same preset (warnings are errors). The tests run in the 64-bit build.
+build win32 --target probe32
 build win64
 # The release archive (dist/), from a clean copy of the tree; the win64 tests check it, run
 # the exe inside and build it once more to compare.
