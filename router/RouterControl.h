@@ -2,19 +2,21 @@
 #include "DayTime.h"
 #include "IpChangeWatch.h"
 #include "PageFetcher.h"
+#include "PagesWay.h"
 #include "RouterView.h"
-#include "UpnpSession.h"
 #include "UpnpTransport.h"
+#include "UpnpWay.h"
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <optional>
 #include <string>
 
-// Login, the once-a-second status poll with its automatic re-login and timed IP change,
-// and the disconnect and connect commands, by the router's pages or by UPnP, and the watch
-// over each change of address the program asks for. One instance lives as long as the main
-// window.
+// Login, the once-a-second status poll and timed IP change, and the disconnect and connect
+// commands, by the way to the router in use (its pages or UPnP: PagesWay, UpnpWay), and what
+// every way shares: the outage notice, the WAN caption and the tray tip, the watch over each
+// change of address the program asks for, the timed change and the automatic choice of the
+// way. One instance lives as long as the main window.
 class RouterControl {
 public:
     RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock);
@@ -38,6 +40,9 @@ public:
     bool ByUpnp() const;  // the way is UPnP, pinned or chosen for this run
 
 private:
+    friend class PagesWay;
+    friend class UpnpWay;
+
     // The gateway's requests, counted and given up like the pages' own.
     class CountedUpnp : public UpnpTransport {
     public:
@@ -54,44 +59,40 @@ private:
         UpnpTransport& transport_;
     };
 
-    enum class LoginEnd { LoggedIn, Refused, NoAnswer };
-    LoginEnd LogIn(bool byPoll);
-    void LoginByPoll();
+    // A poll that finds the pages or the gateway silent searches again at most this often: a
+    // search waits about 2 s.
+    static constexpr std::uint64_t kSearchEvery = 60000;
+
+    RouterAccess& Way();            // the way in use: pinned, or chosen for this run
+    void Command(bool disconnect);  // Button4 and Button5
     PageAnswer Fetch(const PageUrl& url);
     void NoAnswer(bool byPoll);
     void ShowLoginCaption();
     void ShowNoAnswer();
     void Tell(const char* text, const char* caption, MessageIcon icon);
-    void ReadStatusInto(const std::string& page);
     void ShowLinkState(bool connected);
     void TimedChangeIfDue();
-    // Button4 and Button5, by the way chosen.
-    void Command(bool disconnect);
 
     // The pages are not there: a gateway that answers instead is the way for the rest of the
     // run. Only while the way is undecided; the poll searches at most once a minute.
     UpnpEnd GatewayInstead(bool byPoll);
-    void ShowUpnpLoggedIn(bool byLogin);
-    void LoginByUpnp();
-    void PollByUpnp();
-    bool FindGateway(bool byCommand);
-    void UpnpCommand(bool disconnect);
 
-    void WatchChange(RouterWay way);
+    void WatchChange(RouterAccess& way);
     void Observe(const std::optional<LinkState>& link);
 
     RouterView& view_;
     PageFetcher& fetcher_;
     Clock& clock_;
-    CountedUpnp upnp_;
-    UpnpSession session_;
+    CountedUpnp countedUpnp_;
+    PagesWay pages_;
+    UpnpWay upnp_;
     IpChangeWatch watch_;
     double changeAskedAt_ = 0;
-    RouterWay changeWay_ = RouterWay::Web;
-    bool upnpChosen_ = false;  // the automatic way took UPnP for the rest of the run
-    bool pagesThere_ = false;  // the pages' status layout was read: the automatic way is decided
+    RouterAccess* changeWay_ = nullptr;  // the way that asked for the change watched
+    bool upnpChosen_ = false;            // the automatic way took UPnP for the rest of the run
+    bool pagesThere_ = false;            // the pages' status layout was read: the automatic way is decided
     std::optional<std::uint64_t> lastSearch_;
-    unsigned commandsRun_ = 0;  // a UPnP poll ends silently when a command ran while it waited
+    unsigned commandsRun_ = 0;  // a poll ends silently when a command ran while it waited
     bool loggedIn_ = false;
     double lastIpChange_ = 0;
     int ticksRunning_ = 0;

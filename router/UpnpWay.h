@@ -1,0 +1,31 @@
+#pragma once
+#include "RouterAccess.h"
+#include "UpnpSession.h"
+
+class RouterControl;
+
+// A UPnP Internet Gateway Device: found by a search, its WAN connection service asked for
+// the status, the address and the uptime (nothing else: no MAC, mask, gateway or DNS), and
+// told to drop and dial the link. No credentials go to it.
+class UpnpWay : public RouterAccess {
+public:
+    UpnpWay(RouterControl& control, UpnpTransport& transport) : control_(control), session_(transport) {}
+
+    RouterWay Kind() const override { return RouterWay::Upnp; }
+    void Login() override;
+    StatusRead ReadStatus() override;
+    bool Command(bool disconnect) override;
+    bool TimedDisconnect() override;
+    void Redial() override;
+
+    // The search behind the automatic choice: Done when a gateway answers.
+    UpnpEnd Find(const std::string& gatewayAddress) { return session_.Find(gatewayAddress); }
+    // The window once the gateway is the way: logged in, with its mark.
+    void ShowLoggedIn(bool byLogin);
+
+private:
+    bool FindGateway(bool byCommand);
+
+    RouterControl& control_;
+    UpnpSession session_;
+};
