@@ -3,13 +3,14 @@
 #include "Concat.h"
 #include "IntegerText.h"
 
+#include <iterator>
 #include <utility>
 
 void IpChangeWatch::Start(std::string oldAddress, std::uint64_t now) {
     watching_ = true;
     downSeen_ = false;
     linkUp_ = true;
-    redialAsked_ = false;
+    redials_ = 0;
     oldAddress_ = std::move(oldAddress);
     start_ = now;
 }
@@ -20,8 +21,10 @@ std::optional<ChangeResult> IpChangeWatch::Observe(const std::optional<LinkState
     if (link) {
         linkUp_ = link->connected && !link->publicAddress.empty();
         if (!linkUp_) downSeen_ = true;
-        // A link up for less time than the change has taken was made after it.
-        const bool madeSince = link->uptimeSeconds && std::uint64_t{*link->uptimeSeconds} * 1000 < elapsed;
+        // A link up for less time than the change has taken was made after it. An uptime of 0
+        // tells nothing: some routers never count it.
+        const bool madeSince = link->uptimeSeconds && *link->uptimeSeconds > 0 &&
+                               std::uint64_t{*link->uptimeSeconds} * 1000 < elapsed;
         if (linkUp_ && link->publicAddress != oldAddress_) {
             return End(ChangeOutcome::NewAddress, link->publicAddress, now);
         }
@@ -34,8 +37,10 @@ std::optional<ChangeResult> IpChangeWatch::Observe(const std::optional<LinkState
 }
 
 bool IpChangeWatch::RedialDue(std::uint64_t now) {
-    if (!watching_ || redialAsked_ || linkUp_ || now - start_ < kRedialAfter) return false;
-    redialAsked_ = true;
+    if (!watching_ || linkUp_ || redials_ == std::size(kRedialAt) || now - start_ < kRedialAt[redials_])
+        return false;
+    // A poll that comes late asks once, not once for each time it passed.
+    while (redials_ < std::size(kRedialAt) && now - start_ >= kRedialAt[redials_]) ++redials_;
     return true;
 }
 
@@ -95,5 +100,5 @@ ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
                 Concat({"运营商又分配了同一个地址 ", result.oldAddress, "（用时 ", seconds, " 秒）"})};
     case ChangeOutcome::NotDialled: break;
     }
-    return {"路由器未重新拨号", Concat({"断线 ", seconds, " 秒后，路由器仍未连上互联网。"})};
+    return {"路由器未重新拨号", Concat({"断线 ", seconds, " 秒后，路由器仍未连上互联网。可点“重连”再试。"})};
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,7 +29,9 @@ struct LinkState {
 class IpChangeWatch {
 public:
     static constexpr std::uint64_t kGiveUpAfter = 60000;  // no link by then: not dialled again
-    static constexpr std::uint64_t kRedialAfter = 10000;  // a gateway that drops but does not dial
+    // A gateway that drops but does not dial is asked to at these times after the change; a
+    // PPPoE link can take longer than the first to come back.
+    static constexpr std::uint64_t kRedialAt[] = {10000, 25000, 45000};
 
     // A change was asked for at `now` while the link had `oldAddress`; an earlier watch ends
     // without an outcome.
@@ -39,7 +42,7 @@ public:
     // when it is known; the watch then ends.
     std::optional<ChangeResult> Observe(const std::optional<LinkState>& link, std::uint64_t now);
 
-    // True once, when the link is still down kRedialAfter after the change.
+    // True once at each time of kRedialAt that finds the link still down.
     bool RedialDue(std::uint64_t now);
 
 private:
@@ -48,7 +51,7 @@ private:
     bool watching_ = false;
     bool downSeen_ = false;
     bool linkUp_ = true;
-    bool redialAsked_ = false;
+    std::size_t redials_ = 0;
     std::string oldAddress_;
     std::uint64_t start_ = 0;
 };

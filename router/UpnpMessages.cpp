@@ -172,17 +172,26 @@ std::optional<SoapFault> ReadSoapFault(std::string_view body) {
 }
 
 std::string SoapFaultText(int code) {
+    // A router that does not know, has not built or does not allow the action: the same way out.
+    const char* const notAllowed =
+        "许多路由器只允许通过 UPnP 查看状态，不允许断线。请在路由器的管理页面中允许 UPnP "
+        "控制连接，或在 setup.ini 中设 router=web，改用路由器的管理网页。";
     const char* meaning = nullptr;
     const char* advice = "";
     switch (code) {
-    case 401: meaning = "路由器不认识此操作"; break;
+    case 401:
+        meaning = "路由器不认识此操作";
+        advice = notAllowed;
+        break;
     case 402: meaning = "参数无效"; break;
     case 501: meaning = "路由器未能完成此操作"; break;
+    case 602:
+        meaning = "路由器未实现此操作";
+        advice = notAllowed;
+        break;
     case 606:
         meaning = "未获授权";
-        advice =
-            "许多路由器只允许通过 UPnP 查看状态，不允许断线。请在路由器的管理页面中允许 UPnP "
-            "控制连接，或在 setup.ini 中设 router=web，改用路由器的管理网页。";
+        advice = notAllowed;
         break;
     case 704: meaning = "建立连接失败"; break;
     case 705: meaning = "正在建立连接，请稍后再试"; break;

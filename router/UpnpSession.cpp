@@ -1,14 +1,20 @@
 #include "UpnpSession.h"
 
+#include "Concat.h"
 #include "IntegerText.h"
 
 namespace {
 
-// The generic "Action Failed" of UPnP: an error answer that holds no readable fault.
-constexpr int kActionFailed = 501;
 constexpr int kHttpOk = 200;
 
 }  // namespace
+
+std::string FaultText(const UpnpReply& reply) {
+    if (reply.faultCode != 0) return SoapFaultText(reply.faultCode);
+    if (reply.httpStatus != kHttpOk)
+        return Concat({"路由器拒绝了此操作（HTTP ", DecimalText(reply.httpStatus), "）。"});
+    return "路由器的回答无法识别。";
+}
 
 UpnpEnd UpnpSession::Find(const std::string& gatewayAddress) {
     control_.reset();
@@ -42,9 +48,9 @@ UpnpReply UpnpSession::Status(UpnpStatus& status) {
     if (infoReply.end != UpnpEnd::Done) return infoReply;
     std::optional<XmlElement> external;
     const UpnpReply externalReply = Act("GetExternalIPAddress", &external);
-    if (externalReply.end != UpnpEnd::Done) return externalReply;
+    if (externalReply.end != UpnpEnd::Done && externalReply.end != UpnpEnd::Fault) return externalReply;
     status.connectionStatus = TrimBlanks(info->ChildText("NewConnectionStatus"));
-    status.address = TrimBlanks(external->ChildText("NewExternalIPAddress"));
+    status.address = external ? TrimBlanks(external->ChildText("NewExternalIPAddress")) : std::string();
     const std::optional<std::int32_t> uptime = ParseInteger(TrimBlanks(info->ChildText("NewUptime")));
     status.uptimeSeconds.reset();
     if (uptime && *uptime >= 0) status.uptimeSeconds = static_cast<std::uint32_t>(*uptime);
@@ -56,11 +62,13 @@ UpnpReply UpnpSession::Act(const char* action, std::optional<XmlElement>* respon
     const PageAnswer answer = transport_.PostSoap(*control_, MakeSoapRequest(serviceType_, action));
     if (answer.givenUp) return {UpnpEnd::GivenUp, 0};
     if (!answer.answered) return {};
-    if (answer.status == kHttpOk) {
-        if (!response) return {UpnpEnd::Done, 0};
-        *response = ReadSoapResponse(answer.text, action);
-        if (*response) return {UpnpEnd::Done, 0};
+    // A 200 counts only with the action's own answer in it: some stacks answer 200 with a page.
+    std::optional<XmlElement> read;
+    if (answer.status == kHttpOk) read = ReadSoapResponse(answer.text, action);
+    if (read) {
+        if (response) *response = std::move(read);
+        return {UpnpEnd::Done};
     }
     const std::optional<SoapFault> fault = ReadSoapFault(answer.text);
-    return {UpnpEnd::Fault, fault ? fault->code : kActionFailed};
+    return {UpnpEnd::Fault, fault ? fault->code : 0, answer.status};
 }

@@ -6,13 +6,19 @@
 #include <string>
 
 // How one exchange with the gateway ended. `Fault` is any answer that is not the action's
-// success: a SOAP fault, or an error status without one.
+// success: a SOAP fault, an error status without one, or a 200 that holds no answer to the
+// action.
 enum class UpnpEnd { Done, Fault, Silent, GivenUp };
 
 struct UpnpReply {
     UpnpEnd end = UpnpEnd::Silent;
-    int faultCode = 0;  // with Fault: the UPnP error code
+    int faultCode = 0;   // with Fault: the UPnP error code, 0 when the answer holds none
+    int httpStatus = 0;  // with Fault: the answer's HTTP status
 };
+
+// The box text for a fault (GBK): the UPnP error with what it means, else the HTTP status,
+// else that the answer could not be read.
+std::string FaultText(const UpnpReply& reply);
 
 // What GetStatusInfo and GetExternalIPAddress said, as the window shows it.
 struct UpnpStatus {
@@ -33,7 +39,9 @@ public:
     // gateway found before.
     UpnpEnd Find(const std::string& gatewayAddress);
     bool Found() const { return control_.has_value(); }
+    void Forget() { control_.reset(); }
 
+    // A fault to GetExternalIPAddress is an answer as well: the status without an address.
     UpnpReply Status(UpnpStatus& status);
     UpnpReply ForceTermination() { return Act("ForceTermination", nullptr); }
     UpnpReply RequestConnection() { return Act("RequestConnection", nullptr); }

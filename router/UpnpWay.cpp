@@ -5,6 +5,13 @@
 #include "RouterTexts.h"
 #include "UpnpMessages.h"
 
+namespace {
+
+constexpr int kSilentPollsBeforeSearch = 3;
+constexpr std::uint64_t kSearchAgainEvery = 10000;
+
+}  // namespace
+
 void UpnpWay::Login() {
     RouterView& view = control_.view_;
     const std::string previousCaption = view.LoginButtonCaption();
@@ -26,6 +33,12 @@ void UpnpWay::ShowLoggedIn(bool byLogin) {
     view.ShowUpnpMark(true);
 }
 
+void UpnpWay::Lost() {
+    session_.Forget();
+    lost_ = true;
+    silentPolls_ = 0;
+}
+
 bool UpnpWay::FindGateway(bool byCommand) {
     control_.lastSearch_ = control_.clock_.Milliseconds();
     const UpnpEnd found = session_.Find(control_.view_.RouterAddress());
@@ -38,20 +51,30 @@ StatusRead UpnpWay::ReadStatus() {
     if (!control_.view_.AutoLogin() && !control_.loggedIn_) return read;
     const unsigned commandsBefore = control_.commandsRun_;
     if (!session_.Found()) {
+        // While a lost service is searched for, each poll without it is a silent one: the
+        // outage has its notice and a change watch goes on to its end.
+        const StatusRead notFound{lost_ ? PollEnd::Silent : PollEnd::Quiet, {}};
         const std::optional<std::uint64_t>& lastSearch = control_.lastSearch_;
-        if (lastSearch && control_.clock_.Milliseconds() - *lastSearch < RouterControl::kSearchEvery)
-            return read;
+        const std::uint64_t every = lost_ ? kSearchAgainEvery : RouterControl::kSearchEvery;
+        if (lastSearch && control_.clock_.Milliseconds() - *lastSearch < every) return notFound;
         const bool found = FindGateway(false);
-        if (!found || control_.commandsRun_ != commandsBefore) return read;
+        if (control_.commandsRun_ != commandsBefore) return read;
+        if (!found) return notFound;
+        lost_ = false;
         ShowLoggedIn(false);
     }
     UpnpStatus status;
     const UpnpReply reply = session_.Status(status);
     if (control_.commandsRun_ != commandsBefore || reply.end == UpnpEnd::GivenUp) return read;
     if (reply.end != UpnpEnd::Done) {
+        // A service that answers with a fault is still there.
+        if (reply.end == UpnpEnd::Silent &&
+            (++silentPolls_ >= kSilentPollsBeforeSearch || control_.watch_.Watching()))
+            Lost();
         read.end = PollEnd::Silent;
         return read;
     }
+    silentPolls_ = 0;
     control_.publicIp_ = status.address;
     control_.onlineTime_ = status.uptimeSeconds ? UptimeText(*status.uptimeSeconds) : std::string();
     // UPnP tells no MAC, mask, gateway or DNS: those stay empty.
@@ -74,7 +97,7 @@ bool UpnpWay::Command(bool disconnect) {
     case UpnpEnd::GivenUp: return false;
     case UpnpEnd::Silent: control_.ShowNoAnswer(); return false;
     case UpnpEnd::Fault:
-        control_.Tell(SoapFaultText(reply.faultCode).c_str(), kNoticeCaption, MessageIcon::Warning);
+        control_.Tell(FaultText(reply).c_str(), kNoticeCaption, MessageIcon::Warning);
         return false;
     case UpnpEnd::Done: break;
     }

@@ -25,7 +25,12 @@ public:
 
 private:
     bool FindGateway(bool byCommand);
+    // The found service fell silent: a restarted router serves on another port, maybe with
+    // another address, so it is searched for again.
+    void Lost();
 
     RouterControl& control_;
     UpnpSession session_;
+    int silentPolls_ = 0;  // in a row, from the found service
+    bool lost_ = false;    // searched for again every 10 s, not every minute, until found
 };

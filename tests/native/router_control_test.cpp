@@ -616,9 +616,69 @@ TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
     EXPECT_TRUE(record.when == clock.now && record.way == RouterWay::Upnp);
     EXPECT_EQ(record.result.oldAddress + " " + record.result.newAddress, "198.51.100.7 198.51.100.99");
     EXPECT_EQ(window.balloons.at(0).caption, "已更换IP");
+
+    // An HTTP error without a UPnP error, a 200 without the action's answer: a fault, no watch.
+    // A fault to GetExternalIPAddress is an answer: the status without an address, no box.
+    gateway.faultCode = 0;
+    using Odd = FakeUpnpGateway::Odd;
+    for (const auto& [odd, box] : {std::pair{Odd::NotFound, "路由器拒绝了此操作（HTTP 404）。"},
+                                   std::pair{Odd::Page, "路由器的回答无法识别。"}}) {
+        gateway.odd = odd;
+        control.Disconnect();
+        EXPECT_EQ(window.boxes.back().text, box);
+    }
+    gateway.odd = Odd::ExternalFault;
+    control.Poll();
+    EXPECT_EQ(window.boxes.size(), 5u);
+    EXPECT_EQ(window.fields[WanField::PublicIp], "");
+    EXPECT_EQ(window.wanCaption, "WAN口状态(未连网)");
+    EXPECT_EQ(window.history.size() + window.balloons.size(), 2u);
 }
 
-// A timed drop, never redialled: one dial at 10 s, a balloon at 60 s, no box. The pages' alike.
+// A gateway that restarts (silent for 15 s, back on another port with another address): one
+// notice; searched for again after three silent polls, at most every 10 s, and shown again.
+TEST_F(RouterControlTest, AGatewayThatRestartsOnAnotherPortIsFoundAgain) {
+    window.pinnedWay = RouterWay::Upnp;
+    window.autoLogin = gateway.present = gateway.silent = true;
+    control.Poll();
+    gateway.silent = false;
+    clock.AddMinutes(0.5);
+    control.Poll();  // the first search was not answered: no other for a minute
+    EXPECT_EQ(gateway.requests.size(), 1u);
+    clock.AddMinutes(0.5);
+    control.Poll();  // found
+    gateway.silent = true;
+    gateway.requests.clear();
+    window.boxes.clear();
+    std::vector<int> searches;
+    for (int second = 1; second <= 30; ++second) {
+        if (second == 16) {
+            gateway.silent = false;
+            gateway.port = 5001;
+            gateway.address = "198.51.100.8";
+        }
+        clock.AddMinutes(1.0 / 60);
+        control.Poll();
+        for (const std::string& request : gateway.requests)
+            if (request.rfind("search", 0) == 0) searches.push_back(second);
+        gateway.requests.clear();
+    }
+    EXPECT_EQ(searches, (std::vector<int>{10, 20}));
+    EXPECT_EQ(window.fields[WanField::PublicIp], "198.51.100.8");
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "无法连接路由器，请检查网关地址。");
+
+    // Gone for good after a drop: searched for, and the watch still ends at 60 s.
+    control.Disconnect();
+    gateway.silent = true;
+    for (int second = 1; second <= 61; ++second) {
+        clock.AddMinutes(1.0 / 60);
+        control.Poll();
+    }
+    EXPECT_EQ(window.balloons.at(0).caption, "路由器未重新拨号");
+}
+
+// A timed drop, never redialled: dials at 10, 25 and 45 s, a balloon at 60 s, no box. The pages' alike.
 TEST_F(RouterControlTest, ATimedOrUnansweredChangeEndsInOneBalloon) {
     window.pinnedWay = RouterWay::Upnp;
     window.autoLogin = window.timedChange = gateway.present = true;
@@ -635,7 +695,8 @@ TEST_F(RouterControlTest, ATimedOrUnansweredChangeEndsInOneBalloon) {
         if (gateway.requests.size() + window.balloons.size() != before + 2)
             seen.push_back(std::to_string(second) + " " + last.substr(0, last.find(' ')));
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"10 RequestConnection", "60 GetExternalIPAddress"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"10 RequestConnection", "25 RequestConnection",
+                                              "45 RequestConnection", "60 GetExternalIPAddress"}));
     EXPECT_EQ(window.balloons.at(0).caption, "路由器未重新拨号");
     EXPECT_TRUE(window.boxes.empty());
 
