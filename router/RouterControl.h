@@ -21,7 +21,7 @@ class RouterControl {
 public:
     RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock);
 
-    void Login();                               // Button1, and the poll on a refusal
+    void Login();                               // Button1
     void Poll();                                // one Timer1 tick; may throw ListIndexError
     void Disconnect();                          // Button4, tray menu "更换IP"
     void Connect();                             // Button5
