@@ -42,19 +42,26 @@ UpnpEnd UpnpSession::Find(const std::string& gatewayAddress) {
     return UpnpEnd::Silent;
 }
 
-UpnpReply UpnpSession::Status(UpnpStatus& status) {
+UpnpReply UpnpSession::StatusInfo(UpnpStatus& status) {
     std::optional<XmlElement> info;
-    const UpnpReply infoReply = Act("GetStatusInfo", &info);
-    if (infoReply.end != UpnpEnd::Done) return infoReply;
-    std::optional<XmlElement> external;
-    const UpnpReply externalReply = Act("GetExternalIPAddress", &external);
-    if (externalReply.end != UpnpEnd::Done && externalReply.end != UpnpEnd::Fault) return externalReply;
+    const UpnpReply reply = Act("GetStatusInfo", &info);
+    if (reply.end != UpnpEnd::Done) return reply;
     status.connectionStatus = TrimBlanks(info->ChildText("NewConnectionStatus"));
-    status.address = external ? TrimBlanks(external->ChildText("NewExternalIPAddress")) : std::string();
     const std::optional<std::int32_t> uptime = ParseInteger(TrimBlanks(info->ChildText("NewUptime")));
     status.uptimeSeconds.reset();
     if (uptime && *uptime >= 0) status.uptimeSeconds = static_cast<std::uint32_t>(*uptime);
-    return infoReply;
+    return reply;
+}
+
+UpnpReply UpnpSession::ExternalAddress(UpnpStatus& status) {
+    std::optional<XmlElement> external;
+    const UpnpReply reply = Act("GetExternalIPAddress", &external);
+    if (reply.end == UpnpEnd::Fault) {
+        status.address.clear();
+        return {UpnpEnd::Done};
+    }
+    if (reply.end == UpnpEnd::Done) status.address = TrimBlanks(external->ChildText("NewExternalIPAddress"));
+    return reply;
 }
 
 UpnpReply UpnpSession::Act(const char* action, std::optional<XmlElement>* response) {

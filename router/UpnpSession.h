@@ -41,8 +41,10 @@ public:
     bool Found() const { return control_.has_value(); }
     void Forget() { control_.reset(); }
 
-    // A fault to GetExternalIPAddress is an answer as well: the status without an address.
-    UpnpReply Status(UpnpStatus& status);
+    // GetStatusInfo: the connection status and the uptime.
+    UpnpReply StatusInfo(UpnpStatus& status);
+    // GetExternalIPAddress: the address. A fault is an answer as well: Done, the address empty.
+    UpnpReply ExternalAddress(UpnpStatus& status);
     UpnpReply ForceTermination() { return Act("ForceTermination", nullptr); }
     UpnpReply RequestConnection() { return Act("RequestConnection", nullptr); }
 

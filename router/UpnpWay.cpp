@@ -9,6 +9,14 @@ namespace {
 
 constexpr int kSilentPollsBeforeSearch = 3;
 constexpr std::uint64_t kSearchAgainEvery = 10000;
+constexpr std::uint64_t kAddressEvery = 30000;
+
+// The status or the uptime tells that the link went down or was made anew since the last poll.
+bool LinkChanged(const UpnpStatus& before, const UpnpStatus& now) {
+    return now.connectionStatus != before.connectionStatus ||
+           now.uptimeSeconds.has_value() != before.uptimeSeconds.has_value() ||
+           (now.uptimeSeconds && *now.uptimeSeconds < *before.uptimeSeconds);
+}
 
 }  // namespace
 
@@ -37,6 +45,7 @@ void UpnpWay::Lost() {
     session_.Forget();
     lost_ = true;
     silentPolls_ = 0;
+    addressReadAt_.reset();
 }
 
 bool UpnpWay::FindGateway(bool byCommand) {
@@ -63,9 +72,19 @@ StatusRead UpnpWay::ReadStatus() {
         lost_ = false;
         ShowLoggedIn(false);
     }
-    UpnpStatus status;
-    const UpnpReply reply = session_.Status(status);
+    // One request a poll as a rule: the address is asked for again only when the status or the
+    // uptime says the link changed, during a change watch, and every 30 s.
+    UpnpStatus status = status_;
+    UpnpReply reply = session_.StatusInfo(status);
     if (control_.commandsRun_ != commandsBefore || reply.end == UpnpEnd::GivenUp) return read;
+    const std::uint64_t now = control_.clock_.Milliseconds();
+    if (reply.end == UpnpEnd::Done &&
+        (!addressReadAt_ || LinkChanged(status_, status) || control_.watch_.Watching() ||
+         now - *addressReadAt_ >= kAddressEvery)) {
+        reply = session_.ExternalAddress(status);
+        if (control_.commandsRun_ != commandsBefore || reply.end == UpnpEnd::GivenUp) return read;
+        if (reply.end == UpnpEnd::Done) addressReadAt_ = now;
+    }
     if (reply.end != UpnpEnd::Done) {
         // A service that answers with a fault is still there.
         if (reply.end == UpnpEnd::Silent &&
@@ -75,6 +94,7 @@ StatusRead UpnpWay::ReadStatus() {
         return read;
     }
     silentPolls_ = 0;
+    status_ = status;
     control_.publicIp_ = status.address;
     control_.onlineTime_ = status.uptimeSeconds ? UptimeText(*status.uptimeSeconds) : std::string();
     // UPnP tells no MAC, mask, gateway or DNS: those stay empty.

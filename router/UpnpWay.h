@@ -2,6 +2,9 @@
 #include "RouterAccess.h"
 #include "UpnpSession.h"
 
+#include <cstdint>
+#include <optional>
+
 class RouterControl;
 
 // A UPnP Internet Gateway Device: found by a search, its WAN connection service asked for
@@ -33,4 +36,6 @@ private:
     UpnpSession session_;
     int silentPolls_ = 0;  // in a row, from the found service
     bool lost_ = false;    // searched for again every 10 s, not every minute, until found
+    UpnpStatus status_;    // as last read
+    std::optional<std::uint64_t> addressReadAt_;
 };

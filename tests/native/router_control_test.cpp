@@ -558,10 +558,19 @@ TEST_F(RouterControlTest, AutomaticWayTakesTheGatewayWhenThePagesAreNotThere) {
     EXPECT_TRUE(window.upnpMark && control.LoggedIn() && !window.loginEnabled);
     EXPECT_EQ(window.fields[WanField::MacAddress] + window.fields[WanField::Dns], "");
     EXPECT_EQ(window.trayHint, "Pelorin\r公网IP：198.51.100.7\r上网时间：0 天 01:02:03");
+    // One SOAP request a poll in steady state: the address every 30 s (two a poll before).
+    gateway.requests.clear();
+    for (int second = 1; second <= 60; ++second) {
+        clock.AddMinutes(1.0 / 60);
+        control.Poll();
+    }
+    EXPECT_EQ(gateway.requests.size(), 62u);
+    // A link that changes shows its address at once.
     router.requests.clear();
+    gateway.status = "Disconnected";
     gateway.address = "0.0.0.0";
     control.Poll();
-    EXPECT_EQ(window.wanCaption, "WAN口状态(未连网)");
+    EXPECT_EQ(window.fields[WanField::PublicIp] + " " + window.wanCaption, "0.0.0.0 WAN口状态(未连网)");
     EXPECT_TRUE(router.requests.empty());
     for (const std::string& request : gateway.requests) EXPECT_EQ(request.find("lumko"), std::string::npos);
 }
@@ -628,6 +637,7 @@ TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
         EXPECT_EQ(window.boxes.back().text, box);
     }
     gateway.odd = Odd::ExternalFault;
+    clock.AddMinutes(0.5);  // when the address is asked for again
     control.Poll();
     EXPECT_EQ(window.boxes.size(), 5u);
     EXPECT_EQ(window.fields[WanField::PublicIp], "");
@@ -687,7 +697,7 @@ TEST_F(RouterControlTest, ATimedOrUnansweredChangeEndsInOneBalloon) {
     clock.AddMinutes(2);
     control.Poll();
     std::vector<std::string> seen;  // beyond the poll's own two requests: the second, the last request
-    for (int second = 1; second <= 62; ++second) {
+    for (int second = 1; second <= 60; ++second) {
         clock.AddMinutes(1.0 / 60);
         const std::size_t before = gateway.requests.size() + window.balloons.size();
         control.Poll();
