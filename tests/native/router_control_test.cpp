@@ -678,6 +678,14 @@ TEST_F(RouterControlTest, AGatewayThatRestartsOnAnotherPortIsFoundAgain) {
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "无法连接路由器，请检查网关地址。");
 
+    // "重连" asks for nothing to be watched: no balloon a minute on.
+    control.Connect();
+    for (int second = 1; second <= 61; ++second) {
+        clock.AddMinutes(1.0 / 60);
+        control.Poll();
+    }
+    EXPECT_TRUE(window.balloons.empty());
+
     // Gone for good after a drop: searched for, and the watch still ends at 60 s.
     control.Disconnect();
     gateway.silent = true;
