@@ -9,7 +9,13 @@
 # With --miniupnpd, Debian's miniupnpd runs in the router namespace as well, a UPnP gateway
 # nobody here wrote: SSDP and its description and SOAP on 192.168.1.1:5555, its WAN side an
 # address outside the private and test ranges (which it needs to tell an external address),
-# on a veth pair that never leaves the router namespace; nothing is ever sent to it.
+# on a veth pair to a "modem" namespace (10.0.0.1); nothing is ever sent there. The substitute
+# router's /restart restarts it as a home router restarts: it ends, a second of silence, then
+# it serves on the next HTTP port, its WAN side a new public address (/restart?wan=public) or
+# 10.0.0.2 behind the modem (wan=private: double NAT).
+#
+# The router namespace also holds 192.168.1.2 and 192.168.1.3, where the substitute router
+# keeps two other devices that answer searches when asked to: another IGD and a media renderer.
 #
 # The router namespace answers for every address outside 192.168.1.0/24, so a packet the
 # PC sends anywhere else lands there (and is counted by the substitute router) instead of
@@ -17,6 +23,53 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+router_ip=192.168.1.1
+
+# Inside the router namespace, for the first start and for the substitute router's /restart:
+# miniupnpd ends if it runs, a second of silence, then it serves on the next HTTP port with a
+# new WAN address, public or private. Prints the port and that address once it listens.
+if [ "${1:-}" = "--miniupnpd-restart" ]; then
+  work=$2 wan=${3:-public}
+  generation=$(($(cat "$work/miniupnpd.generation" 2>/dev/null || echo -1) + 1))
+  port=$((5555 + generation))
+  case "$wan" in
+    public) address=192.0.1.$((7 + generation)) ;;
+    private) address=10.0.0.2 ;;
+    *) echo "netrig: unknown WAN side $wan" >&2; exit 2 ;;
+  esac
+  if [ -f "$work/miniupnpd.process" ]; then
+    pid=$(cat "$work/miniupnpd.process")
+    # At once, as a router that restarts: miniupnpd takes 2 s over ending on SIGTERM.
+    kill -KILL "$pid" 2>/dev/null || true
+    # Gone, or ended and not reaped (its parent has left).
+    for _ in $(seq 100); do
+      case $(awk '/^State:/ {print $2}' "/proc/$pid/status" 2>/dev/null) in "" | Z) break ;; esac
+      sleep 0.05
+    done
+    # Its pid file names a process that looks alive while unreaped: the next would not start.
+    rm -f "$work/miniupnpd.pid"
+    sleep 1
+  fi
+  ip addr flush dev upnpwan
+  ip addr add "$address/24" dev upnpwan
+  sed -i "s/^http_port=.*/http_port=$port/" "$work/miniupnpd.conf"
+  # In the foreground (-d), it goes with the namespace; its pid file is the rig's own.
+  /usr/sbin/miniupnpd -d -f "$work/miniupnpd.conf" -P "$work/miniupnpd.pid" >>"$work/miniupnpd.log" 2>&1 </dev/null &
+  pid=$!
+  echo "$pid" >"$work/miniupnpd.process"
+  echo "$generation" >"$work/miniupnpd.generation"
+  for _ in $(seq 100); do
+    if timeout 1 bash -c "exec 3<>/dev/tcp/$router_ip/$port" 2>/dev/null; then
+      printf 'port=%s\nip=%s\n' "$port" "$address"
+      exit 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  cat "$work/miniupnpd.log" >&2
+  echo "netrig: miniupnpd did not start" >&2
+  exit 1
+fi
 
 router_bin=${PELORIN_SUBSTITUTE_ROUTER:-$root/build/native/tools/substitute-router/substitute-router}
 router_args=()
@@ -38,14 +91,15 @@ if ((start_router)) && [ ! -x "$router_bin" ]; then
   echo "netrig: substitute router not built: $router_bin (cmake --build --preset native)" >&2; exit 2
 fi
 
-router_ip=192.168.1.1
 pc_ip=192.168.1.100
+other_igd_ip=192.168.1.2
+renderer_ip=192.168.1.3
 control_port=8081
 # Names carry the rig's pid, so leftovers of a rig that was killed outright can be found.
 id="$$r$RANDOM"
-rns="pelorin-router-$id" pns="pelorin-pc-$id"
+rns="pelorin-router-$id" pns="pelorin-pc-$id" mns="pelorin-modem-$id"
 rveth="vr$id" pveth="vp$id"
-for ns in $(ip netns list 2>/dev/null | grep -oE '^pelorin-(router|pc)-[0-9]+r[0-9]+'); do
+for ns in $(ip netns list 2>/dev/null | grep -oE '^pelorin-(router|pc|modem)-[0-9]+r[0-9]+'); do
   pid=${ns##*-}
   pid=${pid%%r*}
   if ! kill -0 "$pid" 2>/dev/null; then
@@ -73,9 +127,10 @@ teardown() {
     wait "$router_pid" 2>/dev/null
   fi
   # Whatever the command left running in the namespaces goes with them.
-  for ns in "$pns" "$rns"; do ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null; done
+  for ns in "$pns" "$rns" "$mns"; do ip netns pids "$ns" 2>/dev/null | xargs -r kill -9 2>/dev/null; done
   ip netns del "$pns" 2>/dev/null
   ip netns del "$rns" 2>/dev/null
+  ip netns del "$mns" 2>/dev/null
   rm -rf "/etc/netns/$pns" "$work"
 }
 trap teardown EXIT
@@ -87,6 +142,8 @@ ip netns add "$pns"
 ip link add "$rveth" netns "$rns" type veth peer name "$pveth" netns "$pns"
 ip -n "$rns" link set lo up
 ip -n "$rns" addr add "$router_ip/24" dev "$rveth"
+ip -n "$rns" addr add "$other_igd_ip/24" dev "$rveth"
+ip -n "$rns" addr add "$renderer_ip/24" dev "$rveth"
 ip -n "$rns" link set "$rveth" up
 ip -n "$rns" route add local 0.0.0.0/0 dev lo table main
 ip -n "$pns" link set lo up
@@ -98,8 +155,11 @@ mkdir -p "/etc/netns/$pns"
 echo "nameserver $router_ip" > "/etc/netns/$pns/resolv.conf"
 
 if ((start_router)); then
+  if ((start_miniupnpd)); then
+    router_args+=(--gateway-restart-hook "$(printf '%q --miniupnpd-restart %q' "$here/netrig.sh" "$work")")
+  fi
   ip netns exec "$rns" "$router_bin" --address "$router_ip" --control-port "$control_port" \
-    ${router_args[@]+"${router_args[@]}"} &
+    --other-igd-address "$other_igd_ip" --renderer-address "$renderer_ip" ${router_args[@]+"${router_args[@]}"} &
   router_pid=$!
   up=0
   for _ in $(seq 100); do
@@ -113,10 +173,12 @@ if ((start_router)); then
 fi
 
 if ((start_miniupnpd)); then
-  ip -n "$rns" link add upnpwan type veth peer name upnpwan1
-  ip -n "$rns" addr add 192.0.1.7/24 dev upnpwan
+  ip netns add "$mns"
+  ip link add upnpwan netns "$rns" type veth peer name modem netns "$mns"
   ip -n "$rns" link set upnpwan up
-  ip -n "$rns" link set upnpwan1 up
+  ip -n "$mns" link set lo up
+  ip -n "$mns" addr add 10.0.0.1/24 dev modem
+  ip -n "$mns" link set modem up
   cat >"$work/miniupnpd.conf" <<CONF
 ext_ifname=upnpwan
 listening_ip=$rveth
@@ -130,16 +192,7 @@ lease_file=$work/upnp.leases
 allow 1024-65535 192.168.1.0/24 1024-65535
 deny 0-65535 0.0.0.0/0 0-65535
 CONF
-  # In the foreground (-d): no pid file of its own, and it goes with the namespace.
-  ip netns exec "$rns" /usr/sbin/miniupnpd -d -f "$work/miniupnpd.conf" >"$work/miniupnpd.log" 2>&1 &
-  up=0
-  for _ in $(seq 100); do
-    if ip netns exec "$pns" timeout 1 bash -c "exec 3<>/dev/tcp/$router_ip/5555" 2>/dev/null; then
-      up=1; break
-    fi
-    sleep 0.05
-  done
-  ((up)) || { cat "$work/miniupnpd.log" >&2; echo "netrig: miniupnpd did not start" >&2; exit 1; }
+  ip netns exec "$rns" "$here/netrig.sh" --miniupnpd-restart "$work" public >/dev/null
 fi
 
 # Each run gets its own copy of the Wine prefix, so its wineserver (which opens the sockets)
@@ -152,7 +205,7 @@ fi
 set +e
 ip netns exec "$pns" env PELORIN_RIG=1 PELORIN_RIG_ROUTER="$router_ip" \
   PELORIN_RIG_CONTROL_PORT="$control_port" PELORIN_RIG_DEAD_ADDRESS=192.168.1.77 \
-  PELORIN_RIG_MINIUPNPD="$start_miniupnpd" \
+  PELORIN_RIG_MINIUPNPD="$start_miniupnpd" PELORIN_RIG_OTHER_IGD="$other_igd_ip" \
   PELORIN_WINEPREFIX="$rig_prefix" WINEPREFIX="$rig_prefix" "$@"
 status=$?
 set -e

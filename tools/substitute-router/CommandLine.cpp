@@ -33,8 +33,17 @@ const char* UsageText() {
            "  --upnp KIND         the UPnP gateway (SSDP on 1900, description and SOAP on --upnp-port):\n"
            "                      off (default), on, refuse (606 to ForceTermination and "
            "RequestConnection),\n"
-           "                      v2-only (an IGD v2 description), mixed-case (SSDP header names), silent\n"
-           "  --upnp-port P       the gateway's HTTP port (default 5000)\n"
+           "                      v2-only (an IGD v2 description), mixed-case (SSDP header names), silent,\n"
+           "                      empty-address, private-address (\"Connected\" behind a modem),\n"
+           "                      terminate-707, terminate-711, terminate-500, terminate-late (the link\n"
+           "                      drops, ForceTermination answers so, or after 7 s), address-501\n"
+           "                      (GetExternalIPAddress), odd-description (not clean XML), two-services\n"
+           "                      (an idle WANIPConnection before the live WANPPPConnection),\n"
+           "                      uptime-zero, never-drops (ForceTermination answers 200, the link stays)\n"
+           "  --upnp-port P       the gateway's HTTP port (default 5000; each restart takes the next)\n"
+           "  --other-igd-address A   another IGD on the LAN, on the same WAN link (off until asked for)\n"
+           "  --renderer-address A    a media renderer answering every search (off until asked for)\n"
+           "  --gateway-restart-hook CMD  /restart runs CMD public|private (another gateway's restart)\n"
            "  --pages on|off      off: the admin pages answer 404, only UPnP is left (default on)\n"
            "  --fault KIND[:ARG]  misbehave on every request: delay[:ms] silent reset short big[:bytes]\n"
            "                      nul[:position] slow[:piece bytes] chunked\n"
@@ -47,7 +56,10 @@ const char* UsageText() {
            "  /state (the WAN link, and the last credentials that came, decoded)\n"
            "  /config?user=U&password=P&redial=MS&refusal=marker|plain&upnp=KIND&pages=on|off\n"
            "          &same-address=on|off (the link comes back with the address it had)\n"
-           "  /fault?kind=K&arg=N&count=C\n";
+           "          &other-igd=on|off&renderer=on|off\n"
+           "  /fault?kind=K&arg=N&count=C\n"
+           "  /restart?wan=public (the gateway silent for 1 s, then on the next port with a new\n"
+           "          address; answered once it serves: port=P ip=A)\n";
 }
 
 CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std::string& error) {
@@ -56,9 +68,20 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
         if (name == "--help" || name == "-h") return CommandLineResult::Help;
         std::string value;
         const auto eq = name.find('=');
-        static const char* const kNames[] = {"--address",  "--port",      "--control-port", "--user",
-                                             "--password", "--redial-ms", "--refusal",      "--fault",
-                                             "--upnp",     "--upnp-port", "--pages"};
+        static const char* const kNames[] = {"--address",
+                                             "--port",
+                                             "--control-port",
+                                             "--user",
+                                             "--password",
+                                             "--redial-ms",
+                                             "--refusal",
+                                             "--fault",
+                                             "--upnp",
+                                             "--upnp-port",
+                                             "--pages",
+                                             "--other-igd-address",
+                                             "--renderer-address",
+                                             "--gateway-restart-hook"};
         bool known = false;
         for (const char* k : kNames) known = known || name.substr(0, eq) == k;
         if (!known) {
@@ -75,13 +98,17 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
             return CommandLineResult::Error;
         }
 
-        if (name == "--address") {
+        if (name == "--address" || name == "--other-igd-address" || name == "--renderer-address") {
             in_addr parsed{};
             if (inet_pton(AF_INET, value.c_str(), &parsed) != 1) {
                 error = "not an IPv4 address: " + value;
                 return CommandLineResult::Error;
             }
-            options.address = value;
+            (name == "--address"             ? options.address
+             : name == "--other-igd-address" ? options.otherIgdAddress
+                                             : options.rendererAddress) = value;
+        } else if (name == "--gateway-restart-hook") {
+            options.restartHook = value;
         } else if (name == "--port" || name == "--control-port" || name == "--upnp-port") {
             const auto port = ParsePort(value);
             if (!port) {
@@ -89,7 +116,7 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
                 return CommandLineResult::Error;
             }
             (name == "--port"        ? options.port
-             : name == "--upnp-port" ? options.upnpPort
+             : name == "--upnp-port" ? options.settings.upnpPort
                                      : options.controlPort) = *port;
         } else if (name == "--upnp") {
             const auto gateway = ParseUpnpFault(value);
@@ -131,8 +158,8 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
             options.runFault = *fault;
         }
     }
-    if (options.port == options.controlPort || options.upnpPort == options.port ||
-        options.upnpPort == options.controlPort) {
+    const int upnpPort = options.settings.upnpPort;
+    if (options.port == options.controlPort || upnpPort == options.port || upnpPort == options.controlPort) {
         error = "the web, control and upnp ports must differ";
         return CommandLineResult::Error;
     }

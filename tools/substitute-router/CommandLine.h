@@ -9,8 +9,11 @@ struct Options {
     std::string address = "192.168.1.1";  // the router's own address on the LAN
     int port = 80;
     int controlPort = 8081;
-    int upnpPort = 5000;  // the UPnP gateway's description and control
-    RouterSettings settings;
+    RouterSettings settings;  // the UPnP gateway's port among them
+    // Other devices' own addresses on the LAN (none: not there).
+    std::string otherIgdAddress, rendererAddress;
+    // Run with "public" or "private" by /restart in place of restarting the gateway here.
+    std::string restartHook;
     Fault runFault;  // applied to every request of the run
 };
 

@@ -6,12 +6,27 @@
 #include "QueryText.h"
 #include "RouterState.h"
 #include "SocketIo.h"
+#include "StopSignal.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <optional>
+
+extern char** environ;
 
 namespace {
 
 constexpr int kReadMs = 5000;
+// A restarting gateway is silent this long, as a home router's UPnP service is while it restarts.
+constexpr long kRestartSilenceMs = 1000;
+// Beyond the silence, how long the gateway or the hook may take to serve again.
+constexpr int kRestartSlackMs = 3000;
 
 struct Answer {
     int status;
@@ -36,7 +51,7 @@ std::string StateText(const WanView& wan) {
 Answer Configure(const std::map<std::string, std::string>& query, RouterState& state) {
     std::optional<std::string> user, password;
     std::optional<long> redial;
-    std::optional<bool> plainRefusal, pages, sameAddress;
+    std::optional<bool> plainRefusal, pages, sameAddress, otherIgd, renderer;
     std::optional<UpnpFault> gateway;
     for (const auto& [name, value] : query) {
         if (name == "user") {
@@ -52,16 +67,97 @@ Answer Configure(const std::map<std::string, std::string>& query, RouterState& s
         } else if (name == "upnp") {
             gateway = ParseUpnpFault(value);
             if (!gateway) return Bad("bad upnp: " + value);
-        } else if (name == "pages" || name == "same-address") {
+        } else if (name == "pages" || name == "same-address" || name == "other-igd" || name == "renderer") {
             if (value != "on" && value != "off") return Bad("bad " + name + ": " + value);
-            (name == "pages" ? pages : sameAddress) = value == "on";
+            (name == "pages"          ? pages
+             : name == "same-address" ? sameAddress
+             : name == "other-igd"    ? otherIgd
+                                      : renderer) = value == "on";
         } else {
             return Bad("unknown setting: " + name);
         }
     }
     state.Configure(user, password, redial, plainRefusal);
     state.ConfigureGateway(gateway, pages, sameAddress);
+    state.ConfigureDevices(otherIgd, renderer);
     return {200, "ok"};
+}
+
+// Runs `hook wan` through the shell and gives what it printed when it succeeded. The child
+// starts with no signal blocked or ignored: this process blocks its stop signals and ignores
+// SIGPIPE, and a gateway the hook starts would keep both.
+std::optional<std::string> RunHook(const std::string& hook, const std::string& wan, const StopSignal& stop) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (const int signal : {SIGPIPE, SIGTERM, SIGINT}) sigaddset(&defaults, signal);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    const std::string script = hook + " \"$1\"";
+    const char* const argv[] = {"sh", "-c", script.c_str(), "sh", wan.c_str(), nullptr};
+    pid_t child = 0;
+    const int spawned =
+        posix_spawn(&child, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        return std::nullopt;
+    }
+    std::string output;
+    bool ended = false;
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRestartSilenceMs + kRestartSlackMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0 || WaitReadable(out[0], stop, static_cast<int>(left)) != WaitResult::Ready) break;
+        char buffer[512];
+        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        ended = n == 0;
+        if (n <= 0) break;
+        output.append(buffer, static_cast<size_t>(n));
+    }
+    close(out[0]);
+    if (!ended) kill(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    return output;
+}
+
+// Answered once the gateway serves again, so that the caller knows since when.
+Answer Restart(const std::map<std::string, std::string>& query, RouterState& state, const std::string& hook,
+               const StopSignal& stop) {
+    std::string wan = "public";
+    for (const auto& [name, value] : query) {
+        if (name != "wan") return Bad("unknown restart parameter: " + name);
+        wan = value;
+    }
+    if (!hook.empty()) {
+        if (wan != "public" && wan != "private") return Bad("bad wan: " + wan);
+        const std::optional<std::string> told = RunHook(hook, wan, stop);
+        return told ? Answer{200, *told} : Answer{500, "error: the gateway did not come back\n"};
+    }
+    // The gateway here has only the public side; "private" is another kind (private-address).
+    if (wan != "public") return Bad("bad wan: " + wan);
+    const int port = state.RestartGateway(kRestartSilenceMs);
+    for (int waited = 0; state.GatewayListening() != port; waited += 20) {
+        if (waited > kRestartSilenceMs + kRestartSlackMs || !stop.SleepFor(20))
+            return {500, "error: the gateway did not come back\n"};
+    }
+    return {200, "port=" + std::to_string(port) + "\nip=" + state.Wan().ip + "\n"};
 }
 
 Answer OrderFault(const std::map<std::string, std::string>& query, RouterState& state) {
@@ -85,7 +181,8 @@ Answer OrderFault(const std::map<std::string, std::string>& query, RouterState& 
     return {200, "ok"};
 }
 
-Answer AnswerFor(const std::string& target, RouterState& state) {
+Answer AnswerFor(const std::string& target, RouterState& state, const std::string& restartHook,
+                 const StopSignal& stop) {
     const TargetParts split = SplitTarget(target);
     const auto query = ParseQuery(split.query);
     if (split.path == "/reset") {
@@ -98,12 +195,14 @@ Answer AnswerFor(const std::string& target, RouterState& state) {
     }
     if (split.path == "/config") return Configure(query, state);
     if (split.path == "/fault") return OrderFault(query, state);
+    if (split.path == "/restart") return Restart(query, state, restartHook, stop);
     return {404, "unknown: " + split.path + "\n"};
 }
 
 }  // namespace
 
-void ServeControlConnection(int fd, RouterState& state, const StopSignal& stop) {
+void ServeControlConnection(int fd, RouterState& state, const std::string& restartHook,
+                            const StopSignal& stop) {
     RequestReader reader(fd);
     HttpRequest request;
     const ReadResult read = reader.Read(request, stop, kReadMs, kReadMs);
@@ -112,10 +211,13 @@ void ServeControlConnection(int fd, RouterState& state, const StopSignal& stop) 
         close(fd);
         return;
     }
-    const Answer answer = AnswerFor(request.target, state);
+    const Answer answer = AnswerFor(request.target, state, restartHook, stop);
     HttpResponse response;
     response.status = answer.status;
-    response.reason = answer.status == 200 ? "OK" : answer.status == 404 ? "Not Found" : "Bad Request";
+    response.reason = answer.status == 200   ? "OK"
+                      : answer.status == 404 ? "Not Found"
+                      : answer.status == 500 ? "Internal Server Error"
+                                             : "Bad Request";
     response.contentType = "text/plain";
     response.body = answer.text;
     const bool headOnly = request.method == "HEAD";

@@ -93,8 +93,14 @@ bool ConnectionThreads::WaitAllEnded(int timeoutMs) {
 
 void AcceptLoop(int listenFd, const StopSignal& stop, ConnectionThreads& threads,
                 std::function<void(int)> work) {
-    for (;;) {
-        const WaitResult ready = WaitReadable(listenFd, stop, -1);
+    AcceptWhile(
+        listenFd, stop, threads, work, [] { return true; }, -1);
+}
+
+void AcceptWhile(int listenFd, const StopSignal& stop, ConnectionThreads& threads,
+                 const std::function<void(int)>& work, const std::function<bool()>& keepOn, int checkMs) {
+    while (keepOn()) {
+        const WaitResult ready = WaitReadable(listenFd, stop, checkMs);
         if (ready == WaitResult::Stopped) return;
         if (ready != WaitResult::Ready) continue;
         const int fd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);

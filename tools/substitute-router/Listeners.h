@@ -28,3 +28,6 @@ private:
 // Accepts until the stop signal; each connection gets TCP_NODELAY and a thread.
 void AcceptLoop(int listenFd, const StopSignal& stop, ConnectionThreads& threads,
                 std::function<void(int)> work);
+// The same, also ending once keepOn() turns false, which is asked every checkMs.
+void AcceptWhile(int listenFd, const StopSignal& stop, ConnectionThreads& threads,
+                 const std::function<void(int)>& work, const std::function<bool()>& keepOn, int checkMs);

@@ -25,7 +25,18 @@ std::optional<UpnpFault> ParseUpnpFault(const std::string& text) {
                   {"refuse", UpnpFault::Refuse},
                   {"v2-only", UpnpFault::V2Only},
                   {"mixed-case", UpnpFault::MixedCase},
-                  {"silent", UpnpFault::Silent}};
+                  {"silent", UpnpFault::Silent},
+                  {"empty-address", UpnpFault::EmptyAddress},
+                  {"private-address", UpnpFault::PrivateAddress},
+                  {"terminate-707", UpnpFault::Terminate707},
+                  {"terminate-711", UpnpFault::Terminate711},
+                  {"terminate-500", UpnpFault::Terminate500},
+                  {"terminate-late", UpnpFault::TerminateLate},
+                  {"address-501", UpnpFault::Address501},
+                  {"odd-description", UpnpFault::OddDescription},
+                  {"two-services", UpnpFault::TwoServices},
+                  {"uptime-zero", UpnpFault::UptimeZero},
+                  {"never-drops", UpnpFault::NeverDrops}};
     for (const auto& entry : kNames) {
         if (text == entry.name) return entry.fault;
     }
@@ -33,7 +44,11 @@ std::optional<UpnpFault> ParseUpnpFault(const std::string& text) {
 }
 
 RouterState::RouterState(const RouterSettings& initial, const Fault& runFault)
-    : initial_(initial), runFault_(runFault), settings_(initial), nextIpHost_(kFirstIpHost) {
+    : initial_(initial),
+      runFault_(runFault),
+      settings_(initial),
+      nextIpHost_(kFirstIpHost),
+      gatewayPort_(initial.upnpPort) {
     ComeUpLocked(Clock::now());
 }
 
@@ -102,6 +117,45 @@ UpnpFault RouterState::GatewayFault() const {
     return settings_.gateway;
 }
 
+bool RouterState::OtherIgdOn() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_.otherIgd;
+}
+
+bool RouterState::RendererOn() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_.renderer;
+}
+
+int RouterState::RestartGateway(long silenceMs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    SettleLocked(now);
+    ++gatewayPort_;
+    gatewayBackAt_ = now + std::chrono::milliseconds(silenceMs);
+    // The link is dialled anew as the gateway comes back: a new address, the uptime from then.
+    up_ = false;
+    redialAt_ = gatewayBackAt_;
+    return gatewayPort_;
+}
+
+std::optional<int> RouterState::GatewayPort() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (gatewayBackAt_ && Clock::now() < *gatewayBackAt_) return std::nullopt;
+    gatewayBackAt_.reset();
+    return gatewayPort_;
+}
+
+void RouterState::NoteGatewayListening(int port) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    gatewayListening_ = port;
+}
+
+int RouterState::GatewayListening() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return gatewayListening_;
+}
+
 WanView RouterState::Disconnect() {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto now = Clock::now();
@@ -165,6 +219,8 @@ void RouterState::Reset() {
     lastCredentials_.clear();
     requestFault_ = Fault{};
     requestFaultLeft_ = 0;
+    gatewayPort_ = initial_.upnpPort;
+    gatewayBackAt_.reset();
     ComeUpLocked(Clock::now());
 }
 
@@ -184,6 +240,12 @@ void RouterState::ConfigureGateway(std::optional<UpnpFault> gateway, std::option
     if (gateway) settings_.gateway = *gateway;
     if (pages) settings_.pages = *pages;
     if (sameAddress) settings_.sameAddress = *sameAddress;
+}
+
+void RouterState::ConfigureDevices(std::optional<bool> otherIgd, std::optional<bool> renderer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (otherIgd) settings_.otherIgd = *otherIgd;
+    if (renderer) settings_.renderer = *renderer;
 }
 
 RequestCounts RouterState::Counts() const {

@@ -16,9 +16,30 @@ enum class UpnpFault {
     V2Only,     // an IGD v2 description: WANIPConnection:2 alone, though v1 searches are answered
     MixedCase,  // SSDP answers with header names in mixed case
     Silent,     // SSDP searches go unanswered
+    // Behind the provider's modem (double NAT): "Connected" with no external address, or
+    // with the private one the modem gave.
+    EmptyAddress,
+    PrivateAddress,
+    // A teardown that works but answers badly: the link drops and dials again as usual, yet
+    // ForceTermination answers fault 707 or 711, an HTTP 500 without a UPnP error, or only
+    // after the client's deadline has passed.
+    Terminate707,
+    Terminate711,
+    Terminate500,
+    TerminateLate,
+    Address501,      // GetExternalIPAddress answers fault 501 while the link is up
+    OddDescription,  // a description that is no clean XML (as some firmware writes it)
+    TwoServices,     // an idle WANIPConnection listed before the live WANPPPConnection
+    UptimeZero,      // NewUptime is always 0
+    NeverDrops,      // ForceTermination answers 200 and the link stays up
 };
-// "off", "on", "refuse", "v2-only", "mixed-case", "silent"; nothing else.
+// "off", "on", "refuse", "v2-only", "mixed-case", "silent", "empty-address",
+// "private-address", "terminate-707", "terminate-711", "terminate-500", "terminate-late",
+// "address-501", "odd-description", "two-services", "uptime-zero", "never-drops".
 std::optional<UpnpFault> ParseUpnpFault(const std::string& text);
+
+// What a gateway of kind "private-address" tells as its external address.
+inline constexpr char kPrivateWanAddress[] = "10.0.0.2";
 
 struct RouterSettings {
     std::string user = "admin";
@@ -28,8 +49,13 @@ struct RouterSettings {
     // of the firmware's page with the "login failed" text.
     bool plainRefusal = false;
     UpnpFault gateway = UpnpFault::Off;
+    int upnpPort = 5000;       // the gateway's HTTP port until it restarts
     bool pages = true;         // off: the admin pages answer 404, only UPnP is left
     bool sameAddress = false;  // the provider hands out the same address again
+    // Other devices on the LAN, at their own addresses: another IGD on the same WAN link, and
+    // a media renderer that answers every search with its own type.
+    bool otherIgd = false;
+    bool renderer = false;
 };
 
 // What a request was, for the counts.
@@ -64,6 +90,17 @@ public:
     bool RefusesPlainly() const;
     bool PagesOn() const;
     UpnpFault GatewayFault() const;
+    bool OtherIgdOn() const;
+    bool RendererOn() const;
+
+    // The gateway restarts: silent for silenceMs (no search answered, its port closed), then
+    // serving on the next port with its link dialled anew. Returns that port.
+    int RestartGateway(long silenceMs);
+    // The port the gateway serves on; none while it restarts.
+    std::optional<int> GatewayPort();
+    // The port its listener is open on (0: none), as the listener tells it.
+    void NoteGatewayListening(int port);
+    int GatewayListening() const;
 
     // Drops the link now; it dials again by itself after the re-dial delay. Returns the link
     // as it is right after the drop, whatever the delay.
@@ -83,6 +120,7 @@ public:
                    std::optional<long> redialMs, std::optional<bool> plainRefusal);
     void ConfigureGateway(std::optional<UpnpFault> gateway, std::optional<bool> pages,
                           std::optional<bool> sameAddress);
+    void ConfigureDevices(std::optional<bool> otherIgd, std::optional<bool> renderer);
 
     RequestCounts Counts() const;
 
@@ -103,6 +141,10 @@ private:
     int nextIpHost_;
     Clock::time_point upSince_;
     std::optional<Clock::time_point> redialAt_;
+
+    int gatewayPort_;
+    std::optional<Clock::time_point> gatewayBackAt_;
+    int gatewayListening_ = 0;
 
     Fault requestFault_;
     long requestFaultLeft_ = 0;  // 0 with a fault set: no limit

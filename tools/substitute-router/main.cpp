@@ -16,10 +16,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 namespace {
 
 constexpr int kDnsPort = 53;
+constexpr int kOtherIgdPort = 5000;
+constexpr int kRendererPort = 49152;
+constexpr int kSsdpPort = 1900;
 constexpr int kShutdownWaitMs = 3000;
 
 int OpenOrDie(int fd, const std::string& error) {
@@ -58,25 +63,50 @@ int main(int argc, char** argv) {
     const int webFd = OpenOrDie(OpenTcpListener("", options.port, error), error);
     const int dnsFd = OpenOrDie(OpenUdpSocket("", kDnsPort, error), error);
     const int controlFd = OpenOrDie(OpenTcpListener(options.address, options.controlPort, error), error);
-    const int upnpFd = OpenOrDie(OpenTcpListener(options.address, options.upnpPort, error), error);
+    const int upnpFd = OpenOrDie(OpenTcpListener(options.address, options.settings.upnpPort, error), error);
     const int ssdpFd = OpenOrDie(OpenSsdpSocket(options.address, error), error);
 
     StopSignal stop;
     RouterState state(options.settings, options.runFault);
     ConnectionThreads connections;
     const WebContext web{state, options.address, stop};
-    const UpnpContext upnp{state, options.address, options.upnpPort, stop};
+    const UpnpContext upnp{state, UpnpDevice::Gateway, options.address, options.settings.upnpPort, stop};
+
+    // The other devices answer searches from port 1900 of their own address, as a device of
+    // their own would; each has its own HTTP listener there.
+    struct OtherDevice {
+        UpnpContext context;
+        int listenFd, ssdpFd;
+    };
+    std::vector<OtherDevice> others;
+    for (const auto& [device, address, port] :
+         {std::tuple{UpnpDevice::OtherIgd, options.otherIgdAddress, kOtherIgdPort},
+          std::tuple{UpnpDevice::Renderer, options.rendererAddress, kRendererPort}}) {
+        if (address.empty()) continue;
+        others.push_back({UpnpContext{state, device, address, port, stop},
+                          OpenOrDie(OpenTcpListener(address, port, error), error),
+                          OpenOrDie(OpenUdpSocket(address, kSsdpPort, error), error)});
+    }
+    std::vector<SsdpResponder> responders = {{&upnp, ssdpFd}};
+    for (const OtherDevice& other : others) responders.push_back({&other.context, other.ssdpFd});
 
     std::thread webThread(
         [&] { AcceptLoop(webFd, stop, connections, [&web](int fd) { ServeWebConnection(fd, web); }); });
     std::thread controlThread([&] {
-        AcceptLoop(controlFd, stop, connections,
-                   [&state, &stop](int fd) { ServeControlConnection(fd, state, stop); });
+        AcceptLoop(controlFd, stop, connections, [&state, &options, &stop](int fd) {
+            ServeControlConnection(fd, state, options.restartHook, stop);
+        });
     });
     std::thread dnsThread([&] { CountDnsQueries(dnsFd, state, stop); });
-    std::thread upnpThread(
-        [&] { AcceptLoop(upnpFd, stop, connections, [&upnp](int fd) { ServeUpnpConnection(fd, upnp); }); });
-    std::thread ssdpThread([&] { AnswerSsdpSearches(ssdpFd, upnp); });
+    std::thread upnpThread([&] { ServeGateway(upnpFd, upnp, connections); });
+    std::thread ssdpThread([&] { AnswerSsdpSearches(ssdpFd, responders); });
+    std::vector<std::thread> otherThreads;
+    for (const OtherDevice& other : others) {
+        otherThreads.emplace_back([&] {
+            AcceptLoop(other.listenFd, stop, connections,
+                       [&other](int fd) { ServeUpnpConnection(fd, other.context); });
+        });
+    }
 
     int received = 0;
     while (sigwait(&stopSignals, &received) != 0) {
@@ -87,11 +117,15 @@ int main(int argc, char** argv) {
     dnsThread.join();
     upnpThread.join();
     ssdpThread.join();
+    for (std::thread& thread : otherThreads) thread.join();
     close(webFd);
     close(controlFd);
     close(dnsFd);
-    close(upnpFd);
     close(ssdpFd);
+    for (const OtherDevice& other : others) {
+        close(other.listenFd);
+        close(other.ssdpFd);
+    }
     if (!connections.WaitAllEnded(kShutdownWaitMs)) {
         // A connection thread is stuck; leave without tearing down what it may still use.
         std::fprintf(stderr, "substitute-router: connections still open at shut-down\n");
