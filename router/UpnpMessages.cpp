@@ -44,6 +44,17 @@ bool IsWanServiceType(std::string_view type) {
     return false;
 }
 
+std::string_view LocalName(std::string_view name) {
+    const size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// IGD v1 may give a base for the relative URLs; v2 has none and they stand on the
+// description's own URL.
+std::string BaseUrl(std::string_view urlBase, std::string_view descriptionUrl) {
+    return std::string(StartsIgnoringCase(urlBase, "http://") ? urlBase : descriptionUrl);
+}
+
 void CollectWanServices(const XmlElement& element, std::string_view base, std::vector<WanService>& found) {
     if (element.name == "service") {
         const std::string type = element.ChildText("serviceType");
@@ -130,14 +141,52 @@ std::optional<std::string> ChooseDescription(const std::vector<SsdpAnswer>& answ
 }
 
 std::vector<WanService> ReadWanServices(std::string_view description, std::string_view descriptionUrl) {
-    std::vector<WanService> found;
     const std::optional<XmlElement> root = ParseXml(description);
-    if (!root) return found;
-    // IGD v1 may give a base for the relative URLs; v2 has none and they stand on the
-    // description's own URL.
-    const std::string urlBase = root->ChildText("URLBase");
-    const std::string base = StartsIgnoringCase(urlBase, "http://") ? urlBase : std::string(descriptionUrl);
-    CollectWanServices(*root, base, found);
+    if (!root) return ScanWanServices(description, descriptionUrl);
+    std::vector<WanService> found;
+    CollectWanServices(*root, BaseUrl(root->ChildText("URLBase"), descriptionUrl), found);
+    return found;
+}
+
+std::vector<WanService> ScanWanServices(std::string_view description, std::string_view descriptionUrl) {
+    std::vector<WanService> listed;
+    std::string urlBase;
+    bool inService = false;
+    size_t at = 0;
+    while ((at = description.find('<', at)) != std::string_view::npos) {
+        if (description.compare(at, 4, "<!--") == 0) {  // its tags are none
+            at = description.find("-->", at + 4);
+            if (at == std::string_view::npos) break;
+            continue;
+        }
+        // A "<" in text ("getfirm <info") is a tag only if a ">" comes before the next "<".
+        const size_t tagEnd = description.find_first_of("<>", at + 1);
+        if (tagEnd == std::string_view::npos) break;
+        std::string_view tag = description.substr(at + 1, tagEnd - at - 1);
+        at = tagEnd;
+        if (description[tagEnd] == '<') continue;
+        const bool closing = !tag.empty() && tag.front() == '/';
+        if (closing) tag.remove_prefix(1);
+        const std::string_view name = LocalName(tag.substr(0, tag.find_first_of(" \t\r\n/")));
+        if (name == "service") {
+            inService = !closing;
+            if (inService) listed.emplace_back();
+            continue;
+        }
+        std::string* field = nullptr;
+        if (name == "URLBase") field = &urlBase;
+        if (inService && name == "serviceType") field = &listed.back().serviceType;
+        if (inService && name == "controlURL") field = &listed.back().controlUrl;
+        // The first of each counts, as the reader takes it.
+        if (closing || !field || !field->empty()) continue;
+        *field = LooseXmlText(description.substr(tagEnd + 1, description.find('<', tagEnd) - tagEnd - 1));
+    }
+    const std::string base = BaseUrl(urlBase, descriptionUrl);
+    std::vector<WanService> found;
+    for (const WanService& service : listed) {
+        if (IsWanServiceType(service.serviceType) && !service.controlUrl.empty())
+            found.push_back({service.serviceType, ResolveUrl(base, service.controlUrl)});
+    }
     return found;
 }
 

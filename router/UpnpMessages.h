@@ -60,9 +60,12 @@ struct WanService {
     std::string serviceType;
     std::string controlUrl;
 };
-// Every WAN connection service the description lists, in its order (IGD v1 and v2 alike);
-// empty for a description that is no XML.
+// Every WAN connection service the description lists, in its order (IGD v1 and v2 alike).
+// A description the XML reader refuses is scanned instead.
 std::vector<WanService> ReadWanServices(std::string_view description, std::string_view descriptionUrl);
+// The scan: the serviceType and controlURL of each <service> and the URLBase, read from the
+// tags wherever they stand, whatever markup around them is broken.
+std::vector<WanService> ScanWanServices(std::string_view description, std::string_view descriptionUrl);
 
 // One SOAP action without arguments, as the four the program uses are.
 struct SoapRequest {

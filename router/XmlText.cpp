@@ -260,3 +260,19 @@ std::optional<XmlElement> ParseXml(std::string_view document) {
     if (document.substr(0, 3) == "\xEF\xBB\xBF") document.remove_prefix(3);
     return Reader(document).Document();
 }
+
+std::string LooseXmlText(std::string_view raw) {
+    std::string text;
+    while (!raw.empty()) {
+        const char c = raw.front();
+        raw.remove_prefix(1);
+        // An entity's name is short: a lone "&" does not send the search to the text's end.
+        const size_t end = c == '&' ? raw.substr(0, 11).find(';') : std::string_view::npos;
+        if (end != std::string_view::npos && AppendEntity(text, raw.substr(0, end))) {
+            raw.remove_prefix(end + 1);
+        } else {
+            text += c;
+        }
+    }
+    return std::string(Trimmed(text));
+}

@@ -24,3 +24,8 @@ struct XmlElement {
 // The root element of a well-formed document; nothing for anything else, a document nested
 // deeper than a gateway's answer ever is included.
 std::optional<XmlElement> ParseXml(std::string_view document);
+
+// Text as a broken document holds it: the entities and character references that read as
+// such decoded, any other "&" kept as it stands ("&nbsp;", a bare "&"), blanks at both ends
+// removed.
+std::string LooseXmlText(std::string_view raw);

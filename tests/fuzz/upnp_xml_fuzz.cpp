@@ -45,7 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto again = ParseXml(Written(*root));
         FUZZ_CHECK(again && SameTree(*root, *again));
     }
-    for (const WanService& service : ReadWanServices(text, "http://192.168.1.1:5000/d/root.xml")) {
+    std::vector<WanService> services = ReadWanServices(text, "http://192.168.1.1:5000/d/root.xml");
+    const std::vector<WanService> scanned = ScanWanServices(text, "http://192.168.1.1:5000/d/root.xml");
+    services.insert(services.end(), scanned.begin(), scanned.end());
+    for (const WanService& service : services) {
         bool wan = false;
         for (std::string_view type : kWanServiceTypes) wan = wan || service.serviceType == type;
         FUZZ_CHECK(wan);

@@ -83,6 +83,17 @@ TEST(UpnpDescription, ListsTheWanServicesOfV1AndV2WithAbsoluteControlUrls) {
     ASSERT_EQ(v2Services.size(), 1u);
     EXPECT_EQ(v2Services[0].controlUrl, "http://192.168.1.1:5000/desc/ctl/IPConn");
     EXPECT_TRUE(ReadWanServices("<html>not found", "http://a/").empty());
+    // Refused by the reader, scanned.
+    const std::string broken =
+        "<root><URLBase>http://192.168.1.1:1900</URLBase><friendlyName>getfirm <info> & &nbsp;</friendlyName>"
+        "<service><serviceType>urn:schemas-upnp-org:service:Layer3Forwarding:1</serviceType>"
+        "<controlURL>/l3f</controlURL></service><service><s:serviceType>urn:schemas-upnp-org:service:"
+        "WANPPPConnection:1</s:serviceType><!-- <controlURL>/no</controlURL> --><controlURL> /ctl?a=1&amp;b"
+        "</controlURL></service></root>x";
+    const auto scanned = ReadWanServices(broken, "http://192.168.1.1:5000/d.xml");
+    ASSERT_EQ(scanned.size(), 1u);
+    EXPECT_EQ(scanned[0].serviceType + " " + scanned[0].controlUrl,
+              std::string(kWanServiceTypes[2]) + " http://192.168.1.1:1900/ctl?a=1&b");
 }
 
 TEST(Soap, RequestsAnswersAndFaultsAsTheServiceSpeaksThem) {
