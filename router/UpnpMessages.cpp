@@ -44,6 +44,20 @@ bool IsWanServiceType(std::string_view type) {
     return false;
 }
 
+// A gateway device or one of its WAN services: what the search asks for.
+bool NamesGateway(std::string_view type) {
+    for (std::string_view target : kSsdpSearchTargets) {
+        if (type == target) return true;
+    }
+    return false;
+}
+
+// The type a USN names after its device's uuid: "uuid:x::urn:...:InternetGatewayDevice:1".
+std::string_view UsnType(std::string_view usn) {
+    const size_t at = usn.find("::");
+    return at == std::string_view::npos ? std::string_view() : usn.substr(at + 2);
+}
+
 std::string_view LocalName(std::string_view name) {
     const size_t colon = name.rfind(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
@@ -98,8 +112,13 @@ std::optional<SsdpAnswer> ReadSsdpAnswer(std::string_view datagram) {
         const std::string value = TrimBlanks(line.substr(colon + 1));
         if (SameIgnoringCase(TrimBlanks(name), "location")) answer.location = value;
         if (SameIgnoringCase(TrimBlanks(name), "st")) answer.searchTarget = value;
+        if (SameIgnoringCase(TrimBlanks(name), "usn")) answer.usn = value;
     }
     if (statusLine || !SplitHttpUrl(answer.location)) return std::nullopt;
+    // Some stacks answer every search as their root device: the USN then tells what it is.
+    const bool byUsn = answer.searchTarget.empty() || answer.searchTarget == "upnp:rootdevice";
+    if (!NamesGateway(byUsn ? UsnType(answer.usn) : std::string_view(answer.searchTarget)))
+        return std::nullopt;
     return answer;
 }
 
@@ -125,19 +144,35 @@ std::optional<HttpUrl> SplitHttpUrl(std::string_view url) {
     return parts;
 }
 
-std::optional<std::string> ChooseDescription(const std::vector<SsdpAnswer>& answers,
-                                             std::string_view gatewayAddress) {
-    std::optional<std::string> only;
-    bool several = false;
+std::vector<DescriptionHost> DescriptionHosts(const std::vector<SsdpAnswer>& answers,
+                                              std::string_view gatewayAddress) {
+    std::vector<DescriptionHost> hosts{{std::string(gatewayAddress), true, {}}};
     for (const SsdpAnswer& answer : answers) {
         const std::optional<HttpUrl> url = SplitHttpUrl(answer.location);
         if (!url) continue;
-        if (url->host == gatewayAddress) return answer.location;
-        if (only && *only != answer.location) several = true;
-        if (!only) only = answer.location;
+        bool seen = false;
+        for (const DescriptionHost& host : hosts) {
+            for (const std::string& location : host.locations) seen = seen || location == answer.location;
+        }
+        if (seen) continue;
+        // A gateway may name its description by another of its addresses.
+        const bool gateway =
+            !gatewayAddress.empty() && (answer.sender == gatewayAddress || url->host == gatewayAddress);
+        const std::string_view name = gateway ? gatewayAddress : std::string_view(url->host);
+        auto host = hosts.begin();
+        while (host != hosts.end() && host->host != name) ++host;
+        if (host == hosts.end()) host = hosts.insert(host, {url->host, false, {}});
+        host->locations.push_back(answer.location);
     }
-    if (several) return std::nullopt;
-    return only;
+    if (hosts.front().locations.empty()) hosts.erase(hosts.begin());
+    return hosts;
+}
+
+std::optional<std::string> ChooseDescription(const std::vector<SsdpAnswer>& answers,
+                                             std::string_view gatewayAddress) {
+    const std::vector<DescriptionHost> hosts = DescriptionHosts(answers, gatewayAddress);
+    if (hosts.empty() || (!hosts.front().gateway && hosts.size() > 1)) return std::nullopt;
+    return hosts.front().locations.front();
 }
 
 std::vector<WanService> ReadWanServices(std::string_view description, std::string_view descriptionUrl) {

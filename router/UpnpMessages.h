@@ -34,10 +34,15 @@ constexpr std::uint16_t kSsdpPort = 1900;
 // The datagram of one M-SEARCH for `searchTarget`, asking for answers within `waitSeconds`.
 std::string SsdpSearchRequest(std::string_view searchTarget, int waitSeconds);
 
-// A "200 OK" answer to an M-SEARCH. Header names are read in any case: stacks differ.
+// A "200 OK" answer to an M-SEARCH from a gateway: its ST names a gateway device or a WAN
+// connection service, or is missing or "upnp:rootdevice" and its USN names one (a media
+// renderer, a printer or a NAS answers for itself too). Header names are read in any case:
+// stacks differ.
 struct SsdpAnswer {
     std::string location;  // the device description's URL
     std::string searchTarget;
+    std::string usn;
+    std::string sender;  // the address the datagram came from, as the transport saw it
 };
 std::optional<SsdpAnswer> ReadSsdpAnswer(std::string_view datagram);
 
@@ -49,9 +54,19 @@ struct HttpUrl {
 };
 std::optional<HttpUrl> SplitHttpUrl(std::string_view url);
 
-// The description of the gateway: among the answers, the one whose description lives at the
-// gateway's address; else the one device that answered (one location, however many answers);
-// nothing when no device, or several and none at the gateway, answered.
+// The descriptions to read, host by host: first those of the gateway's own address (the
+// answer came from it or names it), then each other host's in the order it answered. Each
+// location once: the search goes out twice and devices answer every target.
+struct DescriptionHost {
+    std::string host;  // the gateway's address, else the descriptions' host
+    bool gateway = false;
+    std::vector<std::string> locations;
+};
+std::vector<DescriptionHost> DescriptionHosts(const std::vector<SsdpAnswer>& answers,
+                                              std::string_view gatewayAddress);
+
+// The description a search points to without reading any: the gateway's first, else that of
+// the one other host that answered; nothing when none, or several other hosts, answered.
 std::optional<std::string> ChooseDescription(const std::vector<SsdpAnswer>& answers,
                                              std::string_view gatewayAddress);
 

@@ -3,6 +3,10 @@
 #include "Concat.h"
 #include "IntegerText.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace {
 
 constexpr int kHttpOk = 200;
@@ -17,29 +21,68 @@ std::string FaultText(const UpnpReply& reply) {
 }
 
 UpnpEnd UpnpSession::Find(const std::string& gatewayAddress) {
-    control_.reset();
+    Forget();
     const SsdpSearch search = transport_.SearchGateways(gatewayAddress);
     if (search.givenUp) return UpnpEnd::GivenUp;
-    const std::optional<std::string> location = ChooseDescription(search.answers, gatewayAddress);
-    const std::optional<HttpUrl> descriptionUrl = location ? SplitHttpUrl(*location) : std::nullopt;
-    if (!descriptionUrl) return UpnpEnd::Silent;
-    const PageAnswer description = transport_.GetDescription(*descriptionUrl);
+    std::optional<Service> taken;
+    for (const DescriptionHost& host : DescriptionHosts(search.answers, gatewayAddress)) {
+        std::optional<Service> live;
+        for (const std::string& location : host.locations) {
+            if (LiveService(location, live) == UpnpEnd::GivenUp) return UpnpEnd::GivenUp;
+            if (live) break;
+        }
+        if (!live) continue;
+        // Two other hosts with a live link (a second router, a modem): neither is known to be ours.
+        if (taken) return UpnpEnd::Silent;
+        taken = std::move(live);
+        if (host.gateway) break;
+    }
+    if (!taken) return UpnpEnd::Silent;
+    if (taken->descriptionHost != gatewayAddress) foreignHost_ = taken->descriptionHost;
+    service_ = std::move(taken);
+    return UpnpEnd::Done;
+}
+
+UpnpEnd UpnpSession::LiveService(const std::string& location, std::optional<Service>& live) {
+    const std::optional<HttpUrl> url = SplitHttpUrl(location);
+    if (!url) return UpnpEnd::Silent;
+    const PageAnswer description = transport_.GetDescription(*url);
     if (description.givenUp) return UpnpEnd::GivenUp;
     if (!description.answered || description.status != kHttpOk) return UpnpEnd::Silent;
-    // A device may list a service type it does not serve: the first that answers is taken.
-    for (const WanService& service : ReadWanServices(description.text, *location)) {
-        const std::optional<HttpUrl> control = SplitHttpUrl(service.controlUrl);
+    // Every service is asked: an idle WANIPConnection may come before the live WANPPPConnection,
+    // and a device may list a type it does not serve.
+    std::vector<std::pair<Service, bool>> answered;  // with whether it is connected
+    for (const WanService& listed : ReadWanServices(description.text, location)) {
+        const std::optional<HttpUrl> control = SplitHttpUrl(listed.controlUrl);
         if (!control) continue;
-        const PageAnswer answer =
-            transport_.PostSoap(*control, MakeSoapRequest(service.serviceType, "GetStatusInfo"));
-        if (answer.givenUp) return UpnpEnd::GivenUp;
-        if (answer.answered && answer.status == kHttpOk && ReadSoapResponse(answer.text, "GetStatusInfo")) {
-            serviceType_ = service.serviceType;
-            control_ = control;
-            return UpnpEnd::Done;
+        Service service{listed.serviceType, *control, url->host};
+        std::optional<XmlElement> info;
+        const UpnpEnd end = Ask(service, "GetStatusInfo", &info).end;
+        if (end == UpnpEnd::GivenUp) return end;
+        if (end != UpnpEnd::Done) continue;
+        answered.emplace_back(std::move(service),
+                              TrimBlanks(info->ChildText("NewConnectionStatus")) == "Connected");
+    }
+    if (answered.empty()) return UpnpEnd::Silent;
+    const auto connected = [](const std::pair<Service, bool>& service) { return service.second; };
+    auto chosen = std::find_if(answered.begin(), answered.end(), connected);
+    if (chosen == answered.end()) chosen = answered.begin();
+    // Only between two connected services does the address decide: one needs no more requests.
+    if (std::count_if(answered.begin(), answered.end(), connected) > 1) {
+        for (auto candidate = chosen; candidate != answered.end(); ++candidate) {
+            if (!candidate->second) continue;
+            std::optional<XmlElement> external;
+            const UpnpEnd end = Ask(candidate->first, "GetExternalIPAddress", &external).end;
+            if (end == UpnpEnd::GivenUp) return end;
+            if (end == UpnpEnd::Done &&
+                UpnpConnected("Connected", external->ChildText("NewExternalIPAddress"))) {
+                chosen = candidate;
+                break;
+            }
         }
     }
-    return UpnpEnd::Silent;
+    live = std::move(chosen->first);
+    return UpnpEnd::Done;
 }
 
 UpnpReply UpnpSession::StatusInfo(UpnpStatus& status) {
@@ -65,8 +108,13 @@ UpnpReply UpnpSession::ExternalAddress(UpnpStatus& status) {
 }
 
 UpnpReply UpnpSession::Act(const char* action, std::optional<XmlElement>* response) {
-    if (!control_) return {};
-    const PageAnswer answer = transport_.PostSoap(*control_, MakeSoapRequest(serviceType_, action));
+    if (!service_) return {};
+    return Ask(*service_, action, response);
+}
+
+UpnpReply UpnpSession::Ask(const Service& service, const char* action, std::optional<XmlElement>* response) {
+    const PageAnswer answer =
+        transport_.PostSoap(service.control, MakeSoapRequest(service.serviceType, action));
     if (answer.givenUp) return {UpnpEnd::GivenUp, 0};
     if (!answer.answered) return {};
     // A 200 counts only with the action's own answer in it: some stacks answer 200 with a page.

@@ -33,13 +33,21 @@ class UpnpSession {
 public:
     explicit UpnpSession(UpnpTransport& transport) : transport_(transport) {}
 
-    // Searches from the adapter that holds `gatewayAddress` and takes the first WAN service
-    // of the chosen description whose GetStatusInfo answers. Done when one is found; Silent
-    // when none is; GivenUp for the program's sake. A search that finds none forgets the
-    // gateway found before.
+    // Searches from the adapter that holds `gatewayAddress` and asks every WAN service of a
+    // description for its status: the gateway's own descriptions first; another host's only
+    // when none of the gateway's has a service that answers and that host is the only other
+    // one whose has. Of a description's services, one connected with an address is taken, else one
+    // connected, else the first that answered. Done when one is found; Silent when none is;
+    // GivenUp for the program's sake. A search that finds none forgets the gateway found before.
     UpnpEnd Find(const std::string& gatewayAddress);
-    bool Found() const { return control_.has_value(); }
-    void Forget() { control_.reset(); }
+    bool Found() const { return service_.has_value(); }
+    void Forget() {
+        service_.reset();
+        foreignHost_.clear();
+    }
+    // The host of the found service's description when it is not the gateway asked for (a
+    // mesh node, a second router); empty otherwise.
+    const std::string& ForeignHost() const { return foreignHost_; }
 
     // GetStatusInfo: the connection status and the uptime.
     UpnpReply StatusInfo(UpnpStatus& status);
@@ -49,9 +57,17 @@ public:
     UpnpReply RequestConnection() { return Act("RequestConnection", nullptr); }
 
 private:
+    struct Service {
+        std::string serviceType;
+        HttpUrl control;
+        std::string descriptionHost;
+    };
+    // The service of the description at `location` to take, if one answers.
+    UpnpEnd LiveService(const std::string& location, std::optional<Service>& live);
+    UpnpReply Ask(const Service& service, const char* action, std::optional<XmlElement>* response);
     UpnpReply Act(const char* action, std::optional<XmlElement>* response);
 
     UpnpTransport& transport_;
-    std::string serviceType_;
-    std::optional<HttpUrl> control_;
+    std::optional<Service> service_;
+    std::string foreignHost_;
 };

@@ -20,8 +20,9 @@ class UpnpTransport {
 public:
     virtual ~UpnpTransport() = default;
 
-    // M-SEARCHes for kSsdpSearchTargets, sent from the adapter that holds `gatewayAddress`
-    // (so they leave without a default route), and the answers that come within about 2 s.
+    // M-SEARCHes for kSsdpSearchTargets, sent twice from the adapter that holds
+    // `gatewayAddress` (so they leave without a default route), and the gateways' answers that
+    // come within about 2 s, each with its sender and each description once.
     virtual SsdpSearch SearchGateways(const std::string& gatewayAddress) = 0;
 
     // GET of a device description.

@@ -1,6 +1,7 @@
 #include "WinUpnpTransport.h"
 
 #include "Concat.h"
+#include "IntegerText.h"
 #include "WinInetExchange.h"
 
 #include <winsock2.h>
@@ -12,9 +13,11 @@
 
 namespace {
 
-// How long a search collects answers: the M-SEARCH asks for them within 2 s (its MX).
-constexpr int kSearchWaitSeconds = 2;
-constexpr ULONGLONG kSearchCollectMs = kSearchWaitSeconds * 1000;
+// The search goes out twice, as a datagram may be lost, each asking for its answers within
+// 1 s (its MX): all are in within the 2 s the search collects them.
+constexpr int kSearchWaitSeconds = 1;
+constexpr ULONGLONG kSearchAgainMs = 800;
+constexpr ULONGLONG kSearchCollectMs = 2000;
 // Enough to leave the gateway's subnet through one router and no further.
 constexpr DWORD kMulticastTtl = 2;
 // Larger than any search answer; a longer datagram is no answer and is dropped.
@@ -76,16 +79,41 @@ bool PrepareSearchSocket(const Socket& socket, const in_addr& local) {
                       sizeof ttl) == 0;
 }
 
-// Every datagram waiting on the socket that is a search answer, added to `answers`.
+void SendSearches(const Socket& socket) {
+    in_addr group{};
+    InetPtonA(AF_INET, kSsdpAddress, &group);
+    const sockaddr_in to = Address(group, kSsdpPort);
+    for (const std::string_view target : kSsdpSearchTargets) {
+        const std::string request = SsdpSearchRequest(target, kSearchWaitSeconds);
+        sendto(socket.Get(), request.data(), static_cast<int>(request.size()), 0,
+               reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+}
+
+std::string DottedAddress(const in_addr& address) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&address);
+    return Concat({DecimalText(bytes[0]), ".", DecimalText(bytes[1]), ".", DecimalText(bytes[2]), ".",
+                   DecimalText(bytes[3])});
+}
+
+// Every datagram waiting on the socket that is a gateway's search answer, added to `answers`
+// unless its description is there already: a device answers each target of both searches.
 void ReadAnswers(const Socket& socket, std::vector<SsdpAnswer>& answers) {
     char datagram[kDatagramBytes];
     for (;;) {
-        const int got = recv(socket.Get(), datagram, sizeof datagram, 0);
+        sockaddr_in from{};
+        int fromSize = sizeof from;
+        const int got = recvfrom(socket.Get(), datagram, sizeof datagram, 0,
+                                 reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (got == SOCKET_ERROR && WSAGetLastError() == WSAEMSGSIZE) continue;
         if (got <= 0) return;  // nothing more for now
-        if (auto answer = ReadSsdpAnswer(std::string_view(datagram, static_cast<std::size_t>(got)))) {
-            answers.push_back(std::move(*answer));
-        }
+        auto answer = ReadSsdpAnswer(std::string_view(datagram, static_cast<std::size_t>(got)));
+        if (!answer) continue;
+        bool known = false;
+        for (const SsdpAnswer& held : answers) known = known || held.location == answer->location;
+        if (known) continue;
+        answer->sender = DottedAddress(from.sin_addr);
+        answers.push_back(std::move(*answer));
     }
 }
 
@@ -139,28 +167,26 @@ SsdpSearch WinUpnpTransport::SearchGateways(const std::string& gatewayAddress) {
     if (arrived.get() == WSA_INVALID_EVENT || WSAEventSelect(socket.Get(), arrived.get(), FD_READ) != 0) {
         return search;
     }
-    in_addr group{};
-    InetPtonA(AF_INET, kSsdpAddress, &group);
-    const sockaddr_in to = Address(group, kSsdpPort);
-    for (const std::string_view target : kSsdpSearchTargets) {
-        const std::string request = SsdpSearchRequest(target, kSearchWaitSeconds);
-        sendto(socket.Get(), request.data(), static_cast<int>(request.size()), 0,
-               reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    }
-
-    const Deadline collected(kSearchCollectMs);
+    SendSearches(socket);
+    const Deadline again(kSearchAgainMs), collected(kSearchCollectMs);
+    bool sentAgain = false;
     for (;;) {
-        const WaitEnd end = WaitForEvent(arrived.get(), collected, wait_);
-        if (end == WaitEnd::Late) return search;
+        const WaitEnd end = WaitForEvent(arrived.get(), sentAgain ? collected : again, wait_);
         if (end == WaitEnd::GivenUp) {
             search.givenUp = true;
             return search;
         }
-        // Reset before reading: a datagram that comes meanwhile signals again.
-        WSAResetEvent(arrived.get());
-        ReadAnswers(socket, search.answers);
+        if (end == WaitEnd::Signalled) {
+            // Reset before reading: a datagram that comes meanwhile signals again.
+            WSAResetEvent(arrived.get());
+            ReadAnswers(socket, search.answers);
+        }
         // Datagrams that keep coming do not stretch the search.
         if (collected.RemainingMs() == 0) return search;
+        if (!sentAgain && again.RemainingMs() == 0) {
+            SendSearches(socket);
+            sentAgain = true;
+        }
     }
 }
 

@@ -1,5 +1,5 @@
 // SSDP answers and the change watch. An answer taken has a location that splits as an
-// http:// URL into a host and a path from "/", and is the one chosen when it alone answered.
+// http:// URL into a host and a path from "/", names a gateway, and is the one chosen when it alone answered.
 // Observations fed to a watch, drawn from the input, give at most one outcome, never after
 // the watch gave up at 60 s, and a new address only when one was seen.
 
@@ -16,8 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto answer = ReadSsdpAnswer(text)) {
         const auto url = SplitHttpUrl(answer->location);
         FUZZ_CHECK(url && !url->host.empty() && url->path.compare(0, 1, "/") == 0);
+        bool named = false;
+        for (std::string_view target : kSsdpSearchTargets)
+            named = named || answer->searchTarget == target || answer->usn.find(target) != std::string::npos;
+        FUZZ_CHECK(named);
         FUZZ_CHECK(ChooseDescription({*answer, *answer}, "192.0.2.1") == answer->location);
-        FUZZ_CHECK(ChooseDescription({*answer, {"http://10.9.9.9/x", ""}}, url->host) == answer->location);
+        const SsdpAnswer other{"http://10.9.9.9/x", "", "", "10.9.9.9"};
+        FUZZ_CHECK(ChooseDescription({*answer, other}, url->host) == answer->location);
     }
 
     IpChangeWatch watch;

@@ -1,7 +1,9 @@
 #include "DayTime.h"
+#include "FakeUpnpGateway.h"
 #include "IpChangeWatch.h"
 #include "IpHistory.h"
 #include "UpnpMessages.h"
+#include "UpnpSession.h"
 
 #include <gtest/gtest.h>
 
@@ -37,21 +39,32 @@ TEST(Ssdp, AnswersAreReadInAnyCaseAndTheGatewaysDescriptionIsChosen) {
               "ST: urn:schemas-upnp-org:service:WANIPConnection:1\r\n\r\n");
     const auto mixed = ReadSsdpAnswer(
         "http/1.1 200 OK\nCache-Control: max-age=120\nLocation:  "
-        "http://192.168.1.1:5000/rootDesc.xml \nsT:urn:x\n\n");
+        "http://192.168.1.1:5000/rootDesc.xml \nsT:upnp:rootdevice\nusn: uuid:1::" +
+        std::string(kWanServiceTypes[2]) + "\n\n");
     ASSERT_TRUE(mixed);
     EXPECT_EQ(mixed->location, "http://192.168.1.1:5000/rootDesc.xml");
-    EXPECT_EQ(mixed->searchTarget, "urn:x");
-    for (const char* none : {"NOTIFY * HTTP/1.1\r\nLOCATION: http://a/\r\n\r\n",
-                             "HTTP/1.1 404 Not Found\r\nLOCATION: http://a/\r\n\r\n",
-                             "HTTP/1.1 200 OK\r\nLOCATION: ftp://a/\r\n\r\n", "HTTP/1.1 200 OK\r\n\r\n"}) {
+    EXPECT_EQ(mixed->searchTarget, "upnp:rootdevice");
+    const std::string ok = "HTTP/1.1 200 OK\r\nLOCATION: http://a/\r\n";
+    EXPECT_TRUE(ReadSsdpAnswer(ok + "USN: uuid:1::" + std::string(kSsdpSearchTargets[4]) + "\r\n\r\n"));
+    const std::string igd = "\r\nST: " + std::string(kSsdpSearchTargets[3]) + "\r\n\r\n";
+    for (const std::string& none : std::vector<std::string>{
+             "NOTIFY * HTTP/1.1\r\nLOCATION: http://a/" + igd,
+             "HTTP/1.1 404 Not Found\r\nLOCATION: http://a/" + igd,
+             "HTTP/1.1 200 OK\r\nLOCATION: ftp://a/" + igd, "HTTP/1.1 200 OK" + igd,
+             ok + "ST: urn:schemas-upnp-org:device:MediaRenderer:1\r\n\r\n",
+             ok + "ST: upnp:rootdevice\r\nUSN: uuid:1::upnp:rootdevice\r\n\r\n",
+             ok + "ST: urn:x\r\nUSN: uuid:1::" + std::string(kSsdpSearchTargets[3]) + "\r\n\r\n"}) {
         EXPECT_FALSE(ReadSsdpAnswer(none)) << none;
     }
 
-    const SsdpAnswer other{"http://10.0.0.2/d.xml", ""}, gateway{"http://192.168.1.1:1900/igd.xml", ""};
-    EXPECT_EQ(ChooseDescription({other, gateway, other}, "192.168.1.1"), gateway.location);
+    // The gateway's own first (a mesh node's answer sent from its address too), each location once.
+    const SsdpAnswer other{"http://10.0.0.2/d", "", "", ""}, gateway{"http://192.168.1.1:1900/i", "", "", ""},
+        mesh{"http://192.168.1.5/m", "", "", "192.168.1.1"}, second{"http://10.0.0.2/e", "", "", ""};
+    const auto hosts = DescriptionHosts({other, mesh, gateway, other, second, gateway}, "192.168.1.1");
+    EXPECT_EQ(hosts.at(0).locations, (std::vector<std::string>{mesh.location, gateway.location}));
+    EXPECT_EQ(hosts.at(1).host + " " + hosts[1].locations.at(1), "10.0.0.2 " + second.location);
     EXPECT_EQ(ChooseDescription({other, other}, "192.168.1.1"), other.location);  // the one device
-    EXPECT_FALSE(ChooseDescription({other, {"http://10.0.0.3/d.xml", ""}}, "192.168.1.1"));
-    EXPECT_FALSE(ChooseDescription({}, "192.168.1.1"));
+    EXPECT_FALSE(ChooseDescription({other, {"http://10.0.0.3/d.xml", "", "", ""}}, "192.168.1.1"));
 
     EXPECT_FALSE(SplitHttpUrl("http://user@host/"));
     EXPECT_FALSE(SplitHttpUrl("http://host:0/"));
@@ -83,6 +96,7 @@ TEST(UpnpDescription, ListsTheWanServicesOfV1AndV2WithAbsoluteControlUrls) {
     ASSERT_EQ(v2Services.size(), 1u);
     EXPECT_EQ(v2Services[0].controlUrl, "http://192.168.1.1:5000/desc/ctl/IPConn");
     EXPECT_TRUE(ReadWanServices("<html>not found", "http://a/").empty());
+
     // Refused by the reader, scanned.
     const std::string broken =
         "<root><URLBase>http://192.168.1.1:1900</URLBase><friendlyName>getfirm <info> & &nbsp;</friendlyName>"
@@ -94,6 +108,36 @@ TEST(UpnpDescription, ListsTheWanServicesOfV1AndV2WithAbsoluteControlUrls) {
     ASSERT_EQ(scanned.size(), 1u);
     EXPECT_EQ(scanned[0].serviceType + " " + scanned[0].controlUrl,
               std::string(kWanServiceTypes[2]) + " http://192.168.1.1:1900/ctl?a=1&b");
+}
+
+// Every service is asked; the gateway's own before any other host, and of others only a lone one.
+TEST(UpnpSession, FindsTheLiveServiceAndTheGatewaysOwnFirst) {
+    FakeUpnpGateway gateway;
+    UpnpSession session(gateway);
+    gateway.present = true;
+    using Odd = FakeUpnpGateway::Odd;
+    // Services' status (the first's address 0.0.0.0), the gateway's description, other hosts; outcome.
+    using Row =
+        std::tuple<const char*, const char*, Odd, std::vector<std::string>, std::string, const char*, int>;
+    for (const auto& [idle, live, odd, others, taken, foreign, requests] :
+         {Row{"", "Connected", Odd::None, {"192.168.1.2"}, "192.168.1.1/ctl", "", 3},
+          Row{"Disconnected", "Connected", Odd::None, {}, "192.168.1.1/ctl", "", 4},
+          Row{"Connected", "Connected", Odd::None, {}, "192.168.1.1/ctl", "", 6},
+          Row{"Connected", "Disconnected", Odd::None, {}, "192.168.1.1/idle", "", 4},
+          Row{"Disconnected", "Disconnected", Odd::None, {}, "192.168.1.1/idle", "", 4},
+          Row{"", "Connected", Odd::NoDescription, {"192.168.1.2"}, "192.168.1.2/ctl", "192.168.1.2", 4},
+          Row{"", "Connected", Odd::NoDescription, {"192.168.1.2", "192.168.1.3"}, "", "", 6}}) {
+        gateway.idleStatus = idle;
+        gateway.status = live;
+        gateway.odd = odd;
+        gateway.otherHosts = others;
+        gateway.requests.clear();
+        EXPECT_EQ(session.Find("192.168.1.1"), taken.empty() ? UpnpEnd::Silent : UpnpEnd::Done);
+        EXPECT_EQ(session.ForeignHost() + " " + std::to_string(gateway.requests.size()),
+                  foreign + (" " + std::to_string(requests)));
+        session.RequestConnection();
+        EXPECT_EQ(gateway.requests.back().find(" " + taken + "\""), taken.empty() ? std::string::npos : 17u);
+    }
 }
 
 TEST(Soap, RequestsAnswersAndFaultsAsTheServiceSpeaksThem) {

@@ -12,8 +12,11 @@ struct FakeUpnpGateway : UpnpTransport {
     bool silent = false;   // answers nothing, as while it restarts
     std::uint16_t port = 5000;
     int faultCode = 0;  // ForceTermination and RequestConnection answer this fault
-    // The commands answered 404 without a fault, or 200 with a page; or GetExternalIPAddress 501.
-    enum class Odd { None, NotFound, Page, ExternalFault } odd = Odd::None;
+    // The commands 404 without a fault or 200 with a page; GetExternalIPAddress 501; the description 404.
+    enum class Odd { None, NotFound, Page, ExternalFault, NoDescription } odd = Odd::None;
+    // When set, an idle WANIPConnection answering this status comes before a live WANPPPConnection.
+    std::string idleStatus;
+    std::vector<std::string> otherHosts;  // on port 5000
     std::string status = "Connected", address = "198.51.100.7";
     std::vector<std::string> requests;
 
@@ -22,13 +25,21 @@ struct FakeUpnpGateway : UpnpTransport {
         SsdpSearch search;
         if (present && !silent)
             search.answers.push_back(
-                {"http://192.168.1.1:" + std::to_string(port) + "/desc.xml", "upnp:rootdevice"});
+                {"http://192.168.1.1:" + std::to_string(port) + "/desc.xml", "upnp:rootdevice", "", ""});
+        for (const std::string& host : otherHosts)
+            search.answers.push_back({"http://" + host + ":5000/d", "", "", host});
         return search;
     }
-    PageAnswer GetDescription(const HttpUrl&) override {
+    PageAnswer GetDescription(const HttpUrl& url) override {
+        requests.push_back("description " + url.host);
+        if (odd == Odd::NoDescription && url.host == "192.168.1.1") return {true, 404, "Not Found"};
+        const auto service = [](std::string_view type, const char* control) {
+            return "<service><serviceType>" + std::string(type) + "</serviceType><controlURL>" + control +
+                   "</controlURL></service>";
+        };
         return {true, 200,
-                "<root><service><serviceType>" + std::string(kWanServiceTypes[0]) +
-                    "</serviceType><controlURL>/ctl</controlURL></service></root>"};
+                "<root>" + (idleStatus.empty() ? "" : service(kWanServiceTypes[0], "/idle")) +
+                    service(kWanServiceTypes[idleStatus.empty() ? 0 : 2], "/ctl") + "</root>"};
     }
     PageAnswer PostSoap(const HttpUrl& url, const SoapRequest& request) override {
         const std::size_t hash = request.soapAction.find('#');
@@ -40,12 +51,13 @@ struct FakeUpnpGateway : UpnpTransport {
         if (command && odd == Odd::Page) return {true, 200, "<html><body>OK</body></html>"};
         const bool fault =
             (faultCode && command) || (odd == Odd::ExternalFault && action == "GetExternalIPAddress");
+        const bool idle = url.path == "/idle";
         // Each answer holds its own out arguments only.
         const std::string out =
-            action == "GetStatusInfo"
-                ? "<NewConnectionStatus>" + status + "</NewConnectionStatus><NewUptime>3723</NewUptime>"
+            action == "GetStatusInfo" ? "<NewConnectionStatus>" + (idle ? idleStatus : status) +
+                                            "</NewConnectionStatus><NewUptime>3723</NewUptime>"
             : action == "GetExternalIPAddress"
-                ? "<NewExternalIPAddress>" + address + "</NewExternalIPAddress>"
+                ? "<NewExternalIPAddress>" + (idle ? "0.0.0.0" : address) + "</NewExternalIPAddress>"
                 : "";
         std::string body = "<u:" + action + "Response>" + out + "</u:" + action + "Response>";
         if (fault)
