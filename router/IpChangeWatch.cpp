@@ -2,12 +2,15 @@
 
 #include "Concat.h"
 #include "IntegerText.h"
+#include "WanAddress.h"
 
 #include <iterator>
 #include <utility>
 
-void IpChangeWatch::Start(std::string oldAddress, std::uint64_t now) {
+void IpChangeWatch::Start(std::string oldAddress, std::uint64_t now,
+                          std::optional<std::uint32_t> uptimeSeconds) {
     watching_ = true;
+    uptimeAtStart_ = uptimeSeconds;
     downSeen_ = false;
     linkUp_ = true;
     redials_ = 0;
@@ -19,21 +22,29 @@ std::optional<ChangeResult> IpChangeWatch::Observe(const std::optional<LinkState
     if (!watching_) return std::nullopt;
     const std::uint64_t elapsed = now - start_;
     if (link) {
-        linkUp_ = link->connected && !link->publicAddress.empty();
+        // "Connected" with no address is a link: behind the provider's modem the router may
+        // have no address it can tell.
+        linkUp_ = link->connected;
         if (!linkUp_) downSeen_ = true;
-        // A link up for less time than the change has taken was made after it. An uptime of 0
-        // tells nothing: some routers never count it.
-        const bool madeSince = link->uptimeSeconds && *link->uptimeSeconds > 0 &&
-                               std::uint64_t{*link->uptimeSeconds} * 1000 < elapsed;
-        if (linkUp_ && link->publicAddress != oldAddress_) {
+        if (linkUp_ && !link->publicAddress.empty() && link->publicAddress != oldAddress_)
             return End(ChangeOutcome::NewAddress, link->publicAddress, now);
-        }
-        if (linkUp_ && (downSeen_ || madeSince)) return End(ChangeOutcome::SameAddress, oldAddress_, now);
+        if (linkUp_ && (downSeen_ || MadeSince(link->uptimeSeconds, elapsed)))
+            return End(ChangeOutcome::SameAddress, oldAddress_, now);
     }
     if (elapsed < kGiveUpAfter) return std::nullopt;
-    // A minute on, a link with the old address is the provider's answer as well.
-    if (link && linkUp_) return End(ChangeOutcome::SameAddress, oldAddress_, now);
+    // A minute on, a link that was never seen down and looks as old as before never dropped.
+    if (link && linkUp_) return End(ChangeOutcome::NotDropped, oldAddress_, now);
     return End(ChangeOutcome::NotDialled, std::string(), now);
+}
+
+// The link was made anew since the change: its uptime fell below what it was when the change
+// was asked for, or, not knowing that, is shorter than the change has taken. An uptime of 0
+// tells nothing: some routers never count it.
+bool IpChangeWatch::MadeSince(const std::optional<std::uint32_t>& uptimeSeconds,
+                              std::uint64_t elapsed) const {
+    if (!uptimeSeconds || *uptimeSeconds == 0) return false;
+    if (uptimeAtStart_ && *uptimeAtStart_ > 0) return *uptimeSeconds < *uptimeAtStart_;
+    return std::uint64_t{*uptimeSeconds} * 1000 < elapsed;
 }
 
 bool IpChangeWatch::RedialDue(std::uint64_t now) {
@@ -94,11 +105,22 @@ ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
     const std::string seconds = SecondsText(result.milliseconds);
     switch (result.outcome) {
     case ChangeOutcome::NewAddress:
+        if (ScopeOf(result.newAddress) != AddressScope::Public)
+            return {"路由器已重新拨号", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ",
+                                                seconds, " 秒；这不是公网地址，公网地址可能未变。"})};
         return {"已更换IP", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ", seconds, " 秒"})};
     case ChangeOutcome::SameAddress:
+        // No public address to compare: the router dialled, but the address the world sees
+        // is upstream's.
+        if (ScopeOf(result.oldAddress) != AddressScope::Public)
+            return {"IP未变", Concat({"路由器已重新连上（用时 ", seconds,
+                                      " 秒），但公网地址在上级设备（如光猫）上，未更换。"})};
         return {"IP未变",
                 Concat({"运营商又分配了同一个地址 ", result.oldAddress, "（用时 ", seconds, " 秒）"})};
-    case ChangeOutcome::NotDialled: break;
+    case ChangeOutcome::NotDropped:
+        return {"路由器没有断线", Concat({"发出断线命令 ", seconds, " 秒后，路由器一直连着，没有断线。"})};
+    case ChangeOutcome::NotDialled:
+    case ChangeOutcome::Refused: break;
     }
     return {"路由器未重新拨号", Concat({"断线 ", seconds, " 秒后，路由器仍未连上互联网。可点“重连”再试。"})};
 }

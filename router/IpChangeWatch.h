@@ -7,9 +7,11 @@
 
 // After a change of the public address the program asked for (a disconnect by hand, from the
 // tray or by the timer), the polls that follow tell how it ended: a new address, the same one
-// again, or no link at all within a minute. Times are milliseconds of a steady clock.
+// again, no link at all within a minute, or a link that never went down. Times are
+// milliseconds of a steady clock. `Refused` is no watch's outcome: the timed change whose
+// disconnect the router refused or never got.
 
-enum class ChangeOutcome { NewAddress, SameAddress, NotDialled };
+enum class ChangeOutcome { NewAddress, SameAddress, NotDialled, NotDropped, Refused };
 
 struct ChangeResult {
     ChangeOutcome outcome;
@@ -33,9 +35,9 @@ public:
     // PPPoE link can take longer than the first to come back.
     static constexpr std::uint64_t kRedialAt[] = {10000, 25000, 45000};
 
-    // A change was asked for at `now` while the link had `oldAddress`; an earlier watch ends
-    // without an outcome.
-    void Start(std::string oldAddress, std::uint64_t now);
+    // A change was asked for at `now` while the link had `oldAddress` and had been up
+    // `uptimeSeconds` as last read; an earlier watch ends without an outcome.
+    void Start(std::string oldAddress, std::uint64_t now, std::optional<std::uint32_t> uptimeSeconds);
     bool Watching() const { return watching_; }
 
     // One poll: its answer, or nothing when the router did not answer. Gives the outcome once,
@@ -46,12 +48,14 @@ public:
     bool RedialDue(std::uint64_t now);
 
 private:
+    bool MadeSince(const std::optional<std::uint32_t>& uptimeSeconds, std::uint64_t elapsed) const;
     std::optional<ChangeResult> End(ChangeOutcome outcome, std::string newAddress, std::uint64_t now);
 
     bool watching_ = false;
     bool downSeen_ = false;
     bool linkUp_ = true;
     std::size_t redials_ = 0;
+    std::optional<std::uint32_t> uptimeAtStart_;
     std::string oldAddress_;
     std::uint64_t start_ = 0;
 };

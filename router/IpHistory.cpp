@@ -14,6 +14,8 @@ const char8_t* OutcomeText(ChangeOutcome outcome) {
     switch (outcome) {
     case ChangeOutcome::NewAddress: return u8"已更换";
     case ChangeOutcome::SameAddress: return u8"地址未变";
+    case ChangeOutcome::NotDropped: return u8"没有断线";
+    case ChangeOutcome::Refused: return u8"定时更换失败";
     case ChangeOutcome::NotDialled: break;
     }
     return u8"未重新拨号";

@@ -26,17 +26,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     IpChangeWatch watch;
-    watch.Start("1.1.1.1", 0);
+    watch.Start("1.1.1.1", 0, 30);
     std::uint64_t now = 0;
     int outcomes = 0;
+    bool sawDown = false;
     for (std::size_t i = 0; i + 1 < size; i += 2) {
         const std::uint8_t step = data[i], what = data[i + 1];
         now += std::uint64_t{step} * 100;
         std::optional<LinkState> link;
         if (what % 4 != 0) link = LinkState{what % 4 != 1, what % 4 == 3 ? "2.2.2.2" : "1.1.1.1", what / 4u};
+        sawDown = sawDown || (link && !link->connected);
         const auto result = watch.Observe(link, now);
         if (!result) continue;
         ++outcomes;
+        // A link seen down dropped, whatever else it did.
+        FUZZ_CHECK(!(sawDown && result->outcome == ChangeOutcome::NotDropped));
         FUZZ_CHECK(now <= IpChangeWatch::kGiveUpAfter + 25500);
         FUZZ_CHECK((result->outcome == ChangeOutcome::NewAddress) == (result->newAddress == "2.2.2.2"));
         FUZZ_CHECK(result->milliseconds == now);
