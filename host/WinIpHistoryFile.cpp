@@ -3,8 +3,8 @@
 #include "IpHistoryFile.h"
 #include "WinFileBytes.h"
 
-bool AppendToHistoryFile(const std::string& path, std::string_view header, std::string_view line,
+bool AppendToHistoryFile(const std::string& path, std::string_view header, std::string_view lines,
                          std::size_t maxLines) {
     const std::optional<std::string> current = ReadWholeFile(path);
-    return current && ReplaceWholeFile(path, AppendedHistory(*current, header, line, maxLines));
+    return current && ReplaceWholeFile(path, AppendedHistory(*current, header, lines, maxLines));
 }

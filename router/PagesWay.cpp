@@ -159,22 +159,22 @@ void PagesWay::ReadStatusInto(const std::string& page) {
     });
 }
 
-bool PagesWay::Command(bool disconnect) {
+CommandAnswer PagesWay::Command(bool disconnect) {
     const std::string address = control_.view_.RouterAddress();
     const PageAnswer answer = control_.Fetch(disconnect ? DisconnectUrl(address) : ConnectUrl(address));
-    if (answer.givenUp) return false;
-    if (!answer.answered) {
-        control_.ShowNoAnswer();
-        return false;
-    }
-    if (Refused(answer)) {
-        control_.Tell(kNotLoggedInText, kNoticeCaption, MessageIcon::Warning);
-        return false;
-    }
-    return true;
+    const CommandAnswer taken = Taken(answer);
+    if (taken.taken == CommandTaken::No && !taken.why.empty())
+        control_.Tell(taken.why.c_str(), kNoticeCaption, MessageIcon::Warning);
+    return taken;
 }
 
-bool PagesWay::TimedDisconnect() {
-    const PageAnswer answer = control_.Fetch(DisconnectUrl(control_.view_.RouterAddress()));
-    return answer.answered && !Refused(answer);
+CommandAnswer PagesWay::TimedDisconnect() {
+    return Taken(control_.Fetch(DisconnectUrl(control_.view_.RouterAddress())));
+}
+
+CommandAnswer PagesWay::Taken(const PageAnswer& answer) {
+    if (answer.givenUp) return {};
+    if (!answer.answered) return {CommandTaken::No, kNoAnswerText};
+    if (Refused(answer)) return {CommandTaken::No, kNotLoggedInText};
+    return {CommandTaken::Yes, {}};
 }

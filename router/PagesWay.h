@@ -1,4 +1,5 @@
 #pragma once
+#include "PageFetcher.h"
 #include "RouterAccess.h"
 
 #include <string>
@@ -16,10 +17,11 @@ public:
     RouterWay Kind() const override { return RouterWay::Web; }
     void Login() override;
     StatusRead ReadStatus() override;
-    bool Command(bool disconnect) override;
-    bool TimedDisconnect() override;
+    CommandAnswer Command(bool disconnect) override;
+    CommandAnswer TimedDisconnect() override;
 
 private:
+    static CommandAnswer Taken(const PageAnswer& answer);
     enum class LoginEnd { LoggedIn, Refused, NoAnswer };
     LoginEnd LogIn(bool byPoll);
     void LoginByPoll();

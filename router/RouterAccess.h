@@ -15,6 +15,17 @@ struct StatusRead {
     LinkState link;
 };
 
+// How the router took a disconnect or a connect. `Unclear`: a disconnect the router may well
+// be carrying out though its answer says otherwise (a teardown in progress, an error without
+// detail, no answer in time); the link tells how it went. `why` (GBK) says what the router
+// answered, when it did not simply take the command.
+enum class CommandTaken { No, Yes, Unclear };
+
+struct CommandAnswer {
+    CommandTaken taken = CommandTaken::No;
+    std::string why;
+};
+
 // One way to the router: the router family's pages, or a UPnP gateway. RouterControl keeps
 // what every way shares (the outage notice, the captions and the tray tip, the change watch,
 // the timed change, the automatic choice) and asks the way in use for the rest.
@@ -27,11 +38,14 @@ public:
     virtual void Login() = 0;
     // One poll: the status read and its fields shown, as many as the way can give.
     virtual StatusRead ReadStatus() = 0;
-    // Button4 and Button5: true when the router took the command; otherwise the way has told
-    // the user why, or had nothing to tell.
-    virtual bool Command(bool disconnect) = 0;
-    // The timed change's disconnect, unattended, never a box: true when the router took it.
-    virtual bool TimedDisconnect() = 0;
+    // Button4 and Button5. When the router did not take it, the way has told the user why, or
+    // had nothing to tell.
+    virtual CommandAnswer Command(bool disconnect) = 0;
+    // The timed change's disconnect, unattended, never a box.
+    virtual CommandAnswer TimedDisconnect() = 0;
+    // The first line of the window's bottom strip while this way is in use: how the router is
+    // reached, when it is not by its pages.
+    virtual std::string WayLine() const { return {}; }
     // The link is still down a while after a change: ask the router to dial, once, no box.
     virtual void Redial() {}
 };

@@ -5,11 +5,17 @@
 #include "IntegerText.h"
 #include "PageText.h"
 #include "RouterTexts.h"
+#include "WanAddress.h"
 
 namespace {
 
 const char kSuccessText[] = "成功!";
-const char kNoAnswerText[] = "无法连接路由器，请检查网关地址。";
+const char kUnclearText[] = "已发出断线命令，路由器的回答不明确（";
+const char kUnclearAfter[] = "），正在观察它是否断线。";
+const char kTimedChangeFailedTitle[] = "定时更换IP失败";
+const char kChangingText[] = "正在更换IP……";
+// Connected, but with no public address: the provider's modem, or the provider, holds it.
+const char kUpstreamText[] = "公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。";
 
 const char kConnectedCaption[] = "WAN口状态(已连上互联网)";
 const char kNotConnectedCaption[] = "WAN口状态(未连网)";
@@ -57,6 +63,10 @@ void RouterControl::Poll() {
     case PollEnd::Read: break;
     }
     ShowLinkState(read.link.connected);
+    lastUptime_ = read.link.uptimeSeconds;
+    const bool upstream = read.link.connected && ScopeOf(read.link.publicAddress) != AddressScope::Public;
+    upstreamLine_ = upstream ? kUpstreamText : "";
+    ShowStrip();
     Observe(read.link);
     TimedChangeIfDue();
 }
@@ -68,10 +78,16 @@ void RouterControl::Connect() { Command(false); }
 void RouterControl::Command(bool disconnect) {
     ++commandsRun_;
     RouterAccess& way = Way();
-    if (!way.Command(disconnect)) return;
+    const CommandAnswer answer = way.Command(disconnect);
+    if (answer.taken == CommandTaken::No) return;
     // Before the box: the polls go on while it is open, and they see the change.
     if (disconnect) WatchChange(way);
-    Tell(kSuccessText, kNoticeCaption, MessageIcon::Information);
+    if (answer.taken == CommandTaken::Unclear) {
+        Tell(Concat({kUnclearText, answer.why, kUnclearAfter}).c_str(), kNoticeCaption,
+             MessageIcon::Information);
+    } else {
+        Tell(kSuccessText, kNoticeCaption, MessageIcon::Information);
+    }
 }
 
 void RouterControl::TimedChangeSwitched(bool nowChecked) {
@@ -139,9 +155,38 @@ void RouterControl::TimedChangeIfDue() {
     const double minutes = IntervalMinutes(view_.IntervalText());
     if (now < lastIpChange_ + minutes / kMinutesPerDay) return;
     lastIpChange_ = now;
-    // No box, whatever the answer: the change runs unattended. Only its watch tells.
+    // No box, whatever the answer: the change runs unattended. Its watch tells, or a balloon
+    // once for each kind of failure in a run, and a line in the history every time.
     RouterAccess& way = Way();
-    if (way.TimedDisconnect()) WatchChange(way);
+    const CommandAnswer answer = way.TimedDisconnect();
+    if (answer.taken != CommandTaken::No) {
+        WatchChange(way);
+        return;
+    }
+    if (answer.why.empty()) return;  // given up: the program is ending
+    view_.RecordChange({now, way.Kind(), {ChangeOutcome::Refused, publicIp_, {}, 0}});
+    ShowOutcome(kTimedChangeFailedTitle, answer.why);
+    for (const std::string& told : timedFailuresTold_)
+        if (told == answer.why) return;
+    timedFailuresTold_.push_back(answer.why);
+    view_.ShowBalloon(kTimedChangeFailedTitle, answer.why);
+}
+
+void RouterControl::ShowOutcome(const std::string& title, const std::string& text) {
+    outcomeLine_ = Concat({title, "：", text});
+    ShowStrip();
+}
+
+void RouterControl::ShowStrip() {
+    std::string strip = Way().WayLine();
+    for (const std::string* line : {&upstreamLine_, &outcomeLine_}) {
+        if (line->empty()) continue;
+        if (!strip.empty()) strip += "\r\n";
+        strip += *line;
+    }
+    if (strip == strip_) return;
+    strip_ = strip;
+    view_.SetStripText(strip);
 }
 
 UpnpEnd RouterControl::GatewayInstead(bool byPoll) {
@@ -160,7 +205,9 @@ UpnpEnd RouterControl::GatewayInstead(bool byPoll) {
 void RouterControl::WatchChange(RouterAccess& way) {
     changeAskedAt_ = clock_.Now();
     changeWay_ = &way;
-    watch_.Start(publicIp_, clock_.Milliseconds());
+    watch_.Start(publicIp_, clock_.Milliseconds(), lastUptime_);
+    outcomeLine_ = kChangingText;
+    ShowStrip();
 }
 
 void RouterControl::Observe(const std::optional<LinkState>& link) {
@@ -168,6 +215,7 @@ void RouterControl::Observe(const std::optional<LinkState>& link) {
     if (const std::optional<ChangeResult> result = watch_.Observe(link, now)) {
         const ChangeBalloon balloon = ChangeBalloonOf(*result);
         view_.ShowBalloon(balloon.title, balloon.text);
+        ShowOutcome(balloon.title, balloon.text);
         view_.RecordChange({changeAskedAt_, changeWay_->Kind(), *result});
     } else if (watch_.RedialDue(now)) {
         changeWay_->Redial();

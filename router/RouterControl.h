@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Login, the once-a-second status poll and timed IP change, and the disconnect and connect
 // commands, by the way to the router in use (its pages or UPnP: PagesWay, UpnpWay), and what
@@ -79,6 +80,10 @@ private:
 
     void WatchChange(RouterAccess& way);
     void Observe(const std::optional<LinkState>& link);
+    // The window's bottom strip: the way (when not the pages), that the public address is held
+    // upstream, and the last change's outcome until the next change.
+    void ShowOutcome(const std::string& title, const std::string& text);
+    void ShowStrip();
 
     RouterView& view_;
     PageFetcher& fetcher_;
@@ -98,7 +103,10 @@ private:
     int ticksRunning_ = 0;
     int requestsUnderWay_ = 0;
     unsigned requestsMade_ = 0;
-    bool outage_ = false;     // polls get no answer, and the user has been told once
-    std::string publicIp_;    // as last shown in Label4
-    std::string onlineTime_;  // as last shown in Label12
+    bool outage_ = false;                      // polls get no answer, and the user has been told once
+    std::string publicIp_;                     // as last shown in Label4
+    std::string onlineTime_;                   // as last shown in Label12
+    std::optional<std::uint32_t> lastUptime_;  // of the link, as last read
+    std::string upstreamLine_, outcomeLine_, strip_;
+    std::vector<std::string> timedFailuresTold_;  // in a balloon, once each in a run
 };

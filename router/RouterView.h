@@ -27,8 +27,8 @@ public:
     virtual void SetWanCaption(const std::string& caption) = 0;  // GroupBox1
     virtual void SetTrayHint(const std::string& hint) = 0;
     virtual void SetPollTimerEnabled(bool enabled) = 0;  // Timer1
-    // Whether the window says that the router is reached by UPnP.
-    virtual void ShowUpnpMark(bool upnp) = 0;
+    // The bottom strip (Label17): lines parted by CR LF, nothing when empty.
+    virtual void SetStripText(const std::string& text) = 0;
 
     // A balloon from the tray icon: never waits, never a box.
     virtual void ShowBalloon(const std::string& title, const std::string& text) = 0;

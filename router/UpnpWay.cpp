@@ -4,12 +4,19 @@
 #include "RouterControl.h"
 #include "RouterTexts.h"
 #include "UpnpMessages.h"
+#include "WanAddress.h"
+
+#include "Concat.h"
+#include "IntegerText.h"
 
 namespace {
 
 constexpr int kSilentPollsBeforeSearch = 3;
 constexpr std::uint64_t kSearchAgainEvery = 10000;
 constexpr std::uint64_t kAddressEvery = 30000;
+
+const char kUpnpWayLine[] = "通过UPnP连接路由器";
+const char kNoReplyInTime[] = "超时未回答";
 
 // The status or the uptime tells that the link went down or was made anew since the last poll.
 bool LinkChanged(const UpnpStatus& before, const UpnpStatus& now) {
@@ -38,7 +45,16 @@ void UpnpWay::ShowLoggedIn(bool byLogin) {
     view.SetLoginButtonEnabled(false);
     view.SetLoginButtonCaption(kLoggedInCaption);
     if (byLogin) view.SetCredentialsEnabled(false);
-    view.ShowUpnpMark(true);
+    shown_ = true;
+    control_.ShowStrip();
+}
+
+// A gateway found at another host than the gateway address (a second router, a mesh node) is
+// named: it may not be the one that dials.
+std::string UpnpWay::WayLine() const {
+    if (!shown_) return {};
+    const std::string& host = session_.ForeignHost();
+    return host.empty() ? std::string(kUpnpWayLine) : Concat({kUpnpWayLine, "（", host, "）"});
 }
 
 void UpnpWay::Lost() {
@@ -105,26 +121,45 @@ StatusRead UpnpWay::ReadStatus() {
                                                                            : std::string());
     }
     read.end = PollEnd::Read;
-    read.link = LinkState{UpnpConnected(status.connectionStatus, status.address), status.address,
-                          status.uptimeSeconds};
+    // Behind the provider's modem the gateway is "Connected" with no public address to give.
+    const std::string address =
+        ScopeOf(status.address) == AddressScope::None ? std::string() : status.address;
+    read.link = LinkState{status.connectionStatus == "Connected", address, status.uptimeSeconds};
     return read;
 }
 
-bool UpnpWay::Command(bool disconnect) {
-    if (!session_.Found() && !FindGateway(true)) return false;
-    const UpnpReply reply = disconnect ? session_.ForceTermination() : session_.RequestConnection();
-    switch (reply.end) {
-    case UpnpEnd::GivenUp: return false;
-    case UpnpEnd::Silent: control_.ShowNoAnswer(); return false;
-    case UpnpEnd::Fault:
-        control_.Tell(FaultText(reply).c_str(), kNoticeCaption, MessageIcon::Warning);
-        return false;
-    case UpnpEnd::Done: break;
-    }
-    return true;
+CommandAnswer UpnpWay::Command(bool disconnect) {
+    if (!session_.Found() && !FindGateway(true)) return {};
+    const CommandAnswer answer =
+        Taken(disconnect ? session_.ForceTermination() : session_.RequestConnection(), disconnect);
+    if (answer.taken == CommandTaken::No && !answer.why.empty())
+        control_.Tell(answer.why.c_str(), kNoticeCaption, MessageIcon::Warning);
+    return answer;
 }
 
-bool UpnpWay::TimedDisconnect() { return session_.ForceTermination().end == UpnpEnd::Done; }
+CommandAnswer UpnpWay::TimedDisconnect() {
+    if (!session_.Found()) return {CommandTaken::No, kNoAnswerText};
+    return Taken(session_.ForceTermination(), true);
+}
+
+// A teardown goes on whatever some stacks answer: a disconnect in progress (707), the link
+// already down (711), an error without detail, or nothing before the deadline (a PPPoE
+// teardown can take longer). Only the link tells how it went.
+CommandAnswer UpnpWay::Taken(const UpnpReply& reply, bool disconnect) {
+    switch (reply.end) {
+    case UpnpEnd::GivenUp: return {};
+    case UpnpEnd::Done: return {CommandTaken::Yes, {}};
+    case UpnpEnd::Silent:
+        if (disconnect) return {CommandTaken::Unclear, kNoReplyInTime};
+        return {CommandTaken::No, kNoAnswerText};
+    case UpnpEnd::Fault: break;
+    }
+    if (disconnect && (reply.faultCode == 707 || reply.faultCode == 711))
+        return {CommandTaken::Unclear, Concat({"UPnP 错误 ", DecimalText(reply.faultCode)})};
+    if (disconnect && reply.faultCode == 0 && reply.httpStatus == 500)
+        return {CommandTaken::Unclear, "HTTP 500"};
+    return {CommandTaken::No, FaultText(reply)};
+}
 
 // Once, and whatever it answers: no box.
 void UpnpWay::Redial() { session_.RequestConnection(); }

@@ -17,9 +17,10 @@ public:
     RouterWay Kind() const override { return RouterWay::Upnp; }
     void Login() override;
     StatusRead ReadStatus() override;
-    bool Command(bool disconnect) override;
-    bool TimedDisconnect() override;
+    CommandAnswer Command(bool disconnect) override;
+    CommandAnswer TimedDisconnect() override;
     void Redial() override;
+    std::string WayLine() const override;
 
     // The search behind the automatic choice: Done when a gateway answers.
     UpnpEnd Find(const std::string& gatewayAddress) { return session_.Find(gatewayAddress); }
@@ -27,6 +28,7 @@ public:
     void ShowLoggedIn(bool byLogin);
 
 private:
+    static CommandAnswer Taken(const UpnpReply& reply, bool disconnect);
     bool FindGateway(bool byCommand);
     // The found service fell silent: a restarted router serves on another port, maybe with
     // another address, so it is searched for again.
@@ -36,6 +38,7 @@ private:
     UpnpSession session_;
     int silentPolls_ = 0;  // in a row, from the found service
     bool lost_ = false;    // searched for again every 10 s, not every minute, until found
+    bool shown_ = false;   // the window says the router is reached by UPnP
     UpnpStatus status_;    // as last read
     std::optional<std::uint64_t> addressReadAt_;
 };

@@ -26,8 +26,8 @@ SIZE TextSize(const WideText& text, HFONT font) {
     const UniqueMemoryDC dc(CreateCompatibleDC(nullptr));
     const HGDIOBJ previous = SelectObject(dc.get(), font);
     RECT fitted = {0, 0, 0, 0};
-    DrawTextW(dc.get(), text.empty() ? L" " : text.c_str(), -1, &fitted,
-              DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    const UINT lines = text.find(L'\n') == WideText::npos ? DT_SINGLELINE : 0;
+    DrawTextW(dc.get(), text.empty() ? L" " : text.c_str(), -1, &fitted, DT_CALCRECT | DT_NOPREFIX | lines);
     SelectObject(dc.get(), previous);
     return {text.empty() ? 0 : fitted.right, fitted.bottom};
 }
@@ -121,13 +121,21 @@ void TLabel::Rescale(UINT dpi, HFONT font) {
 }
 
 void TLabel::FitText(const std::string& text) {
-    const SIZE size =
-        TextSize(WideFromGbk(text), reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0)));
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageA(Handle(), WM_GETFONT, 0, 0));
+    const SIZE size = TextSize(WideFromGbk(text), font);
     // Most new texts of a poll (the online time) are as wide as the old ones.
     RECT shown = {0, 0, 0, 0};
     GetClientRect(Handle(), &shown);
     if (shown.right == size.cx && shown.bottom == size.cy) return;
-    SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int lineHeight = TextSize(WideText(L" "), font).cy;
+    if (size.cy <= lineHeight && shown.bottom <= lineHeight) {
+        SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    const UINT dpi = DpiOfWindow(GetParent(Handle()));
+    const int top = ScaleForDpi(LayoutPlace().top, dpi) + lineHeight - size.cy;
+    SetWindowPos(Handle(), nullptr, ScaleForDpi(LayoutPlace().left, dpi), top, size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TButton::TButton(HWND parent, const ControlLayout& layout, HFONT font)

@@ -63,6 +63,7 @@ protected:
     explicit TControl(const Creation& creation);
     // Sets the text unless the control shows it already; true when it was set.
     bool ReplaceText(const std::string& text);
+    const Place& LayoutPlace() const { return place_; }  // at 96 DPI
     // Puts `procedure` before the control's own window procedure, which gets what it passes
     // on with CallPrevious. A plain swap, not SetWindowSubclass: that asks the window system
     // for a window property on every message, and the poll reads the edit boxes every second.
@@ -87,7 +88,8 @@ public:
     void Rescale(UINT dpi, HFONT font) override;
 
 private:
-    // Sized to `text`, which it shows.
+    // Sized to `text`, which it shows. A text of several lines grows upwards: its last line
+    // stays where the one line would be.
     void FitText(const std::string& text);
 };
 

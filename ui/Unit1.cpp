@@ -59,16 +59,15 @@ constexpr ControlLayout Button3{ControlId::Button3, {416, 180, 65, 25}, "退出"
 constexpr ControlLayout Button2{ControlId::Button2, {336, 180, 65, 25}, "保存设置"};
 constexpr ControlLayout Button4{ControlId::Button4, {336, 152, 65, 25}, "断线"};
 constexpr ControlLayout Button5{ControlId::Button5, {416, 152, 65, 25}, "重连"};
-// In the free strip left of the credit link: nothing moves when it shows.
+// In the free strip left of the credit link: nothing moves when it shows. Empty, it has no
+// width; with more lines it grows upwards, into the free space below the buttons.
 constexpr ControlLayout Label17{ControlId::Label17, {12, 232, 0, 12}, ""};
 }  // namespace Form1Layout
 
 constexpr UINT kTimer1Interval = 1000;
 
-// Label17 in UPnP mode; empty, it has no width and shows nothing.
-constexpr char kUpnpMark[] = "通过UPnP连接路由器";
-
 constexpr char kHistoryRefusedCaption[] = "提示";
+constexpr std::size_t kMaxKeptHistoryLines = 100;
 constexpr char kHistoryRefusedText[] = "无法写入IP更换记录：";
 constexpr char kHistoryRefusedAfterPath[] = "\r\n更换IP不受影响，本次运行不再提示。";
 
@@ -170,6 +169,7 @@ bool TForm1::FormClose() {
         Application().ShowException(error);
         return false;  // the settings are not saved: the program stays
     }
+    if (!unwrittenHistory_.empty()) WriteKeptHistory();  // a last try, told no more
     return true;
 }
 
@@ -216,14 +216,23 @@ void TForm1::Timer1Timer() {
     TellHistoryRefused();
 }
 
-void TForm1::ShowUpnpMark(bool upnp) { Label17.SetText(upnp ? kUpnpMark : ""); }
+void TForm1::SetStripText(const std::string& text) { Label17.SetText(text); }
 
 // A change goes on whether its line is written or not. The user hears of it once, at the end
 // of a tick with no request, box or command under way, so that polling goes on behind the box.
+// A line the file refuses (open in Excel, which shares no writing) is kept and written with
+// the next, or at the close.
 void TForm1::RecordChange(const ChangeRecord& record) {
-    if (AppendToHistoryFile(historyPath_, IpHistoryHeader(), IpHistoryLine(record), kMaxIpHistoryLines))
-        return;
+    KeepUnwritten(unwrittenHistory_, IpHistoryLine(record), kMaxKeptHistoryLines);
+    if (WriteKeptHistory()) return;
     if (historyNotice_ == HistoryNotice::None) historyNotice_ = HistoryNotice::Due;
+}
+
+bool TForm1::WriteKeptHistory() {
+    if (!AppendToHistoryFile(historyPath_, IpHistoryHeader(), unwrittenHistory_, kMaxIpHistoryLines))
+        return false;
+    unwrittenHistory_.clear();
+    return true;
 }
 
 void TForm1::TellHistoryRefused() {

@@ -82,12 +82,13 @@ private:
     void SetWanCaption(const std::string& caption) override { GroupBox1.SetText(caption); }
     void SetTrayHint(const std::string& hint) override { TrayIcon1.SetHint(hint); }
     void SetPollTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
-    void ShowUpnpMark(bool upnp) override;
+    void SetStripText(const std::string& text) override;
     void ShowBalloon(const std::string& title, const std::string& text) override {
         TrayIcon1.ShowBalloon(title, text);
     }
     void RecordChange(const ChangeRecord& record) override;
     void TellHistoryRefused();
+    bool WriteKeptHistory();  // true when the kept records are in the file
     void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
         Button1.ReleaseDrawing();
         boxes_.ShowMessage(text, caption, icon);
@@ -149,6 +150,7 @@ private:
     RouterWay pinnedWay_ = RouterWay::Automatic;
     // A history that cannot be written is told once per run, when no box is open.
     enum class HistoryNotice { None, Due, Told } historyNotice_ = HistoryNotice::None;
+    std::string unwrittenHistory_;  // records the file refused, written with the next
     WinRegistry registry_;
     WinAdapterSource adapters_;
     bool pollWriting_ = false;  // the poll's own writes run, with no request waiting

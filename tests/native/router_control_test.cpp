@@ -236,12 +236,20 @@ TEST_F(RouterControlTest, PollShowsTheStatusThenSendsADueTimedDisconnect) {
     EXPECT_EQ(window.calls, expected);
     EXPECT_TRUE(control.LoggedIn());
 
-    // The timed disconnect's answer, or its lack of one, is not judged.
-    window.calls.clear();
-    router.answersLeft = 1;
-    control.Poll();
-    EXPECT_EQ(window.calls, expected);
+    // A timed disconnect the router never got: no box, a line in the history every time, a
+    // balloon once in a run, the failure in the window's strip.
+    for (int run = 0; run < 2; ++run) {
+        window.calls.clear();
+        router.answersLeft = 1;
+        control.Poll();
+        Calls failed = expected;
+        failed.push_back("history");
+        if (run == 0) failed.push_back("balloon 定时更换IP失败");
+        EXPECT_EQ(window.calls, failed);
+    }
     EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(window.history.at(1).result.outcome, ChangeOutcome::Refused);
+    EXPECT_EQ(window.strip, "定时更换IP失败：无法连接路由器，请检查网关地址。");
 }
 
 TEST_F(RouterControlTest, PollWithoutAnAnswerStopsAtOnceWithOneBox) {
@@ -555,7 +563,7 @@ TEST_F(RouterControlTest, AutomaticWayTakesTheGatewayWhenThePagesAreNotThere) {
     router.refusalStatus = 404;
     router.refusalPage = "Not Found";
     control.Poll();
-    EXPECT_TRUE(window.upnpMark && control.LoggedIn() && !window.loginEnabled);
+    EXPECT_TRUE(window.strip == "通过UPnP连接路由器" && control.LoggedIn() && !window.loginEnabled);
     EXPECT_EQ(window.fields[WanField::MacAddress] + window.fields[WanField::Dns], "");
     EXPECT_EQ(window.trayHint, "Pelorin\r公网IP：198.51.100.7\r上网时间：0 天 01:02:03");
     // One SOAP request a poll in steady state: the address every 30 s (two a poll before).
@@ -588,7 +596,7 @@ TEST_F(RouterControlTest, PinnedPagesAndShortStatusPagesNeverSearch) {
     router.statusPage = StatusPage({}, 40);
     EXPECT_THROW(control.Poll(), ListIndexError);
     EXPECT_THROW(control.Login(), ListIndexError);
-    EXPECT_TRUE(gateway.requests.empty() && !window.upnpMark);
+    EXPECT_TRUE(gateway.requests.empty() && window.strip.empty());
 
     // Neither page there and no gateway: one search for the whole login, then the page's error.
     router.loginAccepted = gateway.present = false;
@@ -604,7 +612,7 @@ TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
     window.pinnedWay = RouterWay::Upnp;
     gateway.present = true;
     control.Login();
-    EXPECT_EQ(window.calls, Sequence({{"caption 登录"}, kLoggedIn, {"mark upnp"}}));
+    EXPECT_EQ(window.calls, Sequence({{"caption 登录"}, kLoggedIn}));
     control.Poll();
     control.Disconnect();
     control.Connect();
@@ -641,8 +649,28 @@ TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
     control.Poll();
     EXPECT_EQ(window.boxes.size(), 5u);
     EXPECT_EQ(window.fields[WanField::PublicIp], "");
-    EXPECT_EQ(window.wanCaption, "WAN口状态(未连网)");
+    EXPECT_EQ(window.wanCaption, "WAN口状态(已连上互联网)");
     EXPECT_EQ(window.history.size() + window.balloons.size(), 2u);
+    EXPECT_EQ(window.strip,
+              "通过UPnP连接路由器\r\n公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。\r\n"
+              "已更换IP：198.51.100.7 → 198.51.100.99，用时 0 秒");
+
+    // A teardown in progress (707) is watched, never told as refused; a router that then never
+    // drops is told so a minute on, in the balloon and the strip.
+    gateway.odd = Odd::None;
+    gateway.faultCode = 707;
+    clock.AddMinutes(0.5);
+    control.Poll();
+    control.Disconnect();
+    EXPECT_EQ(window.boxes.back().text,
+              "已发出断线命令，路由器的回答不明确（UPnP 错误 707），正在观察它是否断线。");
+    for (int second = 0; second <= 60; ++second) {
+        clock.AddMinutes(1.0 / 60);
+        control.Poll();
+    }
+    EXPECT_EQ(window.balloons.back().caption, "路由器没有断线");
+    EXPECT_EQ(window.strip.substr(window.strip.rfind('\n') + 1),
+              "路由器没有断线：" + window.balloons.back().text);
 }
 
 // A gateway that restarts (silent for 15 s, back on another port with another address): one
@@ -694,6 +722,14 @@ TEST_F(RouterControlTest, AGatewayThatRestartsOnAnotherPortIsFoundAgain) {
         control.Poll();
     }
     EXPECT_EQ(window.balloons.at(0).caption, "路由器未重新拨号");
+}
+
+// The gateway silent, another host's gateway alone answering: taken, and the strip names it.
+TEST_F(RouterControlTest, AGatewayAtAnotherHostIsNamedInTheStrip) {
+    window.pinnedWay = RouterWay::Upnp;
+    gateway.otherHosts = {"192.168.1.3"};
+    control.Login();
+    EXPECT_EQ(window.strip, "通过UPnP连接路由器（192.168.1.3）");
 }
 
 // A timed drop, never redialled: dials at 10, 25 and 45 s, a balloon at 60 s, no box. The pages' alike.

@@ -43,7 +43,7 @@ struct FakeRouterWindow : RouterView {
     std::string wanCaption = "WAN口状态", trayHint = "Pelorin";
     std::vector<Box> boxes;
     RouterWay pinnedWay = RouterWay::Automatic;
-    bool upnpMark = false;
+    std::string strip;  // Label17
     std::vector<Box> balloons;
     std::vector<ChangeRecord> history;
     std::vector<std::string> calls;
@@ -98,10 +98,7 @@ struct FakeRouterWindow : RouterView {
             --boxesOpen;
         }
     }
-    void ShowUpnpMark(bool upnp) override {
-        calls.push_back(upnp ? "mark upnp" : "mark web");
-        upnpMark = upnp;
-    }
+    void SetStripText(const std::string& text) override { strip = text; }
     void ShowBalloon(const std::string& title, const std::string& text) override {
         calls.push_back("balloon " + title);
         balloons.push_back({text, title, MessageIcon::Information});

@@ -31,7 +31,7 @@ struct CountingView : RouterView {
     void SetTrayHint(const std::string& h) override { hint = h; }
     void SetPollTimerEnabled(bool) override {}
     RouterWay PinnedWay() const override { return RouterWay::Web; }
-    void ShowUpnpMark(bool) override {}
+    void SetStripText(const std::string&) override {}
     void ShowBalloon(const std::string&, const std::string&) override {}
     void RecordChange(const ChangeRecord&) override {}
     void ShowMessage(const std::string&, const std::string&, MessageIcon) override {}

@@ -156,6 +156,12 @@ TEST(AppendedHistory, KeepsMarkHeaderAndTheNewestRecordsRepairingWhatItFinds) {
         EXPECT_EQ(AppendedHistory(row.current, head, "c\r\n", row.maxLines), row.expected) << row.what;
     }
     EXPECT_EQ(AppendedHistory(mark + head, "time,ip", "c", 10), mark + head + "c\r\n");
+    // Records kept while the file refused them go in together, the oldest beyond the limit
+    // dropped.
+    std::string kept;
+    for (const char* record : {"k1", "k2\r\n", "k3"}) KeepUnwritten(kept, record, 2);
+    EXPECT_EQ(kept, "k2\r\nk3\r\n");
+    EXPECT_EQ(AppendedHistory(mark + head + "a\r\n", head, kept, 3), mark + head + "k2\r\nk3\r\n");
 }
 
 // Folders by name: those where a file can be made, the files there are, the copies made.

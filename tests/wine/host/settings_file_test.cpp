@@ -110,6 +110,13 @@ TEST_F(SettingsFileTest, ReadsAFileWrittenByHand) {
     ASSERT_TRUE(AppendToHistoryFile(history, "h\r\n", "路由\r\n", 10));
     ASSERT_TRUE(AppendToHistoryFile(history, "h\r\n", "2\r\n", 10));
     EXPECT_EQ(ReadFileBytes(history), "\xEF\xBB\xBFh\r\n路由\r\n2\r\n");
+    // Open in Excel, which lets others read but not write: refused, the file as it was.
+    const HANDLE excel = CreateFileA(history.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(excel, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(AppendToHistoryFile(history, "h\r\n", "3\r\n", 10));
+    CloseHandle(excel);
+    EXPECT_EQ(ReadFileBytes(history), "\xEF\xBB\xBFh\r\n路由\r\n2\r\n");
 }
 
 TEST_F(SettingsFileTest, RefusedWriteRaisesTheErrorAndWritesNothingAfterTheFailedKey) {
