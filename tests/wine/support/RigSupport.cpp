@@ -93,6 +93,8 @@ unsigned short RigControlPort() {
 
 std::string RigDeadAddress() { return Environment("PELORIN_RIG_DEAD_ADDRESS", "192.168.1.77"); }
 
+std::string RigOtherIgdAddress() { return Environment("PELORIN_RIG_OTHER_IGD", "192.168.1.2"); }
+
 void RequireRig() {
     if (Environment("PELORIN_RIG", "") != "1") {
         std::fprintf(stderr, "%sPELORIN_RIG is not set: not in the rig.\n", kRigHowTo);
@@ -202,15 +204,27 @@ std::map<std::string, long> RouterControlClient::Counts() {
     return counts;
 }
 
-std::map<std::string, std::string> RouterControlClient::State() {
-    std::map<std::string, std::string> state;
-    std::istringstream lines(Get("/state"));
+std::map<std::string, std::string> RouterControlClient::Values(const std::string& target) {
+    std::map<std::string, std::string> values;
+    std::istringstream lines(Get(target));
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) state[line.substr(0, equals)] = line.substr(equals + 1);
+        if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
     }
-    return state;
+    return values;
+}
+
+std::map<std::string, std::string> RouterControlClient::State() { return Values("/state"); }
+
+std::map<std::string, std::string> RouterControlClient::RestartGateway(const std::string& wan) {
+    return Values("/restart?wan=" + PercentEncode(wan));
+}
+
+bool RouterControlClient::Devices(bool otherIgd, bool renderer) {
+    return Get(std::string("/config?other-igd=") + (otherIgd ? "on" : "off") +
+               "&renderer=" + (renderer ? "on" : "off"))
+               .rfind("ok", 0) == 0;
 }
 
 bool RouterControlClient::Config(const std::string& user, const std::string& password, int redialMs) {

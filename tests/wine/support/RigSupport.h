@@ -22,9 +22,10 @@
 void RequireRig();
 
 // The rig's addresses, from the environment that netrig.sh sets.
-std::string RigRouterAddress();   // PELORIN_RIG_ROUTER, "192.168.1.1"
-unsigned short RigControlPort();  // PELORIN_RIG_CONTROL_PORT, 8081
-std::string RigDeadAddress();     // PELORIN_RIG_DEAD_ADDRESS: in the subnet, no host there
+std::string RigRouterAddress();    // PELORIN_RIG_ROUTER, "192.168.1.1"
+unsigned short RigControlPort();   // PELORIN_RIG_CONTROL_PORT, 8081
+std::string RigDeadAddress();      // PELORIN_RIG_DEAD_ADDRESS: in the subnet, no host there
+std::string RigOtherIgdAddress();  // PELORIN_RIG_OTHER_IGD: another IGD on the LAN, when asked for
 
 // One answer of PlainHttpGet. status is 0 when no status line arrived (connection refused,
 // reset, time-out); body is what arrived after the headers, not decoded (a chunked answer
@@ -76,12 +77,22 @@ public:
     // every arg ms), trickle-body (the head at once, the body one byte every arg ms),
     // redirect (status arg, to a host other than the router); "none" clears.
     bool Fault(const std::string& kind, long arg = 0, long count = 0);
-    // Until Reset: the UPnP gateway (off, on, refuse, v2-only, mixed-case, silent), whether the
-    // admin pages answer, and whether the link comes back with the address it had.
+    // Until Reset: the UPnP gateway (off, on, refuse, v2-only, mixed-case, silent, and the
+    // kinds substitute-router --help lists), whether the admin pages answer, and whether the
+    // link comes back with the address it had.
     bool Gateway(const std::string& kind, bool pages, bool sameAddress = false);
+    // Until Reset: another IGD at RigOtherIgdAddress() on the same WAN link, and a media
+    // renderer that answers every search with its own type.
+    bool Devices(bool otherIgd, bool renderer);
+    // The gateway restarts (the substitute's own, or miniupnpd where the rig runs it): silent
+    // for a second, then serving on another port, its WAN side a new public address, or with
+    // wan "private" miniupnpd's behind a modem (double NAT). Answered once it serves again:
+    // port, ip (its WAN address); empty when it did not come back.
+    std::map<std::string, std::string> RestartGateway(const std::string& wan = "public");
 
 private:
     std::string Get(const std::string& target);
+    std::map<std::string, std::string> Values(const std::string& target);
     std::string address_;
     unsigned short port_;
 };

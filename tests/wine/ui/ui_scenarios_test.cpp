@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -263,6 +264,35 @@ ULONGLONG ExpectBox(const AppUnderTest& app, HWND form, const std::function<void
     EXPECT_TRUE(CloseBox(box->window));
     EXPECT_TRUE(WaitUntil([&] { return Enabled(form); }, 2000));
     return box->seenAtMs - start;
+}
+
+// Waits until `condition` holds, closing each box that opens meanwhile; their texts in `boxes`.
+bool WaitClosingBoxes(const AppUnderTest& app, const std::function<bool()>& condition, DWORD ms,
+                      std::vector<std::string>& boxes) {
+    return WaitUntil(
+        [&] {
+            for (const HWND box : OpenBoxes(app.ProcessId())) {
+                if (!Responsive(box, 200)) continue;
+                boxes.push_back(ReadBox(box).text);
+                CloseBox(box);
+            }
+            return condition();
+        },
+        ms, 100);
+}
+
+// After a restart of the gateway (back on another port with another address, as `restarted`
+// tells), the window shows its address within 15 s, with the outage's one notice at most.
+void ExpectFoundAgain(const AppUnderTest& app, HWND form,
+                      const std::map<std::string, std::string>& restarted) {
+    ASSERT_EQ(restarted.count("ip"), 1u) << "the gateway did not come back";
+    const HWND ip = Control(form, Label4);
+    std::vector<std::string> boxes;
+    EXPECT_TRUE(WaitClosingBoxes(
+        app, [&] { return Text(ip) == restarted.at("ip"); }, 15000, boxes))
+        << Text(ip) << " instead of " << restarted.at("ip");
+    EXPECT_LE(boxes.size(), 1u);
+    for (const std::string& box : boxes) EXPECT_EQ(box, kNoRouter);
 }
 
 // Gone within `ms`, and no box seen meanwhile.
@@ -981,17 +1011,26 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     EXPECT_EQ(history[1], "old,3");
     EXPECT_NE(history[9998].find(",UPnP," + first + "," + second + ","), std::string::npos) << history[9998];
     EXPECT_NE(history[9999].find(",UPnP," + second + "," + third + ","), std::string::npos) << history[9999];
+
+    // The gateway restarts: a second of silence, then on another port with another address.
+    ExpectFoundAgain(app, form, router.RestartGateway());
 }
 
 // Debian's miniupnpd in the router's place, the pages off: a gateway nobody here wrote. It is
 // found and tells its address and online time; it refuses a disconnect with 606.
 struct Miniupnpd : RigScenario {
+    bool behindModem = false;
     void SetUp() override {
         const char* present = std::getenv("PELORIN_RIG_MINIUPNPD");
         if (!present || std::string(present) != "1")
             GTEST_SKIP() << "miniupnpd runs with run-ui.sh --miniupnpd";
         RigScenario::SetUp();
         ASSERT_TRUE(router.Gateway("off", false));
+    }
+    void TearDown() override {
+        if (behindModem) {
+            EXPECT_FALSE(router.RestartGateway("public").empty());
+        }
     }
 };
 
@@ -1016,6 +1055,37 @@ TEST_F(Miniupnpd, ShowsItsStatusAndItsRefusal) {
     EXPECT_TRUE(CloseBox(refused->window));
     EXPECT_EQ(refused->text.rfind("路由器拒绝了此操作（UPnP 错误 606：未获授权）。", 0), 0u) << refused->text;
     EXPECT_EQ(Count("soap"), 0);  // the substitute's own gateway was never asked
+}
+
+// miniupnpd restarts as a home router does: found again on its new port with its new address.
+// Then it restarts behind the provider's modem (double NAT): "Connected", with an empty
+// external address, which the window shows as it is, its strip telling where the address is.
+TEST_F(Miniupnpd, RestartsElsewhereThenBehindAModem) {
+    AppUnderTest app;
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    Click(Control(form, Button1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, Button1)) == kLoggedIn; }, kLoginMs));
+    ASSERT_TRUE(WaitUntil([&] { return Text(Control(form, GroupBox1)) == kConnected; }, 2500));
+    ExpectFoundAgain(app, form, router.RestartGateway());
+
+    behindModem = true;
+    const auto modem = router.RestartGateway("private");
+    ASSERT_EQ(modem.count("ip"), 1u) << "miniupnpd did not come back";
+    std::vector<std::string> boxes;
+    const HWND strip = Control(form, Label17);
+    EXPECT_TRUE(WaitClosingBoxes(
+        app,
+        [&] {
+            return Text(strip) ==
+                   "通过UPnP连接路由器\r\n公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。";
+        },
+        15000, boxes))
+        << Text(strip);
+    EXPECT_EQ(Text(Control(form, Label4)), "");
+    EXPECT_EQ(Text(Control(form, GroupBox1)), kConnected);
+    EXPECT_LE(boxes.size(), 1u);
+    Shoot(form, "miniupnpd-double-nat.png");
 }
 
 struct ClassCount {
