@@ -172,17 +172,21 @@ void RouterControl::TimedChangeIfDue() {
     view_.ShowBalloon(kTimedChangeFailedTitle, answer.why);
 }
 
+// Its first sentence: advice stays in the balloon, the strip has one line for it.
 void RouterControl::ShowOutcome(const std::string& title, const std::string& text) {
-    outcomeLine_ = Concat({title, "：", text});
+    const std::size_t stop = text.find("。");
+    outcomeLine_ = Concat({title, "：", stop == std::string::npos ? text : text.substr(0, stop + 2)});
     ShowStrip();
 }
 
+// The way's short line last, where the one line shows, beside the credit link; the longer
+// lines above it have the window's width.
 void RouterControl::ShowStrip() {
-    std::string strip = Way().WayLine();
-    for (const std::string* line : {&upstreamLine_, &outcomeLine_}) {
-        if (line->empty()) continue;
+    std::string strip;
+    for (const std::string& line : {outcomeLine_, upstreamLine_, Way().WayLine()}) {
+        if (line.empty()) continue;
         if (!strip.empty()) strip += "\r\n";
-        strip += *line;
+        strip += line;
     }
     if (strip == strip_) return;
     strip_ = strip;

@@ -80,8 +80,8 @@ private:
 
     void WatchChange(RouterAccess& way);
     void Observe(const std::optional<LinkState>& link);
-    // The window's bottom strip: the way (when not the pages), that the public address is held
-    // upstream, and the last change's outcome until the next change.
+    // The window's bottom strip: the last change's outcome until the next change, that the
+    // public address is held upstream, and the way (when not the pages).
     void ShowOutcome(const std::string& title, const std::string& text);
     void ShowStrip();
 
