@@ -43,16 +43,24 @@ constexpr char kSuccessBox[] = "提示: 成功!";
 constexpr char kShortPageBox[] = "Pelorin: List index out of bounds (";
 constexpr char kNoBox[] = "";
 constexpr char kUpnp606Box[] = "提示: 路由器拒绝了此操作（UPnP 错误 606：未获授权）";
+constexpr char kUnclear707Box[] = "提示: 已发出断线命令，路由器的回答不明确（UPnP 错误 707）";
+constexpr char kUnclearLateBox[] = "提示: 已发出断线命令，路由器的回答不明确（超时未回答）";
+constexpr char kUpnpStrip[] = "通过UPnP连接路由器";
+constexpr char kChangedLine[] = "已更换IP：";
+constexpr char kConnectedPanel[] = "WAN口状态(已连上互联网)";
 // A request is given up 5 s after its start; meanwhile the window answers.
 constexpr DWORD kRequestBoundMs = 5500;
 constexpr DWORD kUnansweringBoundMs = 200;
+// The gateways as homes have them are held to this.
+constexpr DWORD kGatewayUnansweringBoundMs = 50;
 constexpr DWORD kOutageMs = 30000;
 constexpr DWORD kMomentMs = 14000;
 constexpr DWORD kTrickleByteMs = 2000;
 constexpr long kSlowPieceBytes = 16;  // 20 ms apart: the status page takes about 1.2 s
 
-// Gateway: the pages off and a UPnP gateway in their place, which then misbehaves.
-enum class Way { Fault, Unreachable, Refusal, LinkDown, Gateway };
+// Gateway: the pages off and a UPnP gateway in their place, which then misbehaves; Restart:
+// that gateway restarts before each moment.
+enum class Way { Fault, Unreachable, Refusal, LinkDown, Gateway, Restart };
 
 struct Behaviour {
     const char* name;
@@ -65,7 +73,13 @@ struct Behaviour {
     bool logsIn;
     const char* pollBox;
     const char* commandBox;
-    bool pollsResume;  // by itself, once the router behaves again (automatic login on)
+    bool pollsResume;                  // by itself, once the router behaves again (automatic login on)
+    const char* connectBox = nullptr;  // "重连"'s, when it is not commandBox
+    // After the poll moment, when given: the bottom strip's lines in any order, with the WAN
+    // panel connected.
+    const char* strip = nullptr;
+    bool watched = false;  // "断线" is watched to the new address: the strip's outcome, a history line
+    DWORD unansweringMs = kUnansweringBoundMs;
 };
 
 constexpr long kEndOfLine46 = -1;  // replaced by where line 46 of the status page ends
@@ -104,6 +118,25 @@ const Behaviour kBehaviours[] = {
      true},
     {"UPnP: SSDP headers in mixed case", Way::Gateway, "mixed-case", kWholeRun, kNoBox, true, kNoBox,
      kSuccessBox, true},
+    // Gateways as homes have them. One that restarts before each moment: a second of silence,
+    // then on another port with another address (found again, before the next moment, within
+    // 15 s). Teardowns that work though answered with 707 or after the deadline, and one that
+    // never drops. An idle WANIPConnection listed before the live WANPPPConnection; a
+    // description that is no clean XML.
+    {"UPnP: restarts on another port with another address", Way::Restart, "", 0, kNoBox, true, kNoAnswerBox,
+     kNoAnswerBox, true, nullptr, kUpnpStrip, false, kGatewayUnansweringBoundMs},
+    {"UPnP: 707 to ForceTermination, the link drops all the same", Way::Gateway, "terminate-707", kWholeRun,
+     kNoBox, true, kNoBox, kUnclear707Box, true, kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
+    {"UPnP: ForceTermination answered after the 5 s deadline, the link drops", Way::Gateway, "terminate-late",
+     kWholeRun, kNoBox, true, kNoBox, kUnclearLateBox, true, kSuccessBox, kUpnpStrip, true,
+     kGatewayUnansweringBoundMs},
+    {"UPnP: 200 to ForceTermination, the link never drops", Way::Gateway, "never-drops", kWholeRun, kNoBox,
+     true, kNoBox, kSuccessBox, true, kSuccessBox, kUpnpStrip, false, kGatewayUnansweringBoundMs},
+    {"UPnP: an idle WANIPConnection before the live WANPPPConnection", Way::Gateway, "two-services",
+     kWholeRun, kNoBox, true, kNoBox, kSuccessBox, true, kSuccessBox, kUpnpStrip, true,
+     kGatewayUnansweringBoundMs},
+    {"UPnP: a description that is no clean XML", Way::Gateway, "odd-description", kWholeRun, kNoBox, true,
+     kNoBox, kSuccessBox, true, kSuccessBox, kUpnpStrip, false, kGatewayUnansweringBoundMs},
     // A refusal met by the poll switches polling off until the user logs in again, on purpose.
     {"refusal (password changed)", Way::Refusal, "", 0, kRefusedBox, false, kRefusedBox, kNotLoggedInBox,
      false},
@@ -152,6 +185,18 @@ struct Seen {
 };
 
 bool StartsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
+
+// The lines of a label's text, sorted.
+std::vector<std::string> SortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at <= text.size();) {
+        const std::size_t end = std::min(text.find("\r\n", at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
 
 std::string BoxesCell(const Seen& seen) {
     if (seen.boxes.empty()) return "none";
@@ -281,7 +326,8 @@ bool WriteFaultReport(const std::vector<Row>& rows, ULONGLONG started, bool fini
         "logged in by itself: the router off the network for 30 s and back (each box answered at once), "
         "and a double click on the icon while the box of the menu's \"更换IP\" is open.\n\n"
         "*unanswering* is the longest a `WM_NULL` sent by a second thread of the driver waited during the "
-        "moment: the time the window could not repaint or react (200 ms at most in every row: while a "
+        "moment: the time the window could not repaint or react (200 ms at most in every row, 50 ms in the "
+        "rows of the gateways as homes have them: while a "
         "request waits for the router the program handles its messages). An open message box does not "
         "count, its own loop answers. *after* tells whether the program was alive (answering its window) "
         "after the "
@@ -339,7 +385,8 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
         ASSERT_TRUE(router.Reset());
         ASSERT_TRUE(router.Config("admin", "lumko", 3000));
         const char* const gatewayBehaving = behaviour.arg == kWholeRun ? behaviour.fault : "on";
-        ASSERT_TRUE(behaviour.way != Way::Gateway || router.Gateway(gatewayBehaving, false));
+        const bool upnp = behaviour.way == Way::Gateway || behaviour.way == Way::Restart;
+        ASSERT_TRUE(!upnp || router.Gateway(gatewayBehaving, false));
         AppUnderTest app({kStartIni});
         const HWND form = app.WaitForMainWindow();
         ASSERT_TRUE(form);
@@ -357,12 +404,24 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
             case Way::Unreachable: return SetText(gateway, "") && TypeText(gateway, RigDeadAddress());
             case Way::LinkDown: return SwitchRouterLink("down");
             case Way::Gateway: return router.Gateway(behaviour.fault, false);
+            case Way::Restart: return !router.RestartGateway().empty();
             }
             return false;
         };
+        // The gateway's address shown: found again after a restart. An open box holds the search
+        // (a request gives way to the box's loop), so boxes are answered meanwhile.
+        auto foundAgain = [&] {
+            const auto shown = [&] {
+                CloseAllBoxes(app.ProcessId());
+                return Text(Control(form, Label4)) == router.State()["ip"];
+            };
+            return WaitUntil(shown, 15000, 200);
+        };
         auto behave = [&] {
             if (behaviour.way == Way::LinkDown && !SwitchRouterLink("up")) return false;
-            if (behaviour.way == Way::Gateway && !router.Gateway(gatewayBehaving, false)) return false;
+            if (upnp && !router.Gateway(gatewayBehaving, false)) return false;
+            // Each moment meets a gateway that has just moved from where the program found it.
+            if (behaviour.way == Way::Restart && !foundAgain()) return false;
             return router.Fault("none") && router.Config("admin", "lumko", 3000) &&
                    SetText(gateway, RigRouterAddress());
         };
@@ -397,7 +456,7 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
             std::string why;
             if (!firstBoxIs(seen, behaviour.loginBox)) why += "boxes: " + RawBoxes(seen) + "; ";
             if (loggedIn != behaviour.logsIn) why += "logged in: " + std::to_string(loggedIn) + "; ";
-            if (seen.stallMs > kUnansweringBoundMs)
+            if (seen.stallMs > behaviour.unansweringMs)
                 why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
             if (seen.mostOpen > 1) why += std::to_string(seen.mostOpen) + " boxes open at once; ";
             // Whatever the login met, the button tells whether the program is logged in.
@@ -430,14 +489,18 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
             std::string why;
             if (!firstBoxIs(seen, behaviour.pollBox)) why += "boxes: " + RawBoxes(seen) + "; ";
             if (seen.mostOpen > 1) why += std::to_string(seen.mostOpen) + " boxes open at once; ";
-            if (seen.stallMs > kUnansweringBoundMs)
+            if (seen.stallMs > behaviour.unansweringMs)
                 why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
             if (resumed != behaviour.pollsResume)
                 why += std::string("polls resumed: ") + (resumed ? "yes" : "no") + "; ";
-            record("poll (timer, automatic login on)",
-                   Expectation(behaviour.pollBox,
-                               behaviour.pollsResume ? ", polls resume" : ", polling stays off"),
-                   seen, why.empty(), why);
+            const std::string strip = Text(Control(form, Label17));
+            if (behaviour.strip && SortedLines(strip) != SortedLines(behaviour.strip))
+                why += "strip " + strip + "; ";
+            if (behaviour.strip && seen.panel != kConnectedPanel) why += "panel " + seen.panel + "; ";
+            std::string expected = behaviour.pollsResume ? ", polls resume" : ", polling stays off";
+            if (behaviour.strip) expected += ", strip " + Cell(behaviour.strip);
+            record("poll (timer, automatic login on)", Expectation(behaviour.pollBox, expected.c_str()), seen,
+                   why.empty(), why);
             rows.back().after += resumed ? ", polling" : ", not polling";
         }
 
@@ -448,6 +511,8 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
         ASSERT_TRUE(SetText(password, ""));
         for (const auto& [moment, button] : {std::pair<const char*, int>{"断线 (Button4)", Button4},
                                              std::pair<const char*, int>{"重连 (Button5)", Button5}}) {
+            const char* const box =
+                button == Button5 && behaviour.connectBox ? behaviour.connectBox : behaviour.commandBox;
             ASSERT_TRUE(misbehave());
             const Seen seen = Watch(
                 app, form, [&, button = button] { Click(Control(form, button)); },
@@ -455,11 +520,32 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
             ASSERT_TRUE(behave());
             ASSERT_TRUE(CloseBoxesUntilQuiet(app, 600));
             std::string why;
-            if (!firstBoxIs(seen, behaviour.commandBox)) why += "boxes: " + RawBoxes(seen) + "; ";
+            if (!firstBoxIs(seen, box)) why += "boxes: " + RawBoxes(seen) + "; ";
             if (seen.boxes.size() != 1) why += std::to_string(seen.boxes.size()) + " boxes; ";
-            if (seen.stallMs > kUnansweringBoundMs)
+            if (seen.stallMs > behaviour.unansweringMs)
                 why += "unanswering " + std::to_string(seen.stallMs) + " ms; ";
-            record(moment, Expectation(behaviour.commandBox), seen, why.empty(), why);
+            record(moment, Expectation(box), seen, why.empty(), why);
+        }
+        // A teardown that answered badly is watched all the same: its outcome in the strip and
+        // in the history.
+        if (behaviour.watched) {
+            const std::string history = app.Folder() + "ip-history.csv";
+            const bool told = WaitUntil(
+                [&] {
+                    const std::vector<std::string> strip = SortedLines(Text(Control(form, Label17)));
+                    return std::any_of(
+                               strip.begin(), strip.end(),
+                               [](const std::string& line) { return StartsWith(line, kChangedLine); }) &&
+                           ReadFileBytes(history).find(u8",UPnP,") != std::string::npos;
+                },
+                10000, 100);
+            Row& disconnect = rows[rows.size() - 2];
+            disconnect.expected += ", watched to the new address";
+            if (!told) {
+                disconnect.pass = false;
+                disconnect.why += "not watched: strip " + Text(Control(form, Label17)) + "; ";
+                ADD_FAILURE() << disconnect.moment << ": " << disconnect.why;
+            }
         }
 
         // Nothing of this reaches the settings file.
