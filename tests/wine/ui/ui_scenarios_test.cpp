@@ -949,7 +949,8 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
 // A router without its admin pages and a UPnP gateway instead: the login finds the gateway;
 // the window, its mark and the tip show the gateway's status; a change from the tray menu is
 // watched to the new address, told by a balloon and recorded, a redial asked for when the
-// gateway does not dial by itself. (606 from it: the fault matrix.)
+// gateway does not dial by itself; a timed change it refuses is told once and recorded each
+// time. (606 to a command: the fault matrix.)
 TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     ASSERT_TRUE(router.Gateway("on", false));
     AppUnderTest app;
@@ -1021,6 +1022,35 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     EXPECT_EQ(history[1], "old,3");
     EXPECT_NE(history[9998].find(",UPnP," + first + "," + second + ","), std::string::npos) << history[9998];
     EXPECT_NE(history[9999].find(",UPnP," + second + "," + third + ","), std::string::npos) << history[9999];
+
+    // A timed change the gateway refuses (606), due at every poll with an interval of 0: a line
+    // in the history each time, the outcome in the strip, one balloon in the run: it goes at
+    // its time though the refusals go on.
+    ASSERT_TRUE(router.Gateway("refuse", false));
+    ASSERT_TRUE(SetText(Control(form, Edit3), "0"));
+    Click(Control(form, CheckBox3));
+    const auto refusals = [&] {
+        const std::vector<std::string> lines = Lines(ReadFileBytes(app.Folder() + "ip-history.csv"));
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find(u8",定时更换失败") != std::string::npos;
+        });
+    };
+    const char refused[] = "路由器拒绝了此操作（UPnP 错误 606";
+    const auto refusalShown = [&] {
+        const std::vector<std::string> texts = BalloonTexts();
+        return std::any_of(texts.begin(), texts.end(),
+                           [&](const std::string& text) { return text.rfind(refused, 0) == 0; });
+    };
+    EXPECT_TRUE(WaitUntil(refusalShown, 5000));
+    const std::vector<std::string> strip = Lines(Text(Control(form, Label17)));
+    EXPECT_TRUE(std::any_of(strip.begin(), strip.end(), [&](const std::string& line) {
+        return line.rfind(std::string("定时更换IP失败：") + refused, 0) == 0;
+    })) << Text(Control(form, Label17));
+    const auto firstRefusals = refusals();
+    EXPECT_GE(firstRefusals, 1);
+    EXPECT_TRUE(WaitUntil([&] { return !refusalShown(); }, 20000));
+    EXPECT_GE(refusals(), firstRefusals + 5);
+    Click(Control(form, CheckBox3));
 }
 
 // Gateways as homes have them, the program following one through its restarts: a second of
