@@ -59,7 +59,7 @@ const char* UsageText() {
            "          &other-igd=on|off&renderer=on|off\n"
            "  /fault?kind=K&arg=N&count=C\n"
            "  /restart?wan=public (the gateway silent for 1 s, then on the next port with a new\n"
-           "          address; answered once it serves: port=P ip=A)\n";
+           "          address; answered once it serves: port=P ip=A; wan=private through the hook)\n";
 }
 
 CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std::string& error) {
