@@ -85,6 +85,12 @@ UpnpEnd UpnpSession::LiveService(const std::string& location, std::optional<Serv
     return UpnpEnd::Done;
 }
 
+std::string UpnpSession::ControlPlace() const {
+    if (!service_) return {};
+    const HttpUrl& control = service_->control;
+    return Concat({control.host, ":", DecimalText(control.port), control.path});
+}
+
 UpnpReply UpnpSession::StatusInfo(UpnpStatus& status) {
     std::optional<XmlElement> info;
     const UpnpReply reply = Act("GetStatusInfo", &info);

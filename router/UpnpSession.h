@@ -48,6 +48,9 @@ public:
     // The host of the found service's description when it is not the gateway asked for (a
     // mesh node, a second router); empty otherwise.
     const std::string& ForeignHost() const { return foreignHost_; }
+    // Where the found service takes its actions, to tell a service that moved: its control
+    // URL's host, port and path; empty when none is found.
+    std::string ControlPlace() const;
 
     // GetStatusInfo: the connection status and the uptime.
     UpnpReply StatusInfo(UpnpStatus& status);

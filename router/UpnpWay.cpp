@@ -130,8 +130,7 @@ StatusRead UpnpWay::ReadStatus() {
 
 CommandAnswer UpnpWay::Command(bool disconnect) {
     if (!session_.Found() && !FindGateway(true)) return {};
-    const CommandAnswer answer =
-        Taken(disconnect ? session_.ForceTermination() : session_.RequestConnection(), disconnect);
+    const CommandAnswer answer = Send(disconnect);
     if (answer.taken == CommandTaken::No && !answer.why.empty())
         control_.Tell(answer.why.c_str(), kNoticeCaption, MessageIcon::Warning);
     return answer;
@@ -139,7 +138,28 @@ CommandAnswer UpnpWay::Command(bool disconnect) {
 
 CommandAnswer UpnpWay::TimedDisconnect() {
     if (!session_.Found()) return {CommandTaken::No, kNoAnswerText};
-    return Taken(session_.ForceTermination(), true);
+    return Send(true);
+}
+
+// A router that restarted serves on another port: a command that meets silence has the
+// service searched for again. Found elsewhere, it gets the command once more; found where it
+// was, it was only slow (a teardown under way) and is not asked twice; not found, it is gone.
+CommandAnswer UpnpWay::Send(bool disconnect) {
+    const auto send = [&] { return disconnect ? session_.ForceTermination() : session_.RequestConnection(); };
+    const UpnpReply reply = send();
+    if (reply.end != UpnpEnd::Silent) return Taken(reply, disconnect);
+    const std::string place = session_.ControlPlace();
+    control_.lastSearch_ = control_.clock_.Milliseconds();
+    const UpnpEnd found = session_.Find(control_.view_.RouterAddress());
+    if (found == UpnpEnd::GivenUp) return {};
+    if (found != UpnpEnd::Done) {
+        Lost();
+        return {CommandTaken::No, kNoAnswerText};
+    }
+    if (session_.ControlPlace() == place) return Taken(reply, disconnect);
+    silentPolls_ = 0;
+    addressReadAt_.reset();
+    return Taken(send(), disconnect);
 }
 
 // A teardown goes on whatever some stacks answer: a disconnect in progress (707), the link

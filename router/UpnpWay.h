@@ -29,6 +29,7 @@ public:
 
 private:
     static CommandAnswer Taken(const UpnpReply& reply, bool disconnect);
+    CommandAnswer Send(bool disconnect);
     bool FindGateway(bool byCommand);
     // The found service fell silent: a restarted router serves on another port, maybe with
     // another address, so it is searched for again.

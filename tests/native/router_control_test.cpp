@@ -671,6 +671,18 @@ TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
     EXPECT_EQ(window.balloons.back().caption, "路由器没有断线");
     EXPECT_EQ(window.strip.substr(0, window.strip.find('\r')),
               "路由器没有断线：" + window.balloons.back().text);
+    // A teardown slower than the deadline: watched, and the service, found where it was, is not
+    // asked twice.
+    gateway.faultCode = 0;
+    gateway.slowCommands = true;
+    gateway.requests.clear();
+    control.Disconnect();
+    EXPECT_EQ(window.boxes.back().text,
+              "已发出断线命令，路由器的回答不明确（超时未回答），正在观察它是否断线。");
+    EXPECT_EQ(
+        std::count_if(gateway.requests.begin(), gateway.requests.end(),
+                      [](const std::string& request) { return request.rfind("ForceTermination", 0) == 0; }),
+        1);
 }
 
 // A gateway that restarts (silent for 15 s, back on another port with another address): one
@@ -705,6 +717,11 @@ TEST_F(RouterControlTest, AGatewayThatRestartsOnAnotherPortIsFoundAgain) {
     EXPECT_EQ(window.fields[WanField::PublicIp], "198.51.100.8");
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "无法连接路由器，请检查网关地址。");
+    // Restarted again between two polls: the command meets the old port's silence, finds the
+    // service anew and is taken there.
+    gateway.port = 5002;
+    control.Connect();
+    EXPECT_EQ(window.boxes.back().text, "成功!");
 
     // "重连" asks for nothing to be watched: no balloon a minute on.
     control.Connect();
@@ -722,6 +739,9 @@ TEST_F(RouterControlTest, AGatewayThatRestartsOnAnotherPortIsFoundAgain) {
         control.Poll();
     }
     EXPECT_EQ(window.balloons.at(0).caption, "路由器未重新拨号");
+    // A disconnect to a gateway no search finds: told so, nothing watched.
+    control.Disconnect();
+    EXPECT_EQ(window.boxes.back().text + window.strip.substr(0, 4), "无法连接路由器，请检查网关地址。路由");
 }
 
 // The gateway silent, another host's gateway alone answering: taken, and the strip names it.

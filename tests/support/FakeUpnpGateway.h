@@ -8,8 +8,9 @@
 // ForceTermination drops the link until the test brings it back. Every request is recorded
 // with all it carried.
 struct FakeUpnpGateway : UpnpTransport {
-    bool present = false;  // answers the search
-    bool silent = false;   // answers nothing, as while it restarts
+    bool present = false;       // answers the search
+    bool silent = false;        // answers nothing, as while it restarts
+    bool slowCommands = false;  // ForceTermination and RequestConnection get no answer in time
     std::uint16_t port = 5000;
     int faultCode = 0;  // ForceTermination and RequestConnection answer this fault
     // The commands 404 without a fault or 200 with a page; GetExternalIPAddress 501; the description 404.
@@ -47,6 +48,7 @@ struct FakeUpnpGateway : UpnpTransport {
         requests.push_back(action + " " + url.host + url.path + request.soapAction + request.body);
         if (silent || url.port != port) return {};
         const bool command = action == "ForceTermination" || action == "RequestConnection";
+        if (command && slowCommands) return {};
         if (command && odd == Odd::NotFound) return {true, 404, "Not Found"};
         if (command && odd == Odd::Page) return {true, 200, "<html><body>OK</body></html>"};
         const bool fault =
