@@ -683,6 +683,16 @@ TEST_F(RouterControlTest, UpnpCommandsAreToldByTheirAnswerAndADropIsWatched) {
         std::count_if(gateway.requests.begin(), gateway.requests.end(),
                       [](const std::string& request) { return request.rfind("ForceTermination", 0) == 0; }),
         1);
+    // The link already down (711), an error without detail: watched as well.
+    gateway.slowCommands = false;
+    for (const auto& [code, odd, said] :
+         {std::tuple{711, Odd::None, "UPnP 错误 711"}, {0, Odd::Bare500, "HTTP 500"}}) {
+        gateway.faultCode = code;
+        gateway.odd = odd;
+        control.Disconnect();
+        EXPECT_NE(window.boxes.back().text.find(std::string("不明确（") + said + "）"), std::string::npos)
+            << said;
+    }
 }
 
 // A gateway that restarts (silent for 15 s, back on another port with another address): one

@@ -13,8 +13,9 @@ struct FakeUpnpGateway : UpnpTransport {
     bool slowCommands = false;  // ForceTermination and RequestConnection get no answer in time
     std::uint16_t port = 5000;
     int faultCode = 0;  // ForceTermination and RequestConnection answer this fault
-    // The commands 404 without a fault or 200 with a page; GetExternalIPAddress 501; the description 404.
-    enum class Odd { None, NotFound, Page, ExternalFault, NoDescription } odd = Odd::None;
+    // The commands 404 or 500 without a fault, or 200 with a page; GetExternalIPAddress 501; the description
+    // 404.
+    enum class Odd { None, NotFound, Bare500, Page, ExternalFault, NoDescription } odd = Odd::None;
     // When set, an idle WANIPConnection answering this status comes before a live WANPPPConnection.
     std::string idleStatus;
     std::vector<std::string> otherHosts;  // on port 5000
@@ -50,6 +51,7 @@ struct FakeUpnpGateway : UpnpTransport {
         const bool command = action == "ForceTermination" || action == "RequestConnection";
         if (command && slowCommands) return {};
         if (command && odd == Odd::NotFound) return {true, 404, "Not Found"};
+        if (command && odd == Odd::Bare500) return {true, 500, "Internal Server Error"};
         if (command && odd == Odd::Page) return {true, 200, "<html><body>OK</body></html>"};
         const bool fault =
             (faultCode && command) || (odd == Odd::ExternalFault && action == "GetExternalIPAddress");

@@ -7,7 +7,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,7 +15,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -119,28 +117,13 @@ std::vector<std::string> Search(std::string_view target) {
     return answers;
 }
 
-HttpAnswer Soap(const HttpUrl& control, const std::string& serviceType, const std::string& action,
-                int timeoutMs = 3000) {
+HttpAnswer Soap(const HttpUrl& control, const std::string& serviceType, const std::string& action) {
     const SoapRequest soap = MakeSoapRequest(serviceType, action);
     Connection connection(control.host, control.port);
     connection.Send("POST " + control.path + " HTTP/1.1\r\nHost: " + control.host +
                     "\r\nContent-Type: " + "text/xml; charset=\"utf-8\"\r\nSOAPAction: " + soap.soapAction +
                     "\r\nContent-Length: " + std::to_string(soap.body.size()) + "\r\n\r\n" + soap.body);
-    return connection.ReadAnswer(timeoutMs);
-}
-
-// A header's value in an SSDP answer, its name in any case.
-std::string HeaderValue(const std::string& datagram, const std::string& name) {
-    std::size_t at = 0;
-    while ((at = datagram.find("\r\n", at)) != std::string::npos) {
-        at += 2;
-        const std::size_t colon = datagram.find(':', at), end = datagram.find("\r\n", at);
-        if (colon == std::string::npos || colon > end || colon - at != name.size()) continue;
-        if (strncasecmp(datagram.c_str() + at, name.c_str(), name.size()) != 0) continue;
-        const std::size_t value = datagram.find_first_not_of(' ', colon + 1);
-        return datagram.substr(value, end - value);
-    }
-    return "";
+    return connection.ReadAnswer();
 }
 
 std::vector<SsdpAnswer> SearchAnswers(std::string_view target) {
@@ -218,165 +201,6 @@ TEST_F(RouterWan, TheUpnpGatewayAnswersSearchesAndDropsTheSameLink) {
     const auto counts = ControlValues("/counts");
     EXPECT_EQ(counts.at("soap"), "6");
     EXPECT_EQ(counts.at("ssdp"), "3");
-}
-
-// What one action of a gateway of a kind answers: 200 with the child's value (nullptr: any),
-// a UPnP fault, HTTP 500 without one, or nothing in time; and whether the link dropped (and
-// came back at once with another address).
-constexpr int kAnswered = 0, kNoDetail = -1, kNoAnswer = -2;
-struct KindRow {
-    const char* kind;
-    bool ppp;  // the WANPPPConnection service, else the WANIPConnection one
-    const char* action;
-    int fault;
-    const char* child;
-    const char* value;
-    bool drops;
-};
-
-const KindRow kKindRows[] = {
-    {"empty-address", false, "GetStatusInfo", kAnswered, "NewConnectionStatus", "Connected", false},
-    {"empty-address", false, "GetExternalIPAddress", kAnswered, "NewExternalIPAddress", "", false},
-    {"private-address", false, "GetExternalIPAddress", kAnswered, "NewExternalIPAddress", "10.0.0.2", false},
-    {"address-501", false, "GetExternalIPAddress", 501, nullptr, nullptr, false},
-    {"address-501", false, "GetStatusInfo", kAnswered, "NewConnectionStatus", "Connected", false},
-    {"terminate-707", false, "ForceTermination", 707, nullptr, nullptr, true},
-    {"terminate-711", false, "ForceTermination", 711, nullptr, nullptr, true},
-    {"terminate-500", false, "ForceTermination", kNoDetail, nullptr, nullptr, true},
-    {"terminate-late", false, "ForceTermination", kNoAnswer, nullptr, nullptr, true},
-    // The link has been up since the row before.
-    {"uptime-zero", false, "GetStatusInfo", kAnswered, "NewUptime", "0", false},
-    {"never-drops", false, "ForceTermination", kAnswered, nullptr, nullptr, false},
-    {"odd-description", false, "GetStatusInfo", kAnswered, "NewConnectionStatus", "Connected", false},
-    {"two-services", false, "GetStatusInfo", kAnswered, "NewConnectionStatus", "Disconnected", false},
-    {"two-services", false, "GetExternalIPAddress", kAnswered, "NewExternalIPAddress", "", false},
-    {"two-services", false, "ForceTermination", 706, nullptr, nullptr, false},
-    {"two-services", true, "GetStatusInfo", kAnswered, "NewConnectionStatus", "Connected", false},
-    {"two-services", true, "ForceTermination", kAnswered, nullptr, nullptr, true},
-};
-
-TEST_F(RouterWan, EachKindOfGatewayAnswersAsItsRoutersDo) {
-    ASSERT_EQ(Control("/config?upnp=on&pages=off&redial=0"), "ok");
-    for (const KindRow& row : kKindRows) {
-        SCOPED_TRACE(std::string(row.kind) + (row.ppp ? " PPP " : " IP ") + row.action);
-        ASSERT_EQ(Control(std::string("/config?upnp=") + row.kind), "ok");
-        const std::string before = ControlValues("/state")["ip"];
-        const std::string serviceType(kWanServiceTypes[row.ppp ? 2 : 0]);
-        const HttpUrl control{RouterAddress(), 5000, row.ppp ? "/ctl/PPPConn" : "/ctl/IPConn"};
-        // The late answer is held 7 s: that none comes in 1.5 s is enough here.
-        const HttpAnswer answer =
-            Soap(control, serviceType, row.action, row.fault == kNoAnswer ? 1500 : 3000);
-        const auto fault = ReadSoapFault(answer.body);
-        const auto response = ReadSoapResponse(answer.body, row.action);
-        switch (row.fault) {
-        case kAnswered:
-            ASSERT_TRUE(answer.complete && answer.status == 200 && response) << answer.body;
-            if (row.value) {
-                EXPECT_EQ(response->ChildText(row.child), row.value);
-            }
-            break;
-        case kNoDetail: EXPECT_TRUE(answer.complete && answer.status == 500 && !fault) << answer.body; break;
-        case kNoAnswer: EXPECT_FALSE(answer.complete); break;
-        default:
-            EXPECT_EQ(answer.status, 500);
-            ASSERT_TRUE(fault) << answer.body;
-            EXPECT_EQ(fault->code, row.fault);
-        }
-        const auto state = ControlValues("/state");
-        EXPECT_EQ(state.at("wan"), "up");
-        EXPECT_EQ(state.at("ip") != before, row.drops);
-        if (std::string_view(row.child ? row.child : "") == "NewUptime") {
-            EXPECT_NE(state.at("online"), "0");
-        }
-    }
-}
-
-// Descriptions as firmware writes them: one that is no clean XML, one with two WAN services,
-// the live one second, whose type the gateway also answers searches for.
-TEST_F(RouterWan, OddAndTwoServiceDescriptions) {
-    const HttpUrl description{RouterAddress(), 5000, "/rootDesc.xml"};
-    ASSERT_EQ(Control("/config?upnp=odd-description&pages=off"), "ok");
-    const std::string odd = Fetched(description);
-    for (const char* oddity : {"<friendlyName>getfirm <info></friendlyName>", "R&D&nbsp;", "</root>\r\n<!--"})
-        EXPECT_NE(odd.find(oddity), std::string::npos) << oddity;
-    ASSERT_EQ(Control("/config?upnp=two-services"), "ok");
-    const std::string location = "http://" + RouterAddress() + ":5000/rootDesc.xml";
-    const auto services = ReadWanServices(Fetched(description), location);
-    ASSERT_EQ(services.size(), 2u);
-    EXPECT_EQ(services[0].serviceType, kWanServiceTypes[0]);
-    EXPECT_EQ(services[1].serviceType, kWanServiceTypes[2]);
-    EXPECT_EQ(services[1].controlUrl, "http://" + RouterAddress() + ":5000/ctl/PPPConn");
-    EXPECT_EQ(SearchAnswers(kWanServiceTypes[2]).size(), 1u);
-}
-
-// A restart: a second of silence (no search answered, its port closed), then the gateway
-// serves on the next port, its link dialled anew; /restart answers once it serves.
-TEST_F(RouterWan, TheGatewayRestartsOnTheNextPortWithAnotherAddress) {
-    ASSERT_EQ(Control("/config?upnp=on&pages=off"), "ok");
-    const std::string first = ControlValues("/state")["ip"];
-    const auto started = Clock::now();
-    std::string told;
-    std::thread restart([&] { told = Control("/restart"); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_TRUE(Search("ssdp:all").empty());
-    EXPECT_FALSE(Connection(RouterAddress(), 5000).Connected());
-    restart.join();
-    EXPECT_GE(Clock::now() - started, std::chrono::milliseconds(950));
-    const std::string second = ControlValues("/state")["ip"];
-    EXPECT_NE(second, first);
-    EXPECT_EQ(told, "port=5001\nip=" + second + "\n");
-    const auto answers = SearchAnswers(kWanServiceTypes[0]);
-    ASSERT_EQ(answers.size(), 1u);
-    EXPECT_EQ(answers[0].location, "http://" + RouterAddress() + ":5001/rootDesc.xml");
-    EXPECT_FALSE(Connection(RouterAddress(), 5000).Connected());
-    const auto address = ReadSoapResponse(
-        Soap({RouterAddress(), 5001, "/ctl/IPConn"}, std::string(kWanServiceTypes[0]), "GetExternalIPAddress")
-            .body,
-        "GetExternalIPAddress");
-    ASSERT_TRUE(address);
-    EXPECT_EQ(address->ChildText("NewExternalIPAddress"), second);
-    // A reset brings it back to its first port.
-    ASSERT_EQ(Control("/reset"), "ok");
-    ASSERT_EQ(Control("/config?upnp=on"), "ok");
-    std::vector<SsdpAnswer> again;
-    for (int tries = 0; tries < 4 && again.empty(); ++tries) again = SearchAnswers(kWanServiceTypes[0]);
-    ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(again[0].location, "http://" + RouterAddress() + ":5000/rootDesc.xml");
-}
-
-// Two other devices on the LAN, off until asked for: another IGD on the same link and a media
-// renderer that answers every search with its own type, each from its own address.
-TEST_F(RouterWan, AnotherIgdAndARendererAnswerFromTheirOwnAddresses) {
-    ASSERT_EQ(Control("/config?upnp=silent&pages=off&redial=0"), "ok");
-    EXPECT_TRUE(Search("ssdp:all").empty());
-    ASSERT_EQ(Control("/config?other-igd=on&renderer=on"), "ok");
-    // Read here rather than by the program's reader, which may leave out what is no gateway.
-    std::map<std::string, std::string> locations;  // by ST
-    for (const std::string& datagram : Search(kWanServiceTypes[0]))
-        locations[HeaderValue(datagram, "ST")] = HeaderValue(datagram, "LOCATION");
-    ASSERT_EQ(locations.size(), 2u);
-    const std::string igdLocation = locations[std::string(kWanServiceTypes[0])];
-    const std::string rendererLocation = locations["urn:schemas-upnp-org:device:MediaRenderer:1"];
-    EXPECT_EQ(igdLocation, "http://192.168.1.2:5000/rootDesc.xml");
-    EXPECT_EQ(rendererLocation, "http://192.168.1.3:49152/description.xml");
-    const std::string rendererDescription = Fetched({"192.168.1.3", 49152, "/description.xml"});
-    EXPECT_NE(rendererDescription.find("MediaRenderer:1"), std::string::npos);
-    EXPECT_TRUE(ReadWanServices(rendererDescription, rendererLocation).empty());
-
-    const auto services = ReadWanServices(Fetched({"192.168.1.2", 5000, "/rootDesc.xml"}), igdLocation);
-    ASSERT_EQ(services.size(), 1u);
-    const auto control = SplitHttpUrl(services[0].controlUrl);
-    ASSERT_TRUE(control);
-    EXPECT_EQ(control->host, "192.168.1.2");
-    const std::string first = ControlValues("/state")["ip"];
-    const auto address = ReadSoapResponse(
-        Soap(*control, services[0].serviceType, "GetExternalIPAddress").body, "GetExternalIPAddress");
-    ASSERT_TRUE(address);
-    EXPECT_EQ(address->ChildText("NewExternalIPAddress"), first);
-    EXPECT_EQ(Soap(*control, services[0].serviceType, "ForceTermination").status, 200);
-    EXPECT_NE(ControlValues("/state")["ip"], first);  // the same link as the router's
-    ASSERT_EQ(Control("/config?other-igd=off&renderer=off"), "ok");
-    EXPECT_TRUE(Search("ssdp:all").empty());
 }
 
 // The first WAN service of the gateway found by searching for `targets`.
