@@ -45,7 +45,11 @@ constexpr char kNoBox[] = "";
 constexpr char kUpnp606Box[] = "提示: 路由器拒绝了此操作（UPnP 错误 606：未获授权）";
 constexpr char kUnclear707Box[] = "提示: 已发出断线命令，路由器的回答不明确（UPnP 错误 707）";
 constexpr char kUnclearLateBox[] = "提示: 已发出断线命令，路由器的回答不明确（超时未回答）";
+constexpr char kUnclear711Box[] = "提示: 已发出断线命令，路由器的回答不明确（UPnP 错误 711）";
+constexpr char kUnclear500Box[] = "提示: 已发出断线命令，路由器的回答不明确（HTTP 500）";
 constexpr char kUpnpStrip[] = "通过UPnP连接路由器";
+constexpr char kUpstreamStrip[] =
+    "公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。\r\n通过UPnP连接路由器";
 constexpr char kChangedLine[] = "已更换IP：";
 constexpr char kConnectedPanel[] = "WAN口状态(已连上互联网)";
 // A request is given up 5 s after its start; meanwhile the window answers.
@@ -127,6 +131,11 @@ const Behaviour kBehaviours[] = {
      kNoAnswerBox, true, nullptr, kUpnpStrip, false, kGatewayUnansweringBoundMs},
     {"UPnP: 707 to ForceTermination, the link drops all the same", Way::Gateway, "terminate-707", kWholeRun,
      kNoBox, true, kNoBox, kUnclear707Box, true, kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
+    {"UPnP: 711 to ForceTermination, the link drops all the same", Way::Gateway, "terminate-711", kWholeRun,
+     kNoBox, true, kNoBox, kUnclear711Box, true, kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
+    {"UPnP: 500 without a UPnP error to ForceTermination, the link drops", Way::Gateway, "terminate-500",
+     kWholeRun, kNoBox, true, kNoBox, kUnclear500Box, true, kSuccessBox, kUpnpStrip, true,
+     kGatewayUnansweringBoundMs},
     {"UPnP: ForceTermination answered after the 5 s deadline, the link drops", Way::Gateway, "terminate-late",
      kWholeRun, kNoBox, true, kNoBox, kUnclearLateBox, true, kSuccessBox, kUpnpStrip, true,
      kGatewayUnansweringBoundMs},
@@ -137,6 +146,14 @@ const Behaviour kBehaviours[] = {
      kGatewayUnansweringBoundMs},
     {"UPnP: a description that is no clean XML", Way::Gateway, "odd-description", kWholeRun, kNoBox, true,
      kNoBox, kSuccessBox, true, kSuccessBox, kUpnpStrip, false, kGatewayUnansweringBoundMs},
+    // Behind the provider's modem, or a stack that will not tell the address: connected, the
+    // strip saying where the public address is. An uptime never counted: judged by the link.
+    {"UPnP: 501 to GetExternalIPAddress while connected", Way::Gateway, "address-501", kWholeRun, kNoBox,
+     true, kNoBox, kSuccessBox, true, kSuccessBox, kUpstreamStrip, false, kGatewayUnansweringBoundMs},
+    {"UPnP: connected with a private address", Way::Gateway, "private-address", kWholeRun, kNoBox, true,
+     kNoBox, kSuccessBox, true, kSuccessBox, kUpstreamStrip, false, kGatewayUnansweringBoundMs},
+    {"UPnP: an uptime of 0", Way::Gateway, "uptime-zero", kWholeRun, kNoBox, true, kNoBox, kSuccessBox, true,
+     kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
     // A refusal met by the poll switches polling off until the user logs in again, on purpose.
     {"refusal (password changed)", Way::Refusal, "", 0, kRefusedBox, false, kRefusedBox, kNotLoggedInBox,
      false},
