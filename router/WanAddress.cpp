@@ -1,11 +1,14 @@
 #include "WanAddress.h"
 
-#include <cstdint>
-#include <optional>
-
 namespace {
 
-std::optional<std::uint32_t> Ipv4(std::string_view text) {
+bool Within(std::uint32_t address, std::uint32_t network, int bits) {
+    return (address ^ network) >> (32 - bits) == 0;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> ParseIpv4(std::string_view text) {
     std::uint32_t address = 0;
     for (int part = 0; part < 4; ++part) {
         if (part > 0) {
@@ -24,14 +27,8 @@ std::optional<std::uint32_t> Ipv4(std::string_view text) {
     return address;
 }
 
-bool Within(std::uint32_t address, std::uint32_t network, int bits) {
-    return (address ^ network) >> (32 - bits) == 0;
-}
-
-}  // namespace
-
 AddressScope ScopeOf(std::string_view address) {
-    const std::optional<std::uint32_t> value = Ipv4(address);
+    const std::optional<std::uint32_t> value = ParseIpv4(address);
     if (!value || *value == 0) return AddressScope::None;
     if (Within(*value, 0x0A000000, 8) || Within(*value, 0xAC100000, 12) || Within(*value, 0xC0A80000, 16))
         return AddressScope::Private;

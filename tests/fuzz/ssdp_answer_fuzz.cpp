@@ -1,11 +1,14 @@
 // SSDP answers and the change watch. An answer taken has a location that splits as an
 // http:// URL into a host and a path from "/", names a gateway, and is the one chosen when it alone answered.
 // Observations fed to a watch, drawn from the input, give at most one outcome, never after
-// the watch gave up at 60 s, and a new address only when one was seen.
+// the watch gave up at 60 s, and a new address only when one was seen. An echo service's
+// answer gives an address that reads back as itself, found in the first 512 bytes.
 
+#include "EchoAnswer.h"
 #include "FuzzChecks.h"
 #include "IpChangeWatch.h"
 #include "UpnpMessages.h"
+#include "WanAddress.h"
 
 #include <cstdint>
 #include <string>
@@ -13,6 +16,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (const auto echoed = EchoedAddress(text)) {
+        const auto address = ParseIpv4(*echoed);
+        FUZZ_CHECK(address && Ipv4Text(*address) == *echoed);
+        FUZZ_CHECK(EchoedAddress(text.substr(0, 512)) == echoed);
+    }
     if (const auto answer = ReadSsdpAnswer(text)) {
         const auto url = SplitHttpUrl(answer->location);
         FUZZ_CHECK(url && !url->host.empty() && url->path.compare(0, 1, "/") == 0);

@@ -1,4 +1,5 @@
 #include "DayTime.h"
+#include "EchoAnswer.h"
 #include "IpChangeWatch.h"
 #include "IpHistory.h"
 #include "WanAddress.h"
@@ -25,6 +26,18 @@ TEST(WanAddress, OnlyAPublicAddressIsTheWorldsOwn) {
                                            {"1.2.3.256", AddressScope::None},
                                            {"1.2.3.4 ", AddressScope::None}})
         EXPECT_EQ(ScopeOf(row.address), row.scope) << row.address;
+
+    // What echo services answer: the first address in the first 512 bytes, whatever is around it.
+    const std::string far = std::string(500, ' ') + "203.0.113.9", cut = std::string(505, ' ') + "1.2.3.45";
+    for (const auto& [body, address] : std::vector<std::pair<std::string, const char*>>{
+             {"198.51.100.7\n", "198.51.100.7"},
+             {"{\"ip\":\"198.51.100.7\",\"country\":\"CN\"}", "198.51.100.7"},
+             {"当前 IP：198.51.100.7  来自于：中国", "198.51.100.7"},
+             {"v1.2.3.4.5 on 2026.12.10, you are 010.0.0.1.", "10.0.0.1"},
+             {"<html><body>1.2.3.256 ...</body></html>", ""},
+             {far, "203.0.113.9"},
+             {cut, ""}})
+        EXPECT_EQ(EchoedAddress(body).value_or(""), address) << body;
 }
 
 TEST(ChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
