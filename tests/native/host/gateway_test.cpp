@@ -1,7 +1,10 @@
 #include "Gateway.h"
 #include "HostFakes.h"
+#include "Ipv6Prefix.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -80,6 +83,26 @@ TEST(DetectGateway, StopsAskingWhenTheNeededSizeKeepsGrowing) {
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_GE(adapters.requestedSizes.size(), 3u);
     EXPECT_LT(adapters.requestedSizes.size(), 100u);
+}
+
+TEST(GlobalIpv6Prefix, IsTheFirstGlobalAddresssOwnLinkPrefix) {
+    const auto address = [](std::initializer_list<std::uint8_t> head, bool temporary = false,
+                            bool tunnel = false) {
+        PcIpv6Address pc;
+        std::copy(head.begin(), head.end(), pc.bytes.begin());
+        pc.bytes[15] = 0x64;
+        pc.temporary = temporary;
+        pc.tunnel = tunnel;
+        return pc;
+    };
+    const PcIpv6Address linkLocal = address({0xFE, 0x80}), uniqueLocal = address({0xFD, 0x12});
+    const PcIpv6Address teredo = address({0x20, 0x01, 0, 0, 0x12}),
+                        tunnel = address({0x24, 0x08}, false, true);
+    const PcIpv6Address temporary = address({0x24, 0x09, 0x8A, 0x00, 0, 0, 0, 0x07}, true);
+    const PcIpv6Address stable = address({0x20, 0x01, 0x0D, 0xB8, 0, 1, 0x0A, 0xBC});
+    EXPECT_EQ(GlobalIpv6Prefix({linkLocal, uniqueLocal, teredo, tunnel}), "");
+    EXPECT_EQ(GlobalIpv6Prefix({linkLocal, temporary}), "2409:8a00:0:7::/64");
+    EXPECT_EQ(GlobalIpv6Prefix({temporary, stable, linkLocal}), "2001:db8:1:abc::/64");
 }
 
 }  // namespace

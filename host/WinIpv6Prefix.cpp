@@ -1,0 +1,54 @@
+#include "WinIpv6Prefix.h"
+
+#include "Ipv6Prefix.h"
+
+// The adapter list's address types come with Winsock 2's, which must come first.
+#include <winsock2.h>
+
+#include <ws2ipdef.h>
+
+#include <iphlpapi.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Enough for a PC's adapters; the list is asked once more with the size Windows gives.
+constexpr ULONG kFirstBufferBytes = 16384;
+constexpr ULONG kSkipped =
+    GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_SKIP_FRIENDLY_NAME;
+
+}  // namespace
+
+std::string PcIpv6Prefix() {
+    ULONG size = kFirstBufferBytes;
+    std::vector<IP_ADAPTER_ADDRESSES> records;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int attempt = 0; attempt < 2 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
+        // Whole records keep the buffer aligned.
+        records.resize((size + sizeof(IP_ADAPTER_ADDRESSES) - 1) / sizeof(IP_ADAPTER_ADDRESSES));
+        size = static_cast<ULONG>(records.size() * sizeof(IP_ADAPTER_ADDRESSES));
+        result = GetAdaptersAddresses(AF_INET6, kSkipped, nullptr, records.data(), &size);
+    }
+    if (result != NO_ERROR) return {};
+    std::vector<PcIpv6Address> addresses;
+    for (const IP_ADAPTER_ADDRESSES* adapter = records.data(); adapter; adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+        for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress; unicast;
+             unicast = unicast->Next) {
+            const SOCKADDR* socketAddress = unicast->Address.lpSockaddr;
+            // A deprecated address is on its way out: its prefix is no longer the link's.
+            if (!socketAddress || socketAddress->sa_family != AF_INET6 ||
+                unicast->DadState != IpDadStatePreferred)
+                continue;
+            PcIpv6Address address;
+            std::memcpy(address.bytes.data(),
+                        &reinterpret_cast<const sockaddr_in6*>(socketAddress)->sin6_addr, 16);
+            address.temporary = unicast->SuffixOrigin == IpSuffixOriginRandom;
+            address.tunnel = adapter->IfType == IF_TYPE_TUNNEL;
+            addresses.push_back(address);
+        }
+    }
+    return GlobalIpv6Prefix(addresses);
+}
