@@ -6,6 +6,7 @@
 #include "IntegerText.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -39,6 +40,7 @@ constexpr bool kFlagDefault = false;
 constexpr char kRouterWayKey[] = "router";
 constexpr char kWebWay[] = "web";
 constexpr char kUpnpWay[] = "upnp";
+constexpr char kEchoKey[] = "ipcheck";
 
 // Flushes the profile cache however the load or save ends.
 class FlushOnExit {
@@ -95,6 +97,9 @@ void LoadSettings(SettingsView& view, ProfileStore& store) {
             }
         }
         view.SetPinnedWay(RouterWayValue(store.Read(kSettingsSection, kRouterWayKey)));
+        std::optional<std::string> echo = store.Read(kSettingsSection, kEchoKey);
+        if (echo) *echo = TextValue(echo, "");
+        view.SetEchoSetting(std::move(echo));
     }
     if (view.Checked(SettingsCheckBox::CheckBox1)) view.PostMinimise();
 }
@@ -114,4 +119,7 @@ void SaveSettings(const SettingsView& view, ProfileStore& store) {
     case RouterWay::Upnp: write(kRouterWayKey, kUpnpWay); break;
     case RouterWay::Automatic: break;
     }
+    // The user's own list, or "off", stays as it was written; the defaults are never written.
+    if (const std::optional<std::string> echo = view.EchoSetting(); echo && !echo->empty())
+        write(kEchoKey, *echo);
 }

@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
-// The settings file setup.ini beside the executable: seven keys in the section "set", and
-// the "router" key after them, present only when the way to the router is pinned.
+// The settings file setup.ini beside the executable: seven keys in the section "set", the
+// "router" key after them, present only when the way to the router is pinned, and the
+// "ipcheck" key, present only when the user names the outside check's services or turns it off.
 
 inline constexpr char kSettingsFileName[] = "setup.ini";
 inline constexpr char kSettingsSection[] = "set";
@@ -42,6 +43,6 @@ void LoadSettings(SettingsView& view, ProfileStore& store);
 
 // Writes the seven keys in order from the controls, flags as "1" or "0", texts unchanged,
 // then the "router" key when the way is pinned (an automatic way leaves the file's value, which
-// reads as automatic), then flushes the profile cache. A refused write throws AppError("Unable to write to
-// <path>") and the keys after it are not written.
+// reads as automatic), the "ipcheck" key as it was read when it has a value, then flushes the profile cache.
+// A refused write throws AppError("Unable to write to <path>") and the keys after it are not written.
 void SaveSettings(const SettingsView& view, ProfileStore& store);

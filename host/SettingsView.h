@@ -1,6 +1,7 @@
 #pragma once
 #include "AppError.h"
 #include "RouterWay.h"
+#include <optional>
 #include <string>
 
 // The main window's controls that hold the settings.
@@ -36,6 +37,11 @@ public:
     // How the router is reached, as the "router" key pins it (Automatic: not pinned).
     virtual RouterWay PinnedWay() const = 0;
     virtual void SetPinnedWay(RouterWay way) = 0;
+
+    // The "ipcheck" key as stored (the outside check's services, or "off"); nothing when the
+    // file has none, and the defaults hold.
+    virtual std::optional<std::string> EchoSetting() const = 0;
+    virtual void SetEchoSetting(std::optional<std::string> value) = 0;
 
     // Posts the minimise request (WM_SYSCOMMAND with SC_MINIMIZE) to the main window.
     virtual void PostMinimise() = 0;

@@ -101,8 +101,9 @@ std::string SecondsText(std::uint64_t milliseconds) {
     return DecimalText(static_cast<std::int32_t>((capped + 500) / 1000));
 }
 
-ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
-    const std::string seconds = SecondsText(result.milliseconds);
+namespace {
+
+ChangeBalloon RouterBalloon(const ChangeResult& result, const std::string& seconds) {
     switch (result.outcome) {
     case ChangeOutcome::NewAddress:
         if (ScopeOf(result.newAddress) != AddressScope::Public)
@@ -123,4 +124,45 @@ ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
     case ChangeOutcome::Refused: break;
     }
     return {"路由器未重新拨号", Concat({"断线 ", seconds, " 秒后，路由器仍未连上互联网。可点“重连”再试。"})};
+}
+
+// Judged by the outside address: what echo services saw, and why it may not have changed.
+ChangeBalloon OutsideBalloon(const ChangeResult& result, const std::string& seconds) {
+    if (result.outcome == ChangeOutcome::NewAddress)
+        return {"已更换IP", Concat({"外部所见：", result.outsideOld, " → ", result.outsideNew, "，用时 ",
+                                    seconds, " 秒"})};
+    const AddressScope router = ScopeOf(result.oldAddress);
+    const std::string same = Concat({"外部所见仍是 ", result.outsideNew, "（用时 ", seconds, " 秒）。"});
+    // The router's own address is shared, or public yet not the one the world sees: the
+    // provider's carrier-grade NAT holds the address, and a redial may keep it.
+    if (router == AddressScope::Shared ||
+        (router == AddressScope::Public && result.oldAddress != result.outsideOld))
+        return {"IP未变", Concat({same, "运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址。"})};
+    if (router != AddressScope::Public)
+        return {"IP未变", Concat({same, "公网地址在上级设备（如光猫）上，须在那里断线重拨。"})};
+    return {"IP未变",
+            Concat({"外部所见：运营商又分配了同一个地址 ", result.outsideNew, "（用时 ", seconds, " 秒）"})};
+}
+
+}  // namespace
+
+ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
+    const std::string seconds = SecondsText(result.milliseconds);
+    const bool addressJudged =
+        result.outcome == ChangeOutcome::NewAddress || result.outcome == ChangeOutcome::SameAddress;
+    const bool byOutside = addressJudged && result.judgedBy == JudgedBy::Outside;
+    ChangeBalloon balloon = byOutside ? OutsideBalloon(result, seconds) : RouterBalloon(result, seconds);
+    if (!addressJudged) return balloon;
+    if (result.judgedBy == JudgedBy::NoEcho) balloon.text = Concat({"路由器所报：", balloon.text});
+    // The provider hands the PC's IPv6 prefix out anew with a redial, or keeps it.
+    if (!result.prefixOld.empty() && !result.prefixNew.empty()) {
+        const std::string_view sentenceEnd = "。";
+        const bool ended = balloon.text.size() >= sentenceEnd.size() &&
+                           balloon.text.compare(balloon.text.size() - sentenceEnd.size(), sentenceEnd.size(),
+                                                sentenceEnd) == 0;
+        balloon.text += ended ? "" : "；";
+        balloon.text += result.prefixOld == result.prefixNew ? "IPv6 前缀未变" : "IPv6 前缀已更换";
+        if (ended) balloon.text += sentenceEnd;
+    }
+    return balloon;
 }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // After a change of the public address the program asked for (a disconnect by hand, from the
 // tray or by the timer), the polls that follow tell how it ended: a new address, the same one
@@ -13,11 +14,27 @@
 
 enum class ChangeOutcome { NewAddress, SameAddress, NotDialled, NotDropped, Refused };
 
+// What a new or same address was judged by: the router's WAN address (`Router`; `NoEcho` when
+// the outside check is on but no echo service answered), or the address echo services on the
+// internet saw (`Outside`), which is the one websites see.
+enum class JudgedBy { Router, NoEcho, Outside };
+
 struct ChangeResult {
-    ChangeOutcome outcome;
-    std::string oldAddress;
+    ChangeResult() = default;
+    ChangeResult(ChangeOutcome outcome, std::string oldAddress, std::string newAddress,
+                 std::uint64_t milliseconds)
+        : outcome(outcome),
+          oldAddress(std::move(oldAddress)),
+          newAddress(std::move(newAddress)),
+          milliseconds(milliseconds) {}
+
+    ChangeOutcome outcome = ChangeOutcome::NotDialled;
+    std::string oldAddress;  // the router's WAN address
     std::string newAddress;  // empty when the link is not back
-    std::uint64_t milliseconds;
+    std::uint64_t milliseconds = 0;
+    JudgedBy judgedBy = JudgedBy::Router;
+    std::string outsideOld, outsideNew;  // as echo services saw it; empty when none told
+    std::string prefixOld, prefixNew;    // the PC's global IPv6 /64; empty without one
 };
 
 // What one poll saw of the WAN link; `uptimeSeconds` when the router tells how long the link
@@ -39,6 +56,9 @@ public:
     // `uptimeSeconds` as last read; an earlier watch ends without an outcome.
     void Start(std::string oldAddress, std::uint64_t now, std::optional<std::uint32_t> uptimeSeconds);
     bool Watching() const { return watching_; }
+    // The change was judged otherwise (by the outside address): the watch ends unheard.
+    void Stop() { watching_ = false; }
+    std::uint64_t Elapsed(std::uint64_t now) const { return now - start_; }
 
     // One poll: its answer, or nothing when the router did not answer. Gives the outcome once,
     // when it is known; the watch then ends.

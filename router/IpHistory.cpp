@@ -41,7 +41,12 @@ std::string CsvField(const std::string& text) {
 
 }  // namespace
 
-std::string IpHistoryHeader() { return Bytes(u8"时间,方式,原地址,新地址,用时(秒),结果\r\n"); }
+// The outside and IPv6 columns came later, at the end, so that older lines and readers that
+// know the first six keep working.
+std::string IpHistoryHeader() {
+    return Bytes(
+        u8"时间,方式,原地址,新地址,用时(秒),结果,外部原地址,外部新地址,IPv6前缀(原),IPv6前缀(新)\r\n");
+}
 
 std::string IpHistoryLine(const ChangeRecord& record) {
     const LocalTime time = LocalTimeOf(record.when);
@@ -63,6 +68,11 @@ std::string IpHistoryLine(const ChangeRecord& record) {
     line += SecondsText(result.milliseconds);  // as the balloon says
     line += ',';
     line += Bytes(OutcomeText(result.outcome));
+    for (const std::string* field :
+         {&result.outsideOld, &result.outsideNew, &result.prefixOld, &result.prefixNew}) {
+        line += ',';
+        line += CsvField(*field);
+    }
     line += "\r\n";
     return line;
 }

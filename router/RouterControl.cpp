@@ -2,6 +2,7 @@
 
 #include "Concat.h"
 #include "CountedScope.h"
+#include "EchoAnswer.h"
 #include "IntegerText.h"
 #include "PageText.h"
 #include "RouterTexts.h"
@@ -16,6 +17,9 @@ const char kTimedChangeFailedTitle[] = "定时更换IP失败";
 const char kChangingText[] = "正在更换IP……";
 // Connected, but with no public address: the provider's modem, or the provider, holds it.
 const char kUpstreamText[] = "公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。";
+// The router's address is shared (100.64/10), or public but not the one the world sees: the
+// provider's carrier-grade NAT.
+const char kSharedText[] = "运营商共享公网地址（CGNAT），重拨后外部所见地址可能不变";
 
 const char kConnectedCaption[] = "WAN口状态(已连上互联网)";
 const char kNotConnectedCaption[] = "WAN口状态(未连网)";
@@ -27,10 +31,12 @@ const char kHintNotConnected[] = "\n\r未联网";
 
 }  // namespace
 
-RouterControl::RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock)
+RouterControl::RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock,
+                             EchoFetcher* echo)
     : view_(view),
       fetcher_(fetcher),
       clock_(clock),
+      echo_(echo),
       countedUpnp_(*this, upnp),
       pages_(*this),
       upnp_(*this, countedUpnp_) {}
@@ -47,6 +53,7 @@ RouterAccess& RouterControl::Way() {
 
 void RouterControl::Login() {
     ++commandsRun_;
+    outside_.AskSoon();
     Way().Login();
 }
 
@@ -64,9 +71,12 @@ void RouterControl::Poll() {
     }
     ShowLinkState(read.link.connected);
     lastUptime_ = read.link.uptimeSeconds;
-    const bool upstream = read.link.connected && ScopeOf(read.link.publicAddress) != AddressScope::Public;
-    upstreamLine_ = upstream ? kUpstreamText : "";
-    ShowStrip();
+    // An address the router got by itself (its provider's lease, a redial of its own) may be
+    // a new one for the world too.
+    if (link_ && link_->publicAddress != read.link.publicAddress && !watch_.Watching() && !held_)
+        outside_.AskSoon();
+    link_ = read.link;
+    ShowUpstream();
     Observe(read.link);
     TimedChangeIfDue();
 }
@@ -96,13 +106,16 @@ void RouterControl::TimedChangeSwitched(bool nowChecked) {
 
 void RouterControl::Tick(const std::function<void(const std::exception&)>& reportError) {
     if (ticksRunning_ > 0 || requestsUnderWay_ > 0 || view_.Ending()) return;
-    const CountedScope running(ticksRunning_);
-    try {
-        Poll();
-    } catch (const std::exception& error) {
-        // Not over another box: the next tick meets the same page and tells then.
-        if (!view_.BoxOpen() && !view_.Ending()) reportError(error);
+    {
+        const CountedScope running(ticksRunning_);
+        try {
+            Poll();
+        } catch (const std::exception& error) {
+            // Not over another box: the next tick meets the same page and tells then.
+            if (!view_.BoxOpen() && !view_.Ending()) reportError(error);
+        }
     }
+    CheckOutsideIfDue();
 }
 
 PageAnswer RouterControl::Fetch(const PageUrl& url) {
@@ -210,20 +223,107 @@ void RouterControl::WatchChange(RouterAccess& way) {
     changeAskedAt_ = clock_.Now();
     changeWay_ = &way;
     watch_.Start(publicIp_, clock_.Milliseconds(), lastUptime_);
+    held_.reset();
+    outsideBefore_ = outsideAddress_;
+    prefixBefore_ = view_.Ipv6Prefix();
     outcomeLine_ = kChangingText;
     ShowStrip();
 }
 
 void RouterControl::Observe(const std::optional<LinkState>& link) {
     const std::uint64_t now = clock_.Milliseconds();
-    if (const std::optional<ChangeResult> result = watch_.Observe(link, now)) {
-        const ChangeBalloon balloon = ChangeBalloonOf(*result);
-        view_.ShowBalloon(balloon.title, balloon.text);
-        ShowOutcome(balloon.title, balloon.text);
-        view_.RecordChange({changeAskedAt_, changeWay_->Kind(), *result});
+    if (std::optional<ChangeResult> result = watch_.Observe(link, now)) {
+        const bool linkBack =
+            result->outcome == ChangeOutcome::NewAddress || result->outcome == ChangeOutcome::SameAddress;
+        // The world's address tells better than the router's: the check is asked as soon as
+        // the poll is done.
+        if (linkBack && echo_ && !view_.EchoServices().empty()) {
+            held_ = std::move(result);
+            return;
+        }
+        Conclude(std::move(*result));
     } else if (watch_.RedialDue(now)) {
         changeWay_->Redial();
     }
+}
+
+void RouterControl::CheckOutsideIfDue() {
+    if (!echo_ || checking_ > 0 || view_.Ending()) return;
+    const std::vector<std::string> services = view_.EchoServices();
+    if (services.empty()) return;
+    const std::uint64_t now = clock_.Milliseconds();
+    // While the link is being redialled, a failure is the link's, not the service's.
+    const bool changing = held_ || watch_.Watching();
+    if (!held_ && !outside_.Due(now, changing && link_ && link_->connected)) return;
+    const CountedScope checking(checking_);
+    outside_.Began(now);
+    std::optional<std::string> seen;
+    for (const std::string& service : outside_.ToTry(services, now)) {
+        const PageAnswer answer = echo_->FetchEcho(service);
+        if (answer.givenUp) return;  // for the program's sake: asked again at the next tick
+        if (answer.answered && answer.status == 200) seen = EchoedAddress(answer.text);
+        if (seen) break;
+        if (!changing) outside_.Failed(service, clock_.Milliseconds());
+    }
+    OutsideSeen(seen);
+}
+
+// A change is judged by the address the world sees when an echo service tells it, by the
+// router's when none does: no answer is never "the same address".
+void RouterControl::OutsideSeen(const std::optional<std::string>& address) {
+    if (address) outsideAddress_ = *address;
+    ShowUpstream();
+    if (!held_ && !watch_.Watching()) return;
+    const bool judged = address && !outsideBefore_.empty();
+    if (judged && *address != outsideBefore_) {
+        // Seen anew before the router's link is back, or when it is.
+        ChangeResult result = held_ ? std::move(*held_)
+                                    : ChangeResult{ChangeOutcome::NewAddress, publicIp_, publicIp_,
+                                                   watch_.Elapsed(clock_.Milliseconds())};
+        watch_.Stop();
+        result.outcome = ChangeOutcome::NewAddress;
+        result.judgedBy = JudgedBy::Outside;
+        Conclude(std::move(result));
+    } else if (held_) {
+        ChangeResult result = std::move(*held_);
+        result.judgedBy = judged ? JudgedBy::Outside : JudgedBy::NoEcho;
+        if (judged) result.outcome = ChangeOutcome::SameAddress;
+        Conclude(std::move(result));
+    }
+}
+
+void RouterControl::Conclude(ChangeResult result) {
+    held_.reset();
+    result.outsideOld = outsideBefore_;
+    if (result.outcome == ChangeOutcome::NewAddress || result.outcome == ChangeOutcome::SameAddress)
+        result.outsideNew = outsideAddress_;
+    result.prefixOld = prefixBefore_;
+    result.prefixNew = view_.Ipv6Prefix();
+    const ChangeBalloon balloon = ChangeBalloonOf(result);
+    view_.ShowBalloon(balloon.title, balloon.text);
+    ShowOutcome(balloon.title, balloon.text);
+    view_.RecordChange({changeAskedAt_, changeWay_->Kind(), std::move(result)});
+}
+
+// Where the address the world sees is held when it is not the router's, with that address
+// once an echo service has told it. Never a box: it stands in the strip while it holds.
+void RouterControl::ShowUpstream() {
+    upstreamLine_.clear();
+    if (link_ && link_->connected) {
+        const std::string& router = link_->publicAddress;
+        const AddressScope scope = ScopeOf(router);
+        const bool seen = !outsideAddress_.empty();
+        if (scope == AddressScope::Shared ||
+            (scope == AddressScope::Public && seen && outsideAddress_ != router)) {
+            upstreamLine_ = seen ? Concat({kSharedText, "（外部所见 ", outsideAddress_, "）。"})
+                                 : Concat({kSharedText, "。"});
+        } else if (scope != AddressScope::Public) {
+            upstreamLine_ = seen ? Concat({"公网地址 ", outsideAddress_,
+                                           " 在上级设备（如光猫）上，在此断线重拨不会更换它。"})
+                                 : kUpstreamText;
+        }
+    }
+    ShowStrip();
 }
 template <typename Call>
 PageAnswer RouterControl::CountedUpnp::Counted(Call call) {

@@ -1,6 +1,7 @@
 #pragma once
 #include "DayTime.h"
 #include "IpChangeWatch.h"
+#include "OutsideCheck.h"
 #include "PageFetcher.h"
 #include "PagesWay.h"
 #include "RouterView.h"
@@ -17,10 +18,12 @@
 // commands, by the way to the router in use (its pages or UPnP: PagesWay, UpnpWay), and what
 // every way shares: the outage notice, the WAN caption and the tray tip, the watch over each
 // change of address the program asks for, the timed change and the automatic choice of the
-// way. One instance lives as long as the main window.
+// way, and the check of the address the world sees (by `echo`; without one there is none).
+// One instance lives as long as the main window.
 class RouterControl {
 public:
-    RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock);
+    RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock,
+                  EchoFetcher* echo = nullptr);
 
     void Login();                               // Button1
     void Poll();                                // one Timer1 tick; may throw ListIndexError
@@ -32,7 +35,9 @@ public:
     // tick can arrive in the middle of either. A tick does nothing while a request is under
     // way or an earlier tick still runs, or once the program is ending; while any box of the
     // program is open it may update the window but opens no box of its own. An error escaping
-    // the poll goes to `reportError`, whose box counts as the tick's own.
+    // the poll goes to `reportError`, whose box counts as the tick's own. After the poll, the
+    // outside check when it is due: the polls of the ticks that come while it waits run as
+    // usual, so a slow echo service never holds the router's status back.
     void Tick(const std::function<void(const std::exception&)>& reportError);
 
     bool LoggedIn() const { return loggedIn_; }
@@ -80,6 +85,11 @@ private:
 
     void WatchChange(RouterAccess& way);
     void Observe(const std::optional<LinkState>& link);
+    void CheckOutsideIfDue();
+    void OutsideSeen(const std::optional<std::string>& address);
+    // The change's outcome, told in the balloon, the strip and the history.
+    void Conclude(ChangeResult result);
+    void ShowUpstream();
     // The window's bottom strip: the last change's outcome until the next change, that the
     // public address is held upstream, and the way (when not the pages).
     void ShowOutcome(const std::string& title, const std::string& text);
@@ -88,6 +98,7 @@ private:
     RouterView& view_;
     PageFetcher& fetcher_;
     Clock& clock_;
+    EchoFetcher* echo_;
     CountedUpnp countedUpnp_;
     PagesWay pages_;
     UpnpWay upnp_;
@@ -109,4 +120,13 @@ private:
     std::optional<std::uint32_t> lastUptime_;  // of the link, as last read
     std::string upstreamLine_, outcomeLine_, strip_;
     std::vector<std::string> timedFailuresTold_;  // in a balloon, once each in a run
+
+    OutsideCheck outside_;
+    int checking_ = 0;
+    std::optional<LinkState> link_;             // as the last poll that was read saw it
+    std::string outsideAddress_;                // as echo services last saw it
+    std::string outsideBefore_, prefixBefore_;  // when the change watched was asked for
+    // The link is back after a change: its outcome by the router's address, held until an
+    // echo service tells the outside address (or none answers).
+    std::optional<ChangeResult> held_;
 };

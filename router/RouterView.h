@@ -4,6 +4,7 @@
 #include "RouterPages.h"
 #include "RouterWay.h"
 #include <string>
+#include <vector>
 
 // The main window as the router logic sees it: the controls it reads at the moment of use
 // and the ones it writes.
@@ -19,6 +20,10 @@ public:
     virtual bool TimedChange() const = 0;                // CheckBox3
     virtual std::string LoginButtonCaption() const = 0;  // Button1
     virtual RouterWay PinnedWay() const = 0;             // the "router" key of setup.ini
+    // The echo services the outside check asks, as the "ipcheck" key names them; none: off.
+    virtual std::vector<std::string> EchoServices() const = 0;
+    // The /64 prefix of the PC's global IPv6 address ("2001:db8:1:2::/64"); empty without one.
+    virtual std::string Ipv6Prefix() const = 0;
 
     virtual void ShowWanField(WanField field, const std::string& text) = 0;  // Label2 ... Label12
     virtual void SetLoginButtonCaption(const std::string& caption) = 0;      // Button1

@@ -228,8 +228,8 @@ WaitEnd WaitForEvent(HANDLE event, const Deadline& deadline, RequestWait* wait) 
 PageAnswer MakeHttpCall(HttpCall call, RequestWait* wait) {
     const Deadline deadline(kRequestDeadlineMs);
     const PageAnswer noAnswer;
-    // Never through a proxy: the host is on the local network, and a request may carry the
-    // router's password.
+    // Never through a proxy: the router is on the local network, a request may carry its
+    // password, and an echo service must see this network's own address.
     InternetHandle session(
         InternetOpenA("", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, INTERNET_FLAG_ASYNC));
     if (!session) return noAnswer;
@@ -245,7 +245,8 @@ PageAnswer MakeHttpCall(HttpCall call, RequestWait* wait) {
     if (!exchange->Ready()) return noAnswer;
     exchange->wait = wait;
     InternetHandle request(HttpOpenRequestA(connection.get(), call.method, call.path.c_str(), nullptr,
-                                            nullptr, nullptr, kRequestFlags,
+                                            nullptr, nullptr,
+                                            kRequestFlags | (call.secure ? INTERNET_FLAG_SECURE : 0),
                                             reinterpret_cast<DWORD_PTR>(exchange.get())));
     if (!request) return noAnswer;
     SetTimeouts(request.get());

@@ -127,8 +127,9 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       fetcher_(this),
+      echo_(this),
       upnp_(this),
-      router_(*this, *this, upnp_, clock_),
+      router_(*this, *this, upnp_, clock_, this),
       settingsFile_(SettingsFileForThisUser(modulePath_)),
       historyPath_(FileBeside(settingsFile_.Path(), kIpHistoryFileName)) {
     Button1.OnClick = Click{this, &TForm1::Button1Click};
@@ -249,13 +250,22 @@ void TForm1::SetLoginButtonCaption(const std::string& caption) {
     Button1.SetText(caption);
 }
 
-PageAnswer TForm1::FetchPage(const PageUrl& url) {
+template <typename Request>
+PageAnswer TForm1::Requested(Request request) {
     Button1.ReleaseDrawing();
     // What runs while it waits (a command) is not the poll's writing.
     const bool pollWriting = std::exchange(pollWriting_, false);
-    PageAnswer answer = fetcher_.FetchPage(url);
+    PageAnswer answer = request();
     pollWriting_ = pollWriting;
     return answer;
+}
+
+PageAnswer TForm1::FetchPage(const PageUrl& url) {
+    return Requested([&] { return fetcher_.FetchPage(url); });
+}
+
+PageAnswer TForm1::FetchEcho(const std::string& url) {
+    return Requested([&] { return echo_.FetchEcho(url); });
 }
 
 // The tray's menu stays usable while the program is modal; its commands then bring the open

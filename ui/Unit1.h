@@ -12,12 +12,17 @@
 #include "RouterView.h"
 #include "SettingsView.h"
 #include "WinAdapters.h"
+#include "WinInetEcho.h"
 #include "WinInetFetcher.h"
+#include "WinIpv6Prefix.h"
 #include "WinProfileFile.h"
 #include "WinRegistry.h"
 #include "WinUpnpTransport.h"
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Message boxes of the host layer, shown as all of the program's boxes are.
 class ApplicationBoxes : public MessageBoxes {
@@ -37,7 +42,8 @@ class TForm1 : public TForm,
                private RouterView,
                private SettingsView,
                private RequestWait,
-               private PageFetcher {
+               private PageFetcher,
+               private EchoFetcher {
 public:
     explicit TForm1(TApplication& application);
     ~TForm1() override;
@@ -76,6 +82,8 @@ private:
     void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
     std::string LoginButtonCaption() const override { return Button1.Text(); }
     RouterWay PinnedWay() const override { return pinnedWay_; }  // SettingsView's too
+    std::vector<std::string> EchoServices() const override { return EchoServicesOf(echoSetting_); }
+    std::string Ipv6Prefix() const override { return PcIpv6Prefix(); }
     void SetLoginButtonCaption(const std::string& caption) override;
     void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
     void SetCredentialsEnabled(bool enabled) override;
@@ -100,8 +108,12 @@ private:
     Mode Now() const override;
     void HandleMessages() override { Application().ProcessMessages(); }
 
-    // PageFetcher: the router's requests, through fetcher_.
+    // PageFetcher: the router's requests, through fetcher_; EchoFetcher: the outside
+    // check's, through echo_.
     PageAnswer FetchPage(const PageUrl& url) override;
+    PageAnswer FetchEcho(const std::string& url) override;
+    template <typename Request>
+    PageAnswer Requested(Request request);
 
     // SettingsView
     TEdit& EditOf(SettingsEdit edit);
@@ -113,6 +125,8 @@ private:
     bool Checked(SettingsCheckBox box) const override { return CheckBoxOf(box).Checked(); }
     void SetChecked(SettingsCheckBox box, bool checked) override { CheckBoxOf(box).SetChecked(checked); }
     void SetPinnedWay(RouterWay way) override { pinnedWay_ = way; }
+    std::optional<std::string> EchoSetting() const override { return echoSetting_; }
+    void SetEchoSetting(std::optional<std::string> value) override { echoSetting_ = std::move(value); }
     void PostMinimise() override;
     void ReportError(const AppError& error) override { Application().ShowException(error); }
 
@@ -142,12 +156,14 @@ private:
     std::string modulePath_;
     ApplicationBoxes boxes_;
     WinInetFetcher fetcher_;  // one for the life of the process: it keeps the accepted login
+    WinInetEcho echo_;
     LocalClock clock_;
     WinUpnpTransport upnp_;
     RouterControl router_;
     WinProfileFile settingsFile_;
     std::string historyPath_;  // ip-history.csv, beside setup.ini
     RouterWay pinnedWay_ = RouterWay::Automatic;
+    std::optional<std::string> echoSetting_;  // the "ipcheck" key as read
     // A history that cannot be written is told once per run, when no box is open.
     enum class HistoryNotice { None, Due, Told } historyNotice_ = HistoryNotice::None;
     std::string unwrittenHistory_;  // records the file refused, written with the next

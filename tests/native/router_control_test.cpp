@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
+#include <utility>
 
 namespace {
 
@@ -787,6 +789,83 @@ TEST_F(RouterControlTest, ATimedOrUnansweredChangeEndsInOneBalloon) {
     ASSERT_EQ(window.balloons.size(), 2u);
     EXPECT_EQ(window.balloons[1].text.find("203.0.113.10 → 203.0.113.99"), 0u);
     EXPECT_EQ(window.history.at(1).way, RouterWay::Web);
+}
+
+// Echo services answering their address as JSON, or nothing when they have none.
+struct FakeEcho : EchoFetcher {
+    std::map<std::string, std::string> addresses;
+    Calls asked;
+    std::function<void()> whileWaiting;
+    PageAnswer FetchEcho(const std::string& url) override {
+        asked.push_back(url);
+        if (whileWaiting) std::exchange(whileWaiting, nullptr)();
+        if (addresses[url].empty()) return {};
+        return {true, 200, "{\"ip\":\"" + addresses[url] + "\"}"};
+    }
+};
+
+TEST_F(RouterControlTest, TheAddressTheWorldSeesJudgesAChange) {
+    FakeEcho echo;
+    RouterControl checked(window, router, gateway, clock, &echo);
+    window.echoServices = {"http://a/", "http://b/"};
+    window.ipv6Prefix = "2001:db8:1:1::/64";
+    echo.addresses["http://b/"] = "203.0.113.10";
+    const auto tick = [&] {
+        clock.AddMinutes(1.0 / 60);
+        checked.Tick([](const std::exception&) {});
+    };
+    const auto redial = [&](const char* address, const char* prefix = "2001:db8:1:2::/64") {
+        checked.Disconnect();
+        window.ipv6Prefix = prefix;
+        router.statusPage = StatusPage(WanValues{"m", address});
+        tick();
+    };
+    checked.Login();
+    // The check after the poll: "a" fails and rests; a tick meanwhile polls as ever.
+    echo.whileWaiting = tick;
+    tick();
+    EXPECT_EQ(echo.asked, (Calls{"http://a/", "http://b/"}));
+    EXPECT_EQ(CountOf(kStatus), 3u);
+    for (int second = 0; second < 70; ++second) tick();
+    EXPECT_EQ(echo.asked.size(), 2u);  // nothing due for 10 minutes
+
+    // Judged by the world's address, the IPv6 prefix beside it.
+    echo.addresses["http://b/"] = "203.0.113.99";
+    redial("203.0.113.99");
+    ASSERT_EQ(window.history.size(), 1u);
+    EXPECT_EQ(window.balloons.back().text,
+              "外部所见：203.0.113.10 → 203.0.113.99，用时 1 秒；IPv6 前缀已更换");
+    const ChangeResult& told = window.history.back().result;
+    EXPECT_EQ(told.outsideOld + " " + told.outsideNew + " " + told.prefixOld + " " + told.prefixNew,
+              "203.0.113.10 203.0.113.99 2001:db8:1:1::/64 2001:db8:1:2::/64");
+
+    // Carrier-grade NAT: the router's address changes by itself to a shared one, checked a
+    // minute after the last; a redial brings the router a new one, the world the same.
+    echo.addresses["http://b/"] = "198.51.100.200";
+    router.statusPage = StatusPage(WanValues{"m", "100.64.7.1"});
+    for (int second = 0; second < 60; ++second) tick();
+    EXPECT_EQ(window.strip.substr(window.strip.find("\r\n") + 2),
+              "运营商共享公网地址（CGNAT），重拨后外部所见地址可能不变（外部所见 198.51.100.200）。");
+    redial("100.64.7.2");
+    EXPECT_EQ(window.balloons.back().caption, "IP未变");
+    EXPECT_EQ(window.balloons.back().text.find("外部所见仍是 198.51.100.200（用时 1 秒）。运营商共享"), 0u);
+
+    // No echo answers: the router's address judges, and says so; "a" still rests.
+    echo.addresses["http://b/"] = "";
+    echo.asked.clear();
+    redial("203.0.113.5");
+    EXPECT_EQ(echo.asked, (Calls{"http://b/"}));
+    EXPECT_EQ(window.balloons.back().text.find("路由器所报：100.64.7.2 → 203.0.113.5"), 0u);
+    // A failure during a change is the link's: "b" does not rest, and is asked when the
+    // router's address next changes by itself.
+    router.statusPage = StatusPage(WanValues{"m", "203.0.113.6"});
+    for (int second = 0; second < 61; ++second) tick();
+    EXPECT_EQ(echo.asked, (Calls{"http://b/", "http://b/"}));
+
+    // Turned off: nothing asked.
+    window.echoServices.clear();
+    for (int second = 0; second < 700; ++second) tick();
+    EXPECT_EQ(echo.asked.size(), 2u);
 }
 
 }  // namespace

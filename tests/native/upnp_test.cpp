@@ -3,6 +3,7 @@
 #include "FakeUpnpGateway.h"
 #include "IpChangeWatch.h"
 #include "IpHistory.h"
+#include "OutsideCheck.h"
 #include "UpnpMessages.h"
 #include "UpnpSession.h"
 #include "WanAddress.h"
@@ -263,15 +264,22 @@ TEST(IpChangeWatch, TellsEachOutcomeOnceFromThePollsThatFollow) {
     EXPECT_FALSE(watch.Watching());
 
     // Its line in the history: UTF-8 whatever the program's own texts are, CR LF, the time to
-    // the second (a leap day's too), an odd address made a safe field.
+    // the second (a leap day's too), an odd address made a safe field, the outside addresses
+    // and the IPv6 prefixes last.
     const std::string web = "\xE7\xBD\x91\xE9\xA1\xB5", done = "\xE5\xB7\xB2\xE6\x9B\xB4\xE6\x8D\xA2";
-    EXPECT_EQ(IpHistoryLine({DayCount({2026, 12, 9, 7, 5, 3, 999}), RouterWay::Web, *changed}),
-              "2026-12-09 07:05:03," + web + ",1.1.1.1,2.2.2.2,13," + done + "\r\n");
+    ChangeResult told = *changed;
+    told.outsideOld = "5.5.5.5";
+    told.outsideNew = "6.6.6.6";
+    told.prefixOld = "2001:db8:1:1::/64";
+    told.prefixNew = "2001:db8:1:2::/64";
+    EXPECT_EQ(IpHistoryLine({DayCount({2026, 12, 9, 7, 5, 3, 999}), RouterWay::Web, told}),
+              "2026-12-09 07:05:03," + web + ",1.1.1.1,2.2.2.2,13," + done +
+                  ",5.5.5.5,6.6.6.6,2001:db8:1:1::/64,2001:db8:1:2::/64\r\n");
     const ChangeResult odd{ChangeOutcome::NotDialled, "a,\"b\"\xB0", "1\"2", 60000};
     EXPECT_EQ(IpHistoryLine({DayCount({2024, 2, 29, 23, 59, 59}), RouterWay::Upnp, odd}),
               "2024-02-29 "
               "23:59:59,UPnP,\"a,\"\"b\"\"?\",\"1\"\"2\",60,"
-              "\xE6\x9C\xAA\xE9\x87\x8D\xE6\x96\xB0\xE6\x8B\xA8\xE5\x8F\xB7\r\n");
+              "\xE6\x9C\xAA\xE9\x87\x8D\xE6\x96\xB0\xE6\x8B\xA8\xE5\x8F\xB7,,,,\r\n");
     // A device's answer that Excel would take for a formula is text in the file.
     for (const char* formula : {"=1+1", "+1", "-1", "@SUM(A1)"}) {
         const ChangeResult answer{ChangeOutcome::NewAddress, formula, "1.2.3.4", 1000};
@@ -303,6 +311,64 @@ TEST(WanAddress, OnlyAPublicAddressIsTheWorldsOwn) {
              {far, "203.0.113.9"},
              {cut, ""}})
         EXPECT_EQ(EchoedAddress(body).value_or(""), address) << body;
+}
+
+TEST(OutsideCheck, AsksOnItsScheduleAndRestsAFailingService) {
+    const std::vector<std::string> defaults(std::begin(kDefaultEchoServices), std::end(kDefaultEchoServices));
+    EXPECT_EQ(EchoServicesOf(std::nullopt), defaults);
+    EXPECT_EQ(EchoServicesOf("ftp://x  nonsense"), defaults);
+    EXPECT_TRUE(EchoServicesOf("OFF").empty());
+    EXPECT_EQ(EchoServicesOf(" http://a/x\tHTTPS://b  ftp://c http://"),
+              (std::vector<std::string>{"http://a/x", "HTTPS://b"}));
+
+    OutsideCheck check;
+    EXPECT_TRUE(check.Due(0, false));  // the first chance
+    check.Began(1000);
+    EXPECT_FALSE(check.Due(600999, false));
+    EXPECT_TRUE(check.Due(601000, false));  // every 10 minutes
+    check.AskSoon();                        // a login, the router's address changed by itself
+    EXPECT_FALSE(check.Due(60999, false));  // once a minute at most
+    EXPECT_TRUE(check.Due(61000, false));
+    EXPECT_FALSE(check.Due(5999, true));  // a change: every 5 s
+    EXPECT_TRUE(check.Due(6000, true));
+
+    check.Failed("http://a/", 1000);
+    EXPECT_EQ(check.ToTry({"http://a/", "http://b/"}, 600999), (std::vector<std::string>{"http://b/"}));
+    EXPECT_EQ(check.ToTry({"http://a/", "http://b/"}, 601000).size(), 2u);
+}
+
+TEST(OutsideCheck, TheBalloonSaysWhatTheChangeWasJudgedBy) {
+    const auto balloon = [](ChangeOutcome outcome, const char* routerOld, const char* routerNew, JudgedBy by,
+                            const char* outsideOld, const char* outsideNew, const char* prefixNew = "") {
+        ChangeResult result{outcome, routerOld, routerNew, 8000};
+        result.judgedBy = by;
+        result.outsideOld = outsideOld;
+        result.outsideNew = outsideNew;
+        result.prefixOld = *prefixNew ? "2001:db8:1:1::/64" : "";
+        result.prefixNew = prefixNew;
+        const ChangeBalloon told = ChangeBalloonOf(result);
+        return told.title + "|" + told.text;
+    };
+    const auto same = ChangeOutcome::SameAddress, changed = ChangeOutcome::NewAddress;
+    EXPECT_EQ(balloon(changed, "", "", JudgedBy::Outside, "1.1.1.1", "2.2.2.2", "2001:db8:1:2::/64"),
+              "已更换IP|外部所见：1.1.1.1 → 2.2.2.2，用时 8 秒；IPv6 前缀已更换");
+    EXPECT_EQ(balloon(same, "1.1.1.1", "1.1.1.1", JudgedBy::Outside, "1.1.1.1", "1.1.1.1"),
+              "IP未变|外部所见：运营商又分配了同一个地址 1.1.1.1（用时 8 秒）");
+    // The router's address shared, or public but not the world's: CGNAT. Private: upstream.
+    for (const char* router : {"100.64.7.1", "203.0.113.5"}) {
+        EXPECT_EQ(
+            balloon(same, router, "100.64.7.2", JudgedBy::Outside, "1.1.1.1", "1.1.1.1", "2001:db8:1:1::/64"),
+            "IP未变|外部所见仍是 1.1.1.1（用时 8 "
+            "秒）。运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址。"
+            "IPv6 前缀未变。");
+    }
+    EXPECT_NE(balloon(same, "10.0.0.2", "10.0.0.2", JudgedBy::Outside, "1.1.1.1", "1.1.1.1").find("上级设备"),
+              std::string::npos);
+    EXPECT_EQ(balloon(changed, "1.1.1.1", "2.2.2.2", JudgedBy::NoEcho, "", ""),
+              "已更换IP|路由器所报：1.1.1.1 → 2.2.2.2，用时 8 秒");
+    EXPECT_EQ(
+        balloon(ChangeOutcome::NotDropped, "1.1.1.1", "", JudgedBy::NoEcho, "", "", "2001:db8:1:2::/64"),
+        "路由器没有断线|发出断线命令 8 秒后，路由器一直连着，没有断线。");
 }
 
 }  // namespace

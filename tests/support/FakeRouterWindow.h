@@ -43,6 +43,8 @@ struct FakeRouterWindow : RouterView {
     std::string wanCaption = "WAN口状态", trayHint = "Pelorin";
     std::vector<Box> boxes;
     RouterWay pinnedWay = RouterWay::Automatic;
+    std::vector<std::string> echoServices;  // none: the outside check is off
+    std::string ipv6Prefix;
     std::string strip;  // Label17
     std::vector<Box> balloons;
     std::vector<ChangeRecord> history;
@@ -58,6 +60,8 @@ struct FakeRouterWindow : RouterView {
     bool TimedChange() const override { return timedChange; }
     std::string LoginButtonCaption() const override { return loginCaption; }
     RouterWay PinnedWay() const override { return pinnedWay; }
+    std::vector<std::string> EchoServices() const override { return echoServices; }
+    std::string Ipv6Prefix() const override { return ipv6Prefix; }
 
     void ShowWanField(WanField field, const std::string& text) override {
         calls.push_back(std::string("field ") + Name(field) + "=" + text);

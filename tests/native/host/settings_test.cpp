@@ -248,8 +248,9 @@ struct LoadSettingsTest : testing::Test {
     void Store(std::map<std::string, std::string> keys) { file.sections["set"] = std::move(keys); }
 
     static std::map<std::string, std::string> EverythingOn() {
-        return {{"TimeSwitch", "1"},       {"timer", "15"},    {"boot", "1"}, {"loginname", "管理员"},
-                {"loginpassword", "p@ss"}, {"autologin", "1"}, {"hide", "1"}, {"router", "upnp"}};
+        return {{"TimeSwitch", "1"},     {"timer", "15"},           {"boot", "1"},
+                {"loginname", "管理员"}, {"loginpassword", "p@ss"}, {"autologin", "1"},
+                {"hide", "1"},           {"router", "upnp"},        {"ipcheck", "off"}};
     }
 };
 
@@ -292,6 +293,8 @@ TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlus
         "CheckBox1 click",
         "read set/router",
         "way=upnp",
+        "read set/ipcheck",
+        "ipcheck=off",
         "flush",
         "minimise",
     };
@@ -430,9 +433,10 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
         bool timedChange, autoRun, autoLogin, minimised;
         std::string interval, user, password;
         RouterWay way;
+        std::optional<std::string> echo;  // written as read, and only when there is one
         EventLog expected;
     } rows[] = {
-        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Upnp,
+        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Upnp, "http://192.0.2.10/ off",
          Writes({{"TimeSwitch", "1"},
                  {"timer", " 5 "},
                  {"boot", "0"},
@@ -440,8 +444,9 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
                  {"loginpassword", "p=w;d#"},
                  {"autologin", "1"},
                  {"hide", "0"},
-                 {"router", "upnp"}})},
-        {false, true, false, true, "abc", "", "", RouterWay::Automatic,
+                 {"router", "upnp"},
+                 {"ipcheck", "http://192.0.2.10/ off"}})},
+        {false, true, false, true, "abc", "", "", RouterWay::Automatic, "",
          Writes({{"TimeSwitch", "0"},
                  {"timer", "abc"},
                  {"boot", "1"},
@@ -460,6 +465,7 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
         window.texts[SettingsEdit::Edit1] = row.user;
         window.texts[SettingsEdit::Edit2] = row.password;
         window.way = row.way;
+        window.echo = row.echo;
 
         SaveSettings(window, file);
 

@@ -1,0 +1,56 @@
+#pragma once
+#include "PageFetcher.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The address the world sees, asked of echo services on the internet that answer the
+// caller's address: behind the provider's modem or its carrier-grade NAT the router's WAN
+// address is not it.
+
+// The services asked when setup.ini names none: plain text or a sentence, over HTTP (no
+// certificate store needed, as old as Windows), three that answer well from mainland China
+// first, then two from elsewhere; each answers IPv4 only.
+inline constexpr const char* kDefaultEchoServices[] = {
+    "http://4.ipw.cn/",      "http://myip.ipip.net/",      "http://ip.3322.net/",
+    "http://api.ipify.org/", "http://ipv4.icanhazip.com/",
+};
+
+// The services as the "ipcheck" key gives them: URLs parted by spaces (http:// or https://),
+// or "off" for none; no key, an empty value or one without a single such URL: the defaults.
+std::vector<std::string> EchoServicesOf(const std::optional<std::string>& value);
+
+// One GET to an echo service: straight to it (a proxy would answer its own address), never
+// from a cache, without cookies or credentials, within the router requests' 5 s.
+class EchoFetcher {
+public:
+    virtual ~EchoFetcher() = default;
+    virtual PageAnswer FetchEcho(const std::string& url) = 0;
+};
+
+// When to ask: at the first chance and after a login, every 5 s while a change is watched
+// and the link is up, when the router's address changes by itself, and every 10 minutes
+// otherwise; outside a change at most once a minute. A service that fails (outside a change,
+// when the network is as it was) rests 10 minutes. Times are milliseconds of a steady clock.
+class OutsideCheck {
+public:
+    static constexpr std::uint64_t kEvery = 600000;
+    static constexpr std::uint64_t kAtMostEvery = 60000;
+    static constexpr std::uint64_t kDuringChange = 5000;
+    static constexpr std::uint64_t kRestAfterFailure = 600000;
+
+    void AskSoon() { soon_ = true; }
+    bool Due(std::uint64_t now, bool changing) const;
+    void Began(std::uint64_t now);
+    // The services to try now, in turn, until one answers: those not resting.
+    std::vector<std::string> ToTry(const std::vector<std::string>& services, std::uint64_t now) const;
+    void Failed(const std::string& service, std::uint64_t now);
+
+private:
+    std::optional<std::uint64_t> last_;
+    bool soon_ = false;
+    std::vector<std::pair<std::string, std::uint64_t>> resting_;  // a service and when it rests until
+};
