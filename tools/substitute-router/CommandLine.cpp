@@ -44,6 +44,8 @@ const char* UsageText() {
            "  --other-igd-address A   another IGD on the LAN, on the same WAN link (off until asked for)\n"
            "  --renderer-address A    a media renderer answering every search (off until asked for)\n"
            "  --gateway-restart-hook CMD  /restart runs CMD public|private (another gateway's restart)\n"
+           "  --redial-hook CMD   run CMD each time the link comes up with a new address (a re-dial\n"
+           "                      waits for it, so what it changes is in place before the address shows)\n"
            "  --pages on|off      off: the admin pages answer 404, only UPnP is left (default on)\n"
            "  --fault KIND[:ARG]  misbehave on every request: delay[:ms] silent reset short big[:bytes]\n"
            "                      nul[:position] slow[:piece bytes] chunked\n"
@@ -52,11 +54,16 @@ const char* UsageText() {
            "                      redirect[:status] (301 302 303 307 308 to another host)\n"
            "  --help              this text\n"
            "\n"
+           "Echo services at 192.0.2.10, port 80, telling the caller's public address:\n"
+           "  /plain /json /sentence /shared (always 198.51.100.200) /html (no address) /silent\n"
+           "  /slow (after 7 s); a connection is reset at once while the WAN link is down\n"
+           "\n"
            "Control (plain HTTP GET on the control port): /reset /counts\n"
            "  /state (the WAN link, and the last credentials that came, decoded)\n"
            "  /config?user=U&password=P&redial=MS&refusal=marker|plain&upnp=KIND&pages=on|off\n"
            "          &same-address=on|off (the link comes back with the address it had)\n"
            "          &other-igd=on|off&renderer=on|off\n"
+           "          &wan=public|cgnat (WAN addresses from 100.64.0.0/10, behind a carrier-grade NAT)\n"
            "  /fault?kind=K&arg=N&count=C\n"
            "  /restart?wan=public (the gateway silent for 1 s, then on the next port with a new\n"
            "          address; answered once it serves: port=P ip=A; wan=private through the hook)\n";
@@ -81,7 +88,8 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
                                              "--pages",
                                              "--other-igd-address",
                                              "--renderer-address",
-                                             "--gateway-restart-hook"};
+                                             "--gateway-restart-hook",
+                                             "--redial-hook"};
         bool known = false;
         for (const char* k : kNames) known = known || name.substr(0, eq) == k;
         if (!known) {
@@ -109,6 +117,8 @@ CommandLineResult ParseCommandLine(int argc, char** argv, Options& options, std:
                                              : options.rendererAddress) = value;
         } else if (name == "--gateway-restart-hook") {
             options.restartHook = value;
+        } else if (name == "--redial-hook") {
+            options.redialHook = value;
         } else if (name == "--port" || name == "--control-port" || name == "--upnp-port") {
             const auto port = ParsePort(value);
             if (!port) {

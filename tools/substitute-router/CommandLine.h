@@ -14,6 +14,8 @@ struct Options {
     std::string otherIgdAddress, rendererAddress;
     // Run with "public" or "private" by /restart in place of restarting the gateway here.
     std::string restartHook;
+    // Run each time the WAN link comes up with a new address; a re-dial waits for it.
+    std::string redialHook;
     Fault runFault;  // applied to every request of the run
 };
 

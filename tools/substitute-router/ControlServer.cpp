@@ -1,6 +1,7 @@
 #include "ControlServer.h"
 
 #include "CommandLine.h"
+#include "HookRunner.h"
 #include "HttpRequest.h"
 #include "HttpResponse.h"
 #include "QueryText.h"
@@ -8,17 +9,9 @@
 #include "SocketIo.h"
 #include "StopSignal.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
 #include <optional>
-
-extern char** environ;
 
 namespace {
 
@@ -35,12 +28,23 @@ struct Answer {
 
 Answer Bad(const std::string& why) { return {400, "error: " + why + "\n"}; }
 
+std::string EchoCountsText(const RequestCounts& c) {
+    static const char* const kNames[] = {"plain", "json", "sentence", "silent",
+                                         "slow",  "html", "shared",   "down"};
+    static_assert(sizeof kNames / sizeof *kNames == static_cast<int>(EchoPath::Count));
+    std::string text;
+    for (int i = 0; i < static_cast<int>(EchoPath::Count); ++i) {
+        text += std::string("echo-") + kNames[i] + "=" + std::to_string(c.echo[i]) + "\n";
+    }
+    return text;
+}
+
 std::string CountsText(const RequestCounts& c) {
     return "login=" + std::to_string(c.login) + "\nstatus=" + std::to_string(c.status) +
            "\ndisconnect=" + std::to_string(c.disconnect) + "\nconnect=" + std::to_string(c.connect) +
            "\nother=" + std::to_string(c.other) + "\nforeign=" + std::to_string(c.foreign) +
            "\ndns=" + std::to_string(c.dns) + "\nunauthorized=" + std::to_string(c.unauthorized) +
-           "\nssdp=" + std::to_string(c.ssdp) + "\nsoap=" + std::to_string(c.soap) + "\n";
+           "\nssdp=" + std::to_string(c.ssdp) + "\nsoap=" + std::to_string(c.soap) + "\n" + EchoCountsText(c);
 }
 
 std::string StateText(const WanView& wan) {
@@ -51,7 +55,7 @@ std::string StateText(const WanView& wan) {
 Answer Configure(const std::map<std::string, std::string>& query, RouterState& state) {
     std::optional<std::string> user, password;
     std::optional<long> redial;
-    std::optional<bool> plainRefusal, pages, sameAddress, otherIgd, renderer;
+    std::optional<bool> plainRefusal, pages, sameAddress, otherIgd, renderer, cgnat;
     std::optional<UpnpFault> gateway;
     for (const auto& [name, value] : query) {
         if (name == "user") {
@@ -67,6 +71,9 @@ Answer Configure(const std::map<std::string, std::string>& query, RouterState& s
         } else if (name == "upnp") {
             gateway = ParseUpnpFault(value);
             if (!gateway) return Bad("bad upnp: " + value);
+        } else if (name == "wan") {
+            if (value != "public" && value != "cgnat") return Bad("bad wan: " + value);
+            cgnat = value == "cgnat";
         } else if (name == "pages" || name == "same-address" || name == "other-igd" || name == "renderer") {
             if (value != "on" && value != "off") return Bad("bad " + name + ": " + value);
             (name == "pages"          ? pages
@@ -78,63 +85,9 @@ Answer Configure(const std::map<std::string, std::string>& query, RouterState& s
         }
     }
     state.Configure(user, password, redial, plainRefusal);
-    state.ConfigureGateway(gateway, pages, sameAddress);
+    state.ConfigureGateway(gateway, pages, sameAddress, cgnat);
     state.ConfigureDevices(otherIgd, renderer);
     return {200, "ok"};
-}
-
-// Runs `hook wan` through the shell and gives what it printed when it succeeded. The child
-// starts with no signal blocked or ignored: this process blocks its stop signals and ignores
-// SIGPIPE, and a gateway the hook starts would keep both.
-std::optional<std::string> RunHook(const std::string& hook, const std::string& wan, const StopSignal& stop) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGTERM, SIGINT}) sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const std::string script = hook + " \"$1\"";
-    const char* const argv[] = {"sh", "-c", script.c_str(), "sh", wan.c_str(), nullptr};
-    pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, "/bin/sh", &actions, &attributes, const_cast<char* const*>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    close(out[1]);
-    if (spawned != 0) {
-        close(out[0]);
-        return std::nullopt;
-    }
-    std::string output;
-    bool ended = false;
-    const auto end =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRestartSilenceMs + kRestartSlackMs);
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
-                .count();
-        if (left <= 0 || WaitReadable(out[0], stop, static_cast<int>(left)) != WaitResult::Ready) break;
-        char buffer[512];
-        const ssize_t n = read(out[0], buffer, sizeof buffer);
-        ended = n == 0;
-        if (n <= 0) break;
-        output.append(buffer, static_cast<size_t>(n));
-    }
-    close(out[0]);
-    if (!ended) kill(child, SIGKILL);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return output;
 }
 
 // Answered once the gateway serves again, so that the caller knows since when.
@@ -147,13 +100,15 @@ Answer Restart(const std::map<std::string, std::string>& query, RouterState& sta
     }
     if (!hook.empty()) {
         if (wan != "public" && wan != "private") return Bad("bad wan: " + wan);
-        const std::optional<std::string> told = RunHook(hook, wan, stop);
+        const std::optional<std::string> told =
+            RunHook(hook, {wan}, kRestartSilenceMs + kRestartSlackMs, stop);
         return told ? Answer{200, *told} : Answer{500, "error: the gateway did not come back\n"};
     }
     // The gateway here has only the public side; "private" is another kind (private-address).
     if (wan != "public") return Bad("bad wan: " + wan);
     const int port = state.RestartGateway(kRestartSilenceMs);
-    for (int waited = 0; state.GatewayListening() != port; waited += 20) {
+    // The link may wait for the re-dial hook a moment longer than the gateway's port.
+    for (int waited = 0; state.GatewayListening() != port || !state.Wan().up; waited += 20) {
         if (waited > kRestartSilenceMs + kRestartSlackMs || !stop.SleepFor(20))
             return {500, "error: the gateway did not come back\n"};
     }

@@ -5,6 +5,8 @@ namespace {
 // Public addresses come from the documentation ranges, so nothing here can be mistaken for
 // (or routed to) a real host.
 constexpr const char* kPublicPrefix = "203.0.113.";
+constexpr const char* kCgnatPrefix = "100.64.7.";
+constexpr const char* kCgnatGateway = "100.64.0.1";
 constexpr int kFirstIpHost = 10;
 constexpr int kLastIpHost = 250;
 constexpr const char* kWanMac = "02-1A-2B-3C-4D-5E";  // locally administered
@@ -55,6 +57,7 @@ RouterState::RouterState(const RouterSettings& initial, const Fault& runFault)
 void RouterState::ComeUpLocked(Clock::time_point since) {
     up_ = true;
     if (!settings_.sameAddress || ipHost_ == 0) {
+        ++newAddresses_;
         ipHost_ = nextIpHost_;
         nextIpHost_ = nextIpHost_ >= kLastIpHost ? kFirstIpHost : nextIpHost_ + 1;
     }
@@ -64,7 +67,13 @@ void RouterState::ComeUpLocked(Clock::time_point since) {
 
 void RouterState::SettleLocked(Clock::time_point now) {
     // The re-dial is settled lazily, on the next look at the link, dated when it was due.
-    if (!up_ && redialAt_ && now >= *redialAt_) ComeUpLocked(*redialAt_);
+    if (!up_ && redialAt_ && now >= *redialAt_ && !WaitsForHookLocked()) ComeUpLocked(*redialAt_);
+}
+
+bool RouterState::WaitsForHookLocked() const {
+    // Only a dial that brings a new address has anything for the hook to follow; one without
+    // delay is settled on the next look, and the hook follows.
+    return holdRedials_ && settings_.redialMs > 0 && !(settings_.sameAddress && ipHost_ != 0);
 }
 
 void RouterState::Count(Route route) {
@@ -80,6 +89,11 @@ void RouterState::Count(Route route) {
     case Route::Foreign: ++counts_.foreign; break;
     case Route::Dns: ++counts_.dns; break;
     }
+}
+
+void RouterState::CountEcho(EchoPath path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++counts_.echo[static_cast<int>(path)];
 }
 
 void RouterState::CountUnauthorized() {
@@ -180,14 +194,42 @@ WanView RouterState::Wan() {
     return ViewLocked(now);
 }
 
+std::optional<std::string> RouterState::OutsideAddress() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    SettleLocked(now);
+    if (!up_) return std::nullopt;
+    return settings_.cgnat ? kCgnatPublicAddress : ViewLocked(now).ip;
+}
+
+void RouterState::HoldRedials() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    holdRedials_ = true;
+}
+
+bool RouterState::RedialDue() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !up_ && redialAt_ && Clock::now() >= *redialAt_ && WaitsForHookLocked();
+}
+
+void RouterState::FinishRedial() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!up_ && redialAt_ && Clock::now() >= *redialAt_) ComeUpLocked(*redialAt_);
+}
+
+unsigned long RouterState::NewAddresses() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return newAddresses_;
+}
+
 WanView RouterState::ViewLocked(Clock::time_point now) const {
     WanView view;
     view.up = up_;
     view.mac = kWanMac;
     if (up_) {
-        view.ip = kPublicPrefix + std::to_string(ipHost_);
+        view.ip = (settings_.cgnat ? kCgnatPrefix : kPublicPrefix) + std::to_string(ipHost_);
         view.mask = kUpMask;
-        view.gateway = kUpGateway;
+        view.gateway = settings_.cgnat ? kCgnatGateway : kUpGateway;
         view.dns = kUpDns;
         view.onlineSeconds =
             static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - upSince_).count());
@@ -235,11 +277,12 @@ void RouterState::Configure(const std::optional<std::string>& user,
 }
 
 void RouterState::ConfigureGateway(std::optional<UpnpFault> gateway, std::optional<bool> pages,
-                                   std::optional<bool> sameAddress) {
+                                   std::optional<bool> sameAddress, std::optional<bool> cgnat) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (gateway) settings_.gateway = *gateway;
     if (pages) settings_.pages = *pages;
     if (sameAddress) settings_.sameAddress = *sameAddress;
+    if (cgnat) settings_.cgnat = *cgnat;
 }
 
 void RouterState::ConfigureDevices(std::optional<bool> otherIgd, std::optional<bool> renderer) {

@@ -40,6 +40,9 @@ std::optional<UpnpFault> ParseUpnpFault(const std::string& text);
 
 // What a gateway of kind "private-address" tells as its external address.
 inline constexpr char kPrivateWanAddress[] = "10.0.0.2";
+// The one address a carrier-grade NAT shows the world, whatever WAN address it gave the
+// router; it stays through the router's re-dials.
+inline constexpr char kCgnatPublicAddress[] = "198.51.100.200";
 
 struct RouterSettings {
     std::string user = "admin";
@@ -52,6 +55,7 @@ struct RouterSettings {
     int upnpPort = 5000;       // the gateway's HTTP port until it restarts
     bool pages = true;         // off: the admin pages answer 404, only UPnP is left
     bool sameAddress = false;  // the provider hands out the same address again
+    bool cgnat = false;        // WAN addresses from 100.64.0.0/10, behind the provider's CGNAT
     // Other devices on the LAN, at their own addresses: another IGD on the same WAN link, and
     // a media renderer that answers every search with its own type.
     bool otherIgd = false;
@@ -61,10 +65,15 @@ struct RouterSettings {
 // What a request was, for the counts.
 enum class Route { Login, Status, Disconnect, Connect, Other, Foreign, Dns, Ssdp, Soap };
 
+// The paths of the outside-address echo service. Down: a connection to it while the WAN link
+// is down, whatever path it was for; Count: how many there are.
+enum class EchoPath { Plain, Json, Sentence, Silent, Slow, Html, Shared, Down, Count };
+
 struct RequestCounts {
     unsigned long login = 0, status = 0, disconnect = 0, connect = 0;
     unsigned long other = 0, foreign = 0, dns = 0, unauthorized = 0;
     unsigned long ssdp = 0, soap = 0;  // searches answered, SOAP actions carried out
+    unsigned long echo[static_cast<int>(EchoPath::Count)] = {};
 };
 
 // The WAN fields as the status page shows them.
@@ -81,6 +90,7 @@ public:
     RouterState(const RouterSettings& initial, const Fault& runFault);
 
     void Count(Route route);
+    void CountEcho(EchoPath path);
     void CountUnauthorized();
     bool AcceptsCredentials(const std::string& user, const std::string& password) const;
     // The last Basic credentials that came on port 80, decoded ("user:password", the bytes as
@@ -108,6 +118,17 @@ public:
     // Dials now when the link is down; nothing when it is up. Returns the link afterwards.
     WanView Connect();
     WanView Wan();
+    // The address an echo service out on the internet sees the PC come from; none while the
+    // link is down.
+    std::optional<std::string> OutsideAddress();
+
+    // With a re-dial hook, a due re-dial waits for FinishRedial, so that what the hook changes
+    // is in place before the new address shows.
+    void HoldRedials();
+    bool RedialDue();
+    void FinishRedial();
+    // How many times the link has come up with a new address (restarts and resets included).
+    unsigned long NewAddresses() const;
 
     // The fault for the request that has just arrived on port 80.
     Fault TakeFault();
@@ -119,7 +140,7 @@ public:
     void Configure(const std::optional<std::string>& user, const std::optional<std::string>& password,
                    std::optional<long> redialMs, std::optional<bool> plainRefusal);
     void ConfigureGateway(std::optional<UpnpFault> gateway, std::optional<bool> pages,
-                          std::optional<bool> sameAddress);
+                          std::optional<bool> sameAddress, std::optional<bool> cgnat);
     void ConfigureDevices(std::optional<bool> otherIgd, std::optional<bool> renderer);
 
     RequestCounts Counts() const;
@@ -127,6 +148,7 @@ public:
 private:
     void ComeUpLocked(Clock::time_point since);
     void SettleLocked(Clock::time_point now);
+    bool WaitsForHookLocked() const;
     WanView ViewLocked(Clock::time_point now) const;
 
     mutable std::mutex mutex_;
@@ -141,6 +163,8 @@ private:
     int nextIpHost_;
     Clock::time_point upSince_;
     std::optional<Clock::time_point> redialAt_;
+    bool holdRedials_ = false;
+    unsigned long newAddresses_ = 0;
 
     int gatewayPort_;
     std::optional<Clock::time_point> gatewayBackAt_;

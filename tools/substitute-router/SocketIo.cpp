@@ -71,3 +71,12 @@ void CloseGracefully(int fd, const StopSignal& stop) {
     }
     close(fd);
 }
+
+void StaySilent(int fd, const StopSignal& stop) {
+    char sink[4096];
+    while (WaitReadable(fd, stop, -1) == WaitResult::Ready) {
+        const ssize_t n = recv(fd, sink, sizeof sink, MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) break;
+    }
+    close(fd);
+}

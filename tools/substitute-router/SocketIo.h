@@ -18,6 +18,8 @@ inline bool SendAll(int fd, const std::string& data, const StopSignal& stop) {
 
 // Answers go out without waiting for the peer's delayed ACK.
 void SetNoDelay(int fd);
+// Holds the connection without a word until the client gives up (or the router stops); closes fd.
+void StaySilent(int fd, const StopSignal& stop);
 // Closes so that the peer sees RST instead of an orderly end.
 void CloseWithReset(int fd);
 // Sends FIN, lets the peer's unread data drain briefly, then closes: a plain close() with

@@ -2,6 +2,7 @@
 
 #include "AnswerDelivery.h"
 #include "Base64.h"
+#include "EchoService.h"
 #include "HttpRequest.h"
 #include "RouterPages.h"
 #include "RouterState.h"
@@ -12,8 +13,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cerrno>
 
 namespace {
 
@@ -142,22 +141,18 @@ HttpResponse AnswerFor(const HttpRequest& request, Route route, const Fault& fau
     return response;
 }
 
-// Holds the connection without a word until the client gives up (or the router stops).
-void StaySilent(int fd, const StopSignal& stop) {
-    char sink[4096];
-    while (WaitReadable(fd, stop, -1) == WaitResult::Ready) {
-        const ssize_t n = recv(fd, sink, sizeof sink, MSG_DONTWAIT);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) break;
-    }
-    close(fd);
-}
-
 }  // namespace
 
 void ServeWebConnection(int fd, const WebContext& context) {
     const StopSignal& stop = context.stop;
-    // Traffic the PC meant for some other host reaches us too; it is counted and turned away.
-    const bool foreign = LocalAddress(fd) != context.routerAddress;
+    // Traffic the PC meant for some other host reaches us too; it is counted and turned away,
+    // but for the echo services, which answer as they would on the internet.
+    const std::string local = LocalAddress(fd);
+    if (local == kEchoAddress) {
+        ServeEchoConnection(fd, context.state, stop);
+        return;
+    }
+    const bool foreign = local != context.routerAddress;
     RequestReader reader(fd);
     for (;;) {
         HttpRequest request;

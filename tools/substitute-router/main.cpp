@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "ControlServer.h"
 #include "DnsCounter.h"
+#include "HookRunner.h"
 #include "Listeners.h"
 #include "RouterState.h"
 #include "StopSignal.h"
@@ -26,6 +27,23 @@ constexpr int kOtherIgdPort = 5000;
 constexpr int kRendererPort = 49152;
 constexpr int kSsdpPort = 1900;
 constexpr int kShutdownWaitMs = 3000;
+constexpr int kRedialWatchMs = 20;
+constexpr int kRedialHookMs = 3000;
+
+// Runs the re-dial hook each time the link has come up with a new address, however it came
+// (a connect, a reset); a re-dial that falls due waits for it.
+void FollowRedials(RouterState& state, const std::string& hook, const StopSignal& stop) {
+    unsigned long followed = state.NewAddresses();
+    while (stop.SleepFor(kRedialWatchMs)) {
+        const bool due = state.RedialDue();
+        if (!due && state.NewAddresses() == followed) continue;
+        // A hook cut short by the stop is no failure.
+        if (!RunHook(hook, {}, kRedialHookMs, stop) && !stop.Triggered())
+            std::fprintf(stderr, "substitute-router: the re-dial hook failed\n");
+        if (due) state.FinishRedial();
+        followed = state.NewAddresses();
+    }
+}
 
 int OpenOrDie(int fd, const std::string& error) {
     if (fd < 0) {
@@ -68,6 +86,7 @@ int main(int argc, char** argv) {
 
     StopSignal stop;
     RouterState state(options.settings, options.runFault);
+    if (!options.redialHook.empty()) state.HoldRedials();
     ConnectionThreads connections;
     const WebContext web{state, options.address, stop};
     const UpnpContext upnp{state, UpnpDevice::Gateway, options.address, options.settings.upnpPort, stop};
@@ -100,6 +119,10 @@ int main(int argc, char** argv) {
     std::thread dnsThread([&] { CountDnsQueries(dnsFd, state, stop); });
     std::thread upnpThread([&] { ServeGateway(upnpFd, upnp, connections); });
     std::thread ssdpThread([&] { AnswerSsdpSearches(ssdpFd, responders); });
+    std::thread redialThread;
+    if (!options.redialHook.empty()) {
+        redialThread = std::thread([&] { FollowRedials(state, options.redialHook, stop); });
+    }
     std::vector<std::thread> otherThreads;
     for (const OtherDevice& other : others) {
         otherThreads.emplace_back([&] {
@@ -118,6 +141,7 @@ int main(int argc, char** argv) {
     upnpThread.join();
     ssdpThread.join();
     for (std::thread& thread : otherThreads) thread.join();
+    if (redialThread.joinable()) redialThread.join();
     close(webFd);
     close(controlFd);
     close(dnsFd);

@@ -1,0 +1,14 @@
+#pragma once
+// The echo services out on the internet that tell a caller the public address it comes
+// from. Inside the rig they live at kEchoAddress, port 80, and answer the router's WAN address,
+// or the carrier-grade NAT's when the router is behind one.
+#include <string>
+
+class RouterState;
+class StopSignal;
+
+// From the documentation range: nobody's real host.
+inline constexpr char kEchoAddress[] = "192.0.2.10";
+
+// Serves one connection to the echo host until the client leaves or asks to close; closes fd.
+void ServeEchoConnection(int fd, RouterState& state, const StopSignal& stop);
