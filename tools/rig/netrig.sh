@@ -4,7 +4,7 @@
 # router serves in the router namespace while the given command runs in the PC namespace;
 # everything is torn down afterwards, also when the command fails or is interrupted.
 #
-#   netrig.sh [--router BIN] [--no-router] [--router-arg ARG]... [--miniupnpd] -- command [args...]
+#   netrig.sh [--router BIN] [--no-router] [--router-arg ARG]... [--miniupnpd] [--ipv6] -- command [args...]
 #
 # With --miniupnpd, Debian's miniupnpd runs in the router namespace as well, a UPnP gateway
 # nobody here wrote: SSDP and its description and SOAP on 192.168.1.1:5555, its WAN side an
@@ -16,6 +16,10 @@
 #
 # The router namespace also holds 192.168.1.2 and 192.168.1.3, where the substitute router
 # keeps two other devices that answer searches when asked to: another IGD and a media renderer.
+#
+# With --ipv6, the PC also holds a global IPv6 address, 2001:db8:1:N::100/64 (N from 1), that
+# moves to the next /64 each time the substitute router's WAN link comes up with a new address,
+# as the prefix a provider delegates moves at a re-dial. Nothing routes IPv6 anywhere.
 #
 # The router namespace answers for every address outside 192.168.1.0/24, so a packet the
 # PC sends anywhere else lands there (and is counted by the substitute router) instead of
@@ -71,18 +75,32 @@ if [ "${1:-}" = "--miniupnpd-restart" ]; then
   exit 1
 fi
 
+# Run by the substitute router (inside the router namespace) each time its WAN link comes up
+# with a new address: the PC's IPv6 address moves to the next /64, the old one goes.
+if [ "${1:-}" = "--ipv6-renumber" ]; then
+  pns=$2 dev=$3 work=$4
+  prefix=$(cat "$work/ipv6.prefix")
+  # nodad: usable at once, as a program looking at its addresses right after would find it.
+  ip -n "$pns" -6 addr add "2001:db8:1:$(printf %x $((prefix + 1)))::100/64" dev "$dev" nodad
+  ip -n "$pns" -6 addr del "2001:db8:1:$(printf %x "$prefix")::100/64" dev "$dev"
+  echo $((prefix + 1)) >"$work/ipv6.prefix"
+  exit 0
+fi
+
 router_bin=${PELORIN_SUBSTITUTE_ROUTER:-$root/build/native/tools/substitute-router/substitute-router}
 router_args=()
 start_router=1
 start_miniupnpd=0
+ipv6=0
 while (($#)); do
   case "$1" in
     --router) router_bin=$2; shift 2 ;;
     --router-arg) router_args+=("$2"); shift 2 ;;
     --no-router) start_router=0; shift ;;
     --miniupnpd) start_miniupnpd=1; shift ;;
+    --ipv6) ipv6=1; shift ;;
     --) shift; break ;;
-    *) echo "netrig: unknown option $1 (usage: netrig.sh [--router BIN] [--router-arg ARG]... -- command)" >&2; exit 2 ;;
+    *) echo "netrig: unknown option $1 (usage: netrig.sh [--router BIN] [--router-arg ARG]... [--ipv6] -- command)" >&2; exit 2 ;;
   esac
 done
 (($#)) || { echo "netrig: no command given" >&2; exit 2; }
@@ -153,10 +171,17 @@ ip -n "$pns" route add default via "$router_ip"
 # Name look-ups from the PC go to the router namespace too, where they are counted.
 mkdir -p "/etc/netns/$pns"
 echo "nameserver $router_ip" > "/etc/netns/$pns/resolv.conf"
+if ((ipv6)); then
+  echo 1 >"$work/ipv6.prefix"
+  ip -n "$pns" -6 addr add 2001:db8:1:1::100/64 dev "$pveth" nodad
+fi
 
 if ((start_router)); then
   if ((start_miniupnpd)); then
     router_args+=(--gateway-restart-hook "$(printf '%q --miniupnpd-restart %q' "$here/netrig.sh" "$work")")
+  fi
+  if ((ipv6)); then
+    router_args+=(--redial-hook "$(printf '%q --ipv6-renumber %q %q %q' "$here/netrig.sh" "$pns" "$pveth" "$work")")
   fi
   ip netns exec "$rns" "$router_bin" --address "$router_ip" --control-port "$control_port" \
     --other-igd-address "$other_igd_ip" --renderer-address "$renderer_ip" ${router_args[@]+"${router_args[@]}"} &
