@@ -43,8 +43,9 @@ std::string CountsText(const RequestCounts& c) {
     return "login=" + std::to_string(c.login) + "\nstatus=" + std::to_string(c.status) +
            "\ndisconnect=" + std::to_string(c.disconnect) + "\nconnect=" + std::to_string(c.connect) +
            "\nother=" + std::to_string(c.other) + "\nforeign=" + std::to_string(c.foreign) +
-           "\ndns=" + std::to_string(c.dns) + "\nunauthorized=" + std::to_string(c.unauthorized) +
-           "\nssdp=" + std::to_string(c.ssdp) + "\nsoap=" + std::to_string(c.soap) + "\n" + EchoCountsText(c);
+           "\ndns=" + std::to_string(c.dns) + "\ndns-echo=" + std::to_string(c.dnsEcho) +
+           "\nunauthorized=" + std::to_string(c.unauthorized) + "\nssdp=" + std::to_string(c.ssdp) +
+           "\nsoap=" + std::to_string(c.soap) + "\n" + EchoCountsText(c);
 }
 
 std::string StateText(const WanView& wan) {

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <optional>
 
 namespace {
@@ -19,18 +20,21 @@ constexpr int kPartMs = 10000;
 // Longer than the program's 5 s deadline for a request.
 constexpr int kSlowMs = 7000;
 
-std::optional<EchoPath> PathOf(const std::string& target) {
+std::optional<EchoPath> PathOf(const HttpRequest& request) {
     static const struct {
         const char* path;
         EchoPath echo;
     } kPaths[] = {{"/plain", EchoPath::Plain},   {"/json", EchoPath::Json}, {"/sentence", EchoPath::Sentence},
                   {"/silent", EchoPath::Silent}, {"/slow", EchoPath::Slow}, {"/html", EchoPath::Html},
                   {"/shared", EchoPath::Shared}};
-    const std::string path = SplitTarget(target).path;
+    const std::string path = SplitTarget(request.target).path;
     for (const auto& entry : kPaths) {
         if (path == entry.path) return entry.echo;
     }
-    return std::nullopt;
+    // The services as the program knows them: each at the root of its own name.
+    const std::string* host = request.Header("Host");
+    if (path != "/" || !host) return std::nullopt;
+    return EchoPathForHost(host->substr(0, host->find(':')));
 }
 
 HttpResponse Answer(const char* contentType, const std::string& body) {
@@ -60,6 +64,16 @@ HttpResponse EchoAnswer(EchoPath path, const std::string& address) {
 
 }  // namespace
 
+std::optional<EchoPath> EchoPathForHost(std::string host) {
+    if (!host.empty() && host.back() == '.') host.pop_back();
+    for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (host == "myip.ipip.net") return EchoPath::Sentence;
+    for (const char* name : {"4.ipw.cn", "ip.3322.net", "api.ipify.org", "ipv4.icanhazip.com"}) {
+        if (host == name) return EchoPath::Plain;
+    }
+    return std::nullopt;
+}
+
 void ServeEchoConnection(int fd, RouterState& state, const StopSignal& stop) {
     // With the uplink down, a connection to an outside host fails. The nearest a listener can
     // come: reset it as soon as it is taken, before a byte of the request is read.
@@ -75,7 +89,7 @@ void ServeEchoConnection(int fd, RouterState& state, const StopSignal& stop) {
             close(fd);
             return;
         }
-        const std::optional<EchoPath> path = PathOf(request.target);
+        const std::optional<EchoPath> path = PathOf(request);
         HttpResponse response;
         if (!path) {
             // Any other page of that host is as any other host's.

@@ -88,6 +88,7 @@ void RouterState::Count(Route route) {
     case Route::Other: ++counts_.other; break;
     case Route::Foreign: ++counts_.foreign; break;
     case Route::Dns: ++counts_.dns; break;
+    case Route::DnsEcho: ++counts_.dnsEcho; break;
     }
 }
 

@@ -62,8 +62,9 @@ struct RouterSettings {
     bool renderer = false;
 };
 
-// What a request was, for the counts.
-enum class Route { Login, Status, Disconnect, Connect, Other, Foreign, Dns, Ssdp, Soap };
+// What a request was, for the counts. DnsEcho: a look-up answered with the echo host, counted
+// under Dns as well, as every look-up is.
+enum class Route { Login, Status, Disconnect, Connect, Other, Foreign, Dns, DnsEcho, Ssdp, Soap };
 
 // The paths of the outside-address echo service. Down: a connection to it while the WAN link
 // is down, whatever path it was for; Count: how many there are.
@@ -71,7 +72,7 @@ enum class EchoPath { Plain, Json, Sentence, Silent, Slow, Html, Shared, Down, C
 
 struct RequestCounts {
     unsigned long login = 0, status = 0, disconnect = 0, connect = 0;
-    unsigned long other = 0, foreign = 0, dns = 0, unauthorized = 0;
+    unsigned long other = 0, foreign = 0, dns = 0, dnsEcho = 0, unauthorized = 0;
     unsigned long ssdp = 0, soap = 0;  // searches answered, SOAP actions carried out
     unsigned long echo[static_cast<int>(EchoPath::Count)] = {};
 };

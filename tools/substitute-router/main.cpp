@@ -1,5 +1,6 @@
 // substitute-router: a home router's admin pages on port 80, its UPnP gateway, a control port
-// for tests, and a DNS sink, all in one process that stops on SIGTERM or SIGINT.
+// for tests, and a name server that answers only the echo services' names, all in one process
+// that stops on SIGTERM or SIGINT.
 #include "CommandLine.h"
 #include "ControlServer.h"
 #include "DnsCounter.h"
