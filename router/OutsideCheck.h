@@ -41,6 +41,9 @@ public:
     static constexpr std::uint64_t kAtMostEvery = 60000;
     static constexpr std::uint64_t kDuringChange = 5000;
     static constexpr std::uint64_t kRestAfterFailure = 600000;
+    // A change's outcome waits for the outside address this long at most before the next
+    // service is asked: one that fails at once is passed over, a silent one ends the wait.
+    static constexpr std::uint64_t kConfirmWithin = 4000;
 
     void AskSoon() { soon_ = true; }
     bool Due(std::uint64_t now, bool changing) const;

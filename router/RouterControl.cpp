@@ -19,7 +19,7 @@ const char kChangingText[] = "正在更换IP……";
 const char kUpstreamText[] = "公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。";
 // The router's address is shared (100.64/10), or public but not the one the world sees: the
 // provider's carrier-grade NAT.
-const char kSharedText[] = "运营商共享公网地址（CGNAT），重拨后外部所见地址可能不变";
+const char kSharedText[] = "运营商共享公网地址（CGNAT）";
 
 const char kConnectedCaption[] = "WAN口状态(已连上互联网)";
 const char kNotConnectedCaption[] = "WAN口状态(未连网)";
@@ -223,6 +223,7 @@ void RouterControl::WatchChange(RouterAccess& way) {
     changeAskedAt_ = clock_.Now();
     changeWay_ = &way;
     watch_.Start(publicIp_, clock_.Milliseconds(), lastUptime_);
+    ++changesAsked_;
     held_.reset();
     outsideBefore_ = outsideAddress_;
     prefixBefore_ = view_.Ipv6Prefix();
@@ -248,19 +249,24 @@ void RouterControl::Observe(const std::optional<LinkState>& link) {
 }
 
 void RouterControl::CheckOutsideIfDue() {
-    if (!echo_ || checking_ > 0 || view_.Ending()) return;
+    if (!echo_ || !loggedIn_ || checking_ > 0 || view_.Ending()) return;
     const std::vector<std::string> services = view_.EchoServices();
     if (services.empty()) return;
-    const std::uint64_t now = clock_.Milliseconds();
+    const std::uint64_t start = clock_.Milliseconds();
     // While the link is being redialled, a failure is the link's, not the service's.
     const bool changing = held_ || watch_.Watching();
-    if (!held_ && !outside_.Due(now, changing && link_ && link_->connected)) return;
+    if (!held_ && !outside_.Due(start, changing && link_ && link_->connected)) return;
     const CountedScope checking(checking_);
-    outside_.Began(now);
+    outside_.Began(start);
+    const unsigned change = changesAsked_;
     std::optional<std::string> seen;
-    for (const std::string& service : outside_.ToTry(services, now)) {
+    for (const std::string& service : outside_.ToTry(services, start)) {
+        // A change's outcome waits for the next service only when the last failed at once.
+        if (held_ && clock_.Milliseconds() - start >= OutsideCheck::kConfirmWithin) break;
         const PageAnswer answer = echo_->FetchEcho(service);
-        if (answer.givenUp) return;  // for the program's sake: asked again at the next tick
+        // Given up for the program's sake, or a change asked for meanwhile: the address may be
+        // the old one, and the change gets a check of its own.
+        if (answer.givenUp || change != changesAsked_) return;
         if (answer.answered && answer.status == 200) seen = EchoedAddress(answer.text);
         if (seen) break;
         if (!changing) outside_.Failed(service, clock_.Milliseconds());
@@ -315,8 +321,9 @@ void RouterControl::ShowUpstream() {
         const bool seen = !outsideAddress_.empty();
         if (scope == AddressScope::Shared ||
             (scope == AddressScope::Public && seen && outsideAddress_ != router)) {
-            upstreamLine_ = seen ? Concat({kSharedText, "（外部所见 ", outsideAddress_, "）。"})
-                                 : Concat({kSharedText, "。"});
+            // Short enough for the window's width.
+            upstreamLine_ = seen ? Concat({kSharedText, "：外部所见 ", outsideAddress_, "，重拨后可能不变。"})
+                                 : Concat({kSharedText, "，重拨后外部所见地址可能不变。"});
         } else if (scope != AddressScope::Public) {
             upstreamLine_ = seen ? Concat({"公网地址 ", outsideAddress_,
                                            " 在上级设备（如光猫）上，在此断线重拨不会更换它。"})

@@ -123,6 +123,7 @@ private:
 
     OutsideCheck outside_;
     int checking_ = 0;
+    unsigned changesAsked_ = 0;
     std::optional<LinkState> link_;             // as the last poll that was read saw it
     std::string outsideAddress_;                // as echo services last saw it
     std::string outsideBefore_, prefixBefore_;  // when the change watched was asked for

@@ -796,9 +796,11 @@ struct FakeEcho : EchoFetcher {
     std::map<std::string, std::string> addresses;
     Calls asked;
     std::function<void()> whileWaiting;
+    FakeClock* slowFor = nullptr;  // each request takes 5 s on it
     PageAnswer FetchEcho(const std::string& url) override {
         asked.push_back(url);
         if (whileWaiting) std::exchange(whileWaiting, nullptr)();
+        if (slowFor) slowFor->AddMinutes(5.0 / 60);
         if (addresses[url].empty()) return {};
         return {true, 200, "{\"ip\":\"" + addresses[url] + "\"}"};
     }
@@ -845,27 +847,33 @@ TEST_F(RouterControlTest, TheAddressTheWorldSeesJudgesAChange) {
     router.statusPage = StatusPage(WanValues{"m", "100.64.7.1"});
     for (int second = 0; second < 60; ++second) tick();
     EXPECT_EQ(window.strip.substr(window.strip.find("\r\n") + 2),
-              "运营商共享公网地址（CGNAT），重拨后外部所见地址可能不变（外部所见 198.51.100.200）。");
+              "运营商共享公网地址（CGNAT）：外部所见 198.51.100.200，重拨后可能不变。");
     redial("100.64.7.2");
     EXPECT_EQ(window.balloons.back().caption, "IP未变");
     EXPECT_EQ(window.balloons.back().text.find("外部所见仍是 198.51.100.200（用时 1 秒）。运营商共享"), 0u);
 
-    // No echo answers: the router's address judges, and says so; "a" still rests.
+    // No echo answers: the router's address judges, and says so; "a" still rests, and a
+    // silent "b" leaves no time to ask "c".
     echo.addresses["http://b/"] = "";
     echo.asked.clear();
-    redial("203.0.113.5");
+    window.echoServices.push_back("http://c/");
+    checked.Disconnect();
+    router.statusPage = StatusPage(WanValues{"m", "203.0.113.5"});
+    echo.slowFor = &clock;
+    tick();
+    echo.slowFor = nullptr;
     EXPECT_EQ(echo.asked, (Calls{"http://b/"}));
     EXPECT_EQ(window.balloons.back().text.find("路由器所报：100.64.7.2 → 203.0.113.5"), 0u);
     // A failure during a change is the link's: "b" does not rest, and is asked when the
     // router's address next changes by itself.
     router.statusPage = StatusPage(WanValues{"m", "203.0.113.6"});
     for (int second = 0; second < 61; ++second) tick();
-    EXPECT_EQ(echo.asked, (Calls{"http://b/", "http://b/"}));
+    EXPECT_EQ(echo.asked, (Calls{"http://b/", "http://b/", "http://c/"}));
 
     // Turned off: nothing asked.
     window.echoServices.clear();
     for (int second = 0; second < 700; ++second) tick();
-    EXPECT_EQ(echo.asked.size(), 2u);
+    EXPECT_EQ(echo.asked.size(), 3u);
 }
 
 }  // namespace
