@@ -230,7 +230,7 @@ fi
 set +e
 ip netns exec "$pns" env PELORIN_RIG=1 PELORIN_RIG_ROUTER="$router_ip" \
   PELORIN_RIG_CONTROL_PORT="$control_port" PELORIN_RIG_DEAD_ADDRESS=192.168.1.77 \
-  PELORIN_RIG_MINIUPNPD="$start_miniupnpd" PELORIN_RIG_OTHER_IGD="$other_igd_ip" \
+  PELORIN_RIG_MINIUPNPD="$start_miniupnpd" PELORIN_RIG_IPV6="$ipv6" PELORIN_RIG_OTHER_IGD="$other_igd_ip" \
   PELORIN_WINEPREFIX="$rig_prefix" WINEPREFIX="$rig_prefix" "$@"
 status=$?
 set -e

@@ -227,6 +227,10 @@ bool RouterControlClient::Devices(bool otherIgd, bool renderer) {
                .rfind("ok", 0) == 0;
 }
 
+bool RouterControlClient::Wan(const std::string& kind) {
+    return Get("/config?wan=" + kind).rfind("ok", 0) == 0;
+}
+
 bool RouterControlClient::Config(const std::string& user, const std::string& password, int redialMs) {
     return Get("/config?user=" + PercentEncode(user) + "&password=" + PercentEncode(password) +
                "&redial=" + std::to_string(redialMs))

@@ -84,6 +84,9 @@ public:
     // Until Reset: another IGD at RigOtherIgdAddress() on the same WAN link, and a media
     // renderer that answers every search with its own type.
     bool Devices(bool otherIgd, bool renderer);
+    // Until Reset: the WAN link's addresses public, or "cgnat": shared ones (100.64/10) from
+    // the next dial on, the world seeing the carrier's one address.
+    bool Wan(const std::string& kind);
     // The gateway restarts (the substitute's own, or miniupnpd where the rig runs it): silent
     // for a second, then serving on another port, its WAN side a new public address, or with
     // wan "private" miniupnpd's behind a modem (double NAT). Answered once it serves again:

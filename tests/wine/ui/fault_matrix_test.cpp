@@ -63,13 +63,14 @@ constexpr DWORD kTrickleByteMs = 2000;
 constexpr long kSlowPieceBytes = 16;  // 20 ms apart: the status page takes about 1.2 s
 
 // Gateway: the pages off and a UPnP gateway in their place, which then misbehaves; Restart:
-// that gateway restarts before each moment.
-enum class Way { Fault, Unreachable, Refusal, LinkDown, Gateway, Restart };
+// that gateway restarts before each moment; Echo: a gateway that behaves, and the one echo
+// service setup.ini names misbehaving the whole run.
+enum class Way { Fault, Unreachable, Refusal, LinkDown, Gateway, Restart, Echo };
 
 struct Behaviour {
     const char* name;
     Way way;
-    const char* fault;  // for Way::Fault, and the gateway's kind for Way::Gateway
+    const char* fault;  // for Way::Fault, the gateway's kind for Way::Gateway, the echo's path for Way::Echo
     long arg;
     // What each moment should end in: the first box, by the start of "caption: text"
     // ("" for none), and for the login whether it logged in.
@@ -154,6 +155,13 @@ const Behaviour kBehaviours[] = {
      kNoBox, kSuccessBox, true, kSuccessBox, kUpstreamStrip, false, kGatewayUnansweringBoundMs},
     {"UPnP: an uptime of 0", Way::Gateway, "uptime-zero", kWholeRun, kNoBox, true, kNoBox, kSuccessBox, true,
      kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
+    // The outside check's echo service silent until the 5 s deadline, or answering a page
+    // without an address: the window answers meanwhile, and a change is judged by the
+    // router's address.
+    {"UPnP, the echo service silent", Way::Echo, "/silent", 0, kNoBox, true, kNoBox, kSuccessBox, true,
+     kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
+    {"UPnP, the echo service answering a page without an address", Way::Echo, "/html", 0, kNoBox, true,
+     kNoBox, kSuccessBox, true, kSuccessBox, kUpnpStrip, true, kGatewayUnansweringBoundMs},
     // A refusal met by the poll switches polling off until the user logs in again, on purpose.
     {"refusal (password changed)", Way::Refusal, "", 0, kRefusedBox, false, kRefusedBox, kNotLoggedInBox,
      false},
@@ -408,9 +416,14 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
         ASSERT_TRUE(router.Reset());
         ASSERT_TRUE(router.Config("admin", "lumko", 3000));
         const char* const gatewayBehaving = behaviour.arg == kWholeRun ? behaviour.fault : "on";
-        const bool upnp = behaviour.way == Way::Gateway || behaviour.way == Way::Restart;
+        // The echo rows meet a gateway, which the commands' moments poll without a password.
+        const bool upnp =
+            behaviour.way == Way::Gateway || behaviour.way == Way::Restart || behaviour.way == Way::Echo;
         ASSERT_TRUE(!upnp || router.Gateway(gatewayBehaving, false));
-        AppUnderTest app({kStartIni});
+        const std::string echo = behaviour.way == Way::Echo
+                                     ? std::string("ipcheck=http://192.0.2.10") + behaviour.fault + "\r\n"
+                                     : "";
+        AppUnderTest app({kStartIni + echo});
         const HWND form = app.WaitForMainWindow();
         ASSERT_TRUE(form);
         const std::string iniBefore = ReadFileBytes(app.SettingsPath());
@@ -428,6 +441,7 @@ TEST_F(FaultMatrix, EveryRouterBehaviourAtEveryMoment) {
             case Way::LinkDown: return SwitchRouterLink("down");
             case Way::Gateway: return router.Gateway(behaviour.fault, false);
             case Way::Restart: return !router.RestartGateway().empty();
+            case Way::Echo: return true;
             }
             return false;
         };

@@ -5,10 +5,11 @@
 # namespace with nothing but loopback (no default route).
 #
 #   run-ui.sh [--loopback-only] [--needs-32bit PROBE] [--shots DIR] [--timeout SECONDS]
-#             [--locale LOCALE] [--dpi DPI] [--router-arg ARG]... [--miniupnpd]
+#             [--locale LOCALE] [--dpi DPI] [--router-arg ARG]... [--miniupnpd] [--ipv6]
 #             -- DRIVER.exe PELORIN.exe [driver arguments...]
 #
-# With --miniupnpd, Debian's miniupnpd runs in the rig's router namespace as well (netrig.sh).
+# With --miniupnpd, Debian's miniupnpd runs in the rig's router namespace as well, and with
+# --ipv6 the PC holds a global IPv6 address whose prefix moves at each re-dial (netrig.sh).
 # With --locale (C.UTF-8, zh_TW.UTF-8) the driver and the program run under that locale, so
 # with the code page for non-Unicode programs that it gives (1252, 950) instead of 936.
 # With --dpi (120, 144) the display is scaled (125 %, 150 %): LogPixels in the run's own prefix.
@@ -60,6 +61,7 @@ while (($#)); do
     --dpi) export PELORIN_UI_DPI=$2; shift 2 ;;
     --router-arg) router_args+=(--router-arg "$2"); shift 2 ;;
     --miniupnpd) rig_args+=(--miniupnpd); shift ;;
+    --ipv6) rig_args+=(--ipv6); shift ;;
     --) shift; break ;;
     *) echo "run-ui: unknown option $1" >&2; exit 2 ;;
   esac

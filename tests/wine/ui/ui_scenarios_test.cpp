@@ -897,7 +897,7 @@ TEST_F(TrayInRig, MinimiseDoubleClickAndATaskbarStartingAnew) {
 // Started from a shortcut set to "最小化": the window's first show never comes, yet the
 // router's address is found at start.
 TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
-    LaunchSettings settings{"[set]\r\nautologin=1\r\n", false, false};
+    LaunchSettings settings{"[set]\r\nautologin=1\r\nipcheck=off\r\n", false, false};
     settings.show = SW_SHOWMINNOACTIVE;
     AppUnderTest app(settings);
     const HWND form = app.WaitForTopWindow("TForm1", kStartTimeoutMs);
@@ -917,10 +917,13 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     EXPECT_EQ(byMenu->caption + byMenu->text, byButton->caption + byButton->text);
     EXPECT_EQ(byMenu->text, "成功!");
     EXPECT_EQ(Count("disconnect"), 2);
-    // The change is watched to its end as one by UPnP is: a history line, by the pages.
+    // The change is watched to its end as one by UPnP is: a history line, by the pages, judged
+    // by the router's address alone, as the outside check is off: nothing asked of the world.
     EXPECT_TRUE(WaitUntil(
         [&] { return ReadFileBytes(app.Folder() + "ip-history.csv").find(u8",网页,") != std::string::npos; },
         10000));
+    EXPECT_NE(ReadFileBytes(app.Folder() + "ip-history.csv").find(u8",已更换,,,,\r\n"), std::string::npos);
+    EXPECT_EQ(Count("dns") + Count("foreign") + Count("echo-plain"), 0);
 
     // "退出" in the menu, while a poll waits on a silent router after the outage's one notice,
     // saves the settings and ends the program at once; its icon goes with it.
@@ -934,8 +937,9 @@ TEST_F(TrayInRig, StartedInTheTrayTheMenuChangesTheAddressAndEnds) {
     EXPECT_TRUE(TrayIcons().empty());
     const std::vector<std::string> saved = Lines(ReadFileBytes(app.SettingsPath()));
     EXPECT_EQ(std::count(saved.begin(), saved.end(), "hide=0") +
-                  std::count(saved.begin(), saved.end(), "autologin=1"),
-              2);
+                  std::count(saved.begin(), saved.end(), "autologin=1") +
+                  std::count(saved.begin(), saved.end(), "ipcheck=off"),
+              3);
 }
 
 // A router without its admin pages and a UPnP gateway instead: the login finds the gateway;
@@ -982,7 +986,10 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
         10000));
     const std::string second = router.State()["ip"];
     EXPECT_NE(second, first);
-    EXPECT_EQ(balloon.find(first + " → " + second + "，用时 "), 0u) << balloon;
+    // Judged by the address the default echo services see (the rig resolves their names to its
+    // own echo); no IPv6 on this PC, so nothing of it.
+    EXPECT_EQ(balloon.find("外部所见：" + first + " → " + second + "，用时 "), 0u) << balloon;
+    EXPECT_EQ(balloon.find("IPv6"), std::string::npos);
     Shoot(GetDesktopWindow(), "upnp-balloon.png");
 
     // A gateway that does not dial again by itself is asked to once, 10 s after the drop.
@@ -1004,7 +1011,7 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
         [&] {
             const std::vector<std::string> texts = BalloonTexts();
             return std::any_of(texts.begin(), texts.end(), [&](const std::string& text) {
-                return text.rfind(second + " → " + third, 0) == 0;
+                return text.rfind("外部所见：" + second + " → " + third, 0) == 0;
             });
         },
         5000));
@@ -1013,6 +1020,8 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     EXPECT_EQ(history[0].rfind("\xEF\xBB\xBF", 0), 0u);  // UTF-8 with its BOM
     EXPECT_EQ(history[1], "old,3");
     EXPECT_NE(history[9998].find(",UPnP," + first + "," + second + ","), std::string::npos) << history[9998];
+    const std::string outside = "," + first + "," + second + ",,";  // the world's addresses, no IPv6 prefix
+    EXPECT_EQ(history[9998].substr(history[9998].size() - outside.size()), outside) << history[9998];
     EXPECT_NE(history[9999].find(",UPnP," + second + "," + third + ","), std::string::npos) << history[9999];
 
     // A timed change the gateway refuses (606), due at every poll with an interval of 0: a
@@ -1160,6 +1169,73 @@ bool DeleteRunValues() {
         }
     }
     return found;
+}
+
+// The PC with a global IPv6 address whose prefix the provider changes at each redial, the
+// outside check asking the rig's echo services: a silent one and one without an address pass
+// (and rest), the third tells. Each change is judged by the address the world sees; under a
+// carrier-grade NAT the world's address stays, and the strip says why.
+struct WithIpv6 : RigScenario {
+    void SetUp() override {
+        const char* present = std::getenv("PELORIN_RIG_IPV6");
+        if (!present || std::string(present) != "1") GTEST_SKIP() << "IPv6 runs with run-ui.sh --ipv6";
+        RigScenario::SetUp();
+    }
+};
+
+TEST_F(WithIpv6, TheWorldsAddressJudgesEachChange) {
+    AppUnderTest app(
+        {"[set]\r\nautologin=1\r\nipcheck=http://192.0.2.10/silent http://192.0.2.10/html "
+         "http://192.0.2.10/json\r\n"});
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(WaitUntil([&] { return Count("echo-json") == 1; }, kLoginMs + 6000));
+    const HWND strip = Control(form, Label17);
+    // The history line's fields from the outcome on: outcome, outside before and after, IPv6
+    // prefix before and after.
+    const auto change = [&] {
+        Click(Control(form, Button4));
+        const std::optional<SeenBox> done = WaitForBox(app.ProcessId(), kBoxMs);
+        EXPECT_TRUE(done && CloseBox(done->window));
+        EXPECT_TRUE(WaitUntil([&] { return Text(strip).rfind("正在更换IP", 0) != 0; }, 15000)) << Text(strip);
+        const std::vector<std::string> lines = Lines(ReadFileBytes(app.Folder() + "ip-history.csv"));
+        std::vector<std::string> fields(1);
+        for (const char c : lines.empty() ? std::string() : lines.back()) {
+            if (c == ',') {
+                fields.emplace_back();
+            } else {
+                fields.back().push_back(c);
+            }
+        }
+        fields.erase(fields.begin(), fields.begin() + std::min<std::size_t>(fields.size(), 5));
+        return fields;
+    };
+    const auto prefixMoved = [](const std::vector<std::string>& fields) {
+        return fields.size() == 5 && fields[3] != fields[4] && fields[3].rfind("2001:db8:1:", 0) == 0 &&
+               fields[4].rfind("2001:db8:1:", 0) == 0;
+    };
+    const std::string first = router.State()["ip"];
+    const std::vector<std::string> changed = change();
+    const std::string second = router.State()["ip"];
+    EXPECT_EQ(Text(strip).rfind("已更换IP：外部所见：" + first + " → " + second + "，用时 ", 0), 0u)
+        << Text(strip);
+    EXPECT_EQ(
+        std::vector<std::string>(changed.begin(), changed.begin() + std::min<std::size_t>(changed.size(), 3)),
+        (std::vector<std::string>{u8"已更换", first, second}));
+    EXPECT_TRUE(prefixMoved(changed));
+    EXPECT_EQ(Count("echo-silent") + Count("echo-html"), 2);  // failed at the first check, resting since
+
+    ASSERT_TRUE(router.Wan("cgnat"));
+    change();  // the world's address moves to the carrier's
+    const std::vector<std::string> same = change();
+    EXPECT_EQ(std::vector<std::string>(same.begin(), same.begin() + std::min<std::size_t>(same.size(), 3)),
+              (std::vector<std::string>{u8"地址未变", "198.51.100.200", "198.51.100.200"}));
+    EXPECT_TRUE(prefixMoved(same));
+    EXPECT_EQ(Text(strip).rfind("IP未变：外部所见仍是 198.51.100.200（用时 ", 0), 0u) << Text(strip);
+    EXPECT_NE(Text(strip).find("\r\n运营商共享公网地址（CGNAT）：外部所见 198.51.100.200，重拨后可能不变。"),
+              std::string::npos)
+        << Text(strip);
+    Shoot(form, "cgnat-strip.png");
 }
 
 // A second start, by the user or by Windows, with the first one in the tray and then on
