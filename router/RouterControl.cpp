@@ -325,9 +325,9 @@ void RouterControl::ShowUpstream() {
             upstreamLine_ = seen ? Concat({kSharedText, "：外部所见 ", outsideAddress_, "，重拨后可能不变。"})
                                  : Concat({kSharedText, "，重拨后外部所见地址可能不变。"});
         } else if (scope != AddressScope::Public) {
-            upstreamLine_ = seen ? Concat({"公网地址 ", outsideAddress_,
-                                           " 在上级设备（如光猫）上，在此断线重拨不会更换它。"})
-                                 : kUpstreamText;
+            upstreamLine_ =
+                seen ? Concat({"公网地址 ", outsideAddress_, " 在上级设备（如光猫）上，在此重拨不会更换它。"})
+                     : kUpstreamText;
         }
     }
     ShowStrip();
