@@ -277,7 +277,10 @@ void RouterControl::CheckOutsideIfDue() {
 // A change is judged by the address the world sees when an echo service tells it, by the
 // router's when none does: no answer is never "the same address".
 void RouterControl::OutsideSeen(const std::optional<std::string>& address) {
-    if (address) outsideAddress_ = *address;
+    if (address) {
+        outsideAddress_ = *address;
+        outsideSeenWith_ = link_ ? link_->publicAddress : std::string();
+    }
     ShowUpstream();
     if (!held_ && !watch_.Watching()) return;
     const bool judged = address && !outsideBefore_.empty();
@@ -318,7 +321,8 @@ void RouterControl::ShowUpstream() {
     if (link_ && link_->connected) {
         const std::string& router = link_->publicAddress;
         const AddressScope scope = ScopeOf(router);
-        const bool seen = !outsideAddress_.empty();
+        // Told only while the router has the address it had when the world's was seen.
+        const bool seen = !outsideAddress_.empty() && outsideSeenWith_ == router;
         if (scope == AddressScope::Shared ||
             (scope == AddressScope::Public && seen && outsideAddress_ != router)) {
             // Short enough for the window's width.

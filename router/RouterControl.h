@@ -126,6 +126,7 @@ private:
     unsigned changesAsked_ = 0;
     std::optional<LinkState> link_;             // as the last poll that was read saw it
     std::string outsideAddress_;                // as echo services last saw it
+    std::string outsideSeenWith_;               // the router's address then
     std::string outsideBefore_, prefixBefore_;  // when the change watched was asked for
     // The link is back after a change: its outcome by the router's address, held until an
     // echo service tells the outside address (or none answers).
