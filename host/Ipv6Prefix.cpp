@@ -11,18 +11,18 @@ bool Global(const std::array<std::uint8_t, 16>& bytes) {
 
 }  // namespace
 
-std::string GlobalIpv6Prefix(const std::vector<PcIpv6Address>& addresses) {
-    const PcIpv6Address* chosen = nullptr;
-    for (const PcIpv6Address& address : addresses) {
-        if (address.tunnel || !Global(address.bytes)) continue;
-        if (!chosen || (chosen->temporary && !address.temporary)) chosen = &address;
-    }
-    if (!chosen) return {};
+void Ipv6PrefixChoice::Offer(const PcIpv6Address& address) {
+    if (address.tunnel || !Global(address.bytes)) return;
+    if (!chosen_ || (chosen_->temporary && !address.temporary)) chosen_ = address;
+}
+
+std::string Ipv6PrefixChoice::Prefix() const {
+    if (!chosen_) return {};
     // Four groups in hexadecimal without leading zeros, then "::" for the interface's half.
     static const char kHex[] = "0123456789abcdef";
     std::string prefix;
     for (int group = 0; group < 4; ++group) {
-        const unsigned value = chosen->bytes[group * 2] << 8 | chosen->bytes[group * 2 + 1];
+        const unsigned value = chosen_->bytes[group * 2] << 8 | chosen_->bytes[group * 2 + 1];
         bool digits = false;
         for (int shift = 12; shift >= 0; shift -= 4) {
             const unsigned digit = value >> shift & 0xF;
@@ -31,5 +31,6 @@ std::string GlobalIpv6Prefix(const std::vector<PcIpv6Address>& addresses) {
         }
         prefix += ':';
     }
-    return prefix + ":/64";
+    prefix += ":/64";
+    return prefix;
 }

@@ -1,8 +1,8 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <vector>
 
 // One IPv6 address of the PC's, as Windows lists it.
 struct PcIpv6Address {
@@ -11,9 +11,17 @@ struct PcIpv6Address {
     bool tunnel = false;     // on a tunnel adapter (Teredo, 6to4, a VPN)
 };
 
-// The /64 prefix of the first global address on a real link (not on a tunnel, not link-local
-// or unique-local), as "2001:db8:1:2::/64"; empty when there is none. A temporary address
-// counts only when there is no other: Windows gives its stable addresses random suffixes as
-// well, and both have the prefix the router advertised. The provider hands out the prefix
-// with the IPv4 address, so a redial may change both.
-std::string GlobalIpv6Prefix(const std::vector<PcIpv6Address>& addresses);
+// Offered the PC's addresses in turn, takes the first global one on a real link (not on a
+// tunnel, not link-local or unique-local). A temporary address counts only when there is no
+// other: Windows gives its stable addresses random suffixes as well, and both have the prefix
+// the router advertised. The provider hands out the prefix with the IPv4 address, so a redial
+// may change both.
+class Ipv6PrefixChoice {
+public:
+    void Offer(const PcIpv6Address& address);
+    // The taken address's /64 prefix, as "2001:db8:1:2::/64"; empty when none was taken.
+    std::string Prefix() const;
+
+private:
+    std::optional<PcIpv6Address> chosen_;
+};

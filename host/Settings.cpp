@@ -97,9 +97,7 @@ void LoadSettings(SettingsView& view, ProfileStore& store) {
             }
         }
         view.SetPinnedWay(RouterWayValue(store.Read(kSettingsSection, kRouterWayKey)));
-        std::optional<std::string> echo = store.Read(kSettingsSection, kEchoKey);
-        if (echo) *echo = TextValue(echo, "");
-        view.SetEchoSetting(std::move(echo));
+        view.SetEchoSetting(TextValue(store.Read(kSettingsSection, kEchoKey), ""));
     }
     if (view.Checked(SettingsCheckBox::CheckBox1)) view.PostMinimise();
 }
@@ -120,6 +118,5 @@ void SaveSettings(const SettingsView& view, ProfileStore& store) {
     case RouterWay::Automatic: break;
     }
     // The user's own list, or "off", stays as it was written; the defaults are never written.
-    if (const std::optional<std::string> echo = view.EchoSetting(); echo && !echo->empty())
-        write(kEchoKey, *echo);
+    if (const std::string echo = view.EchoSetting(); !echo.empty()) write(kEchoKey, echo);
 }

@@ -38,10 +38,10 @@ public:
     virtual RouterWay PinnedWay() const = 0;
     virtual void SetPinnedWay(RouterWay way) = 0;
 
-    // The "ipcheck" key as stored (the outside check's services, or "off"); nothing when the
+    // The "ipcheck" key as stored (the outside check's services, or "off"); empty when the
     // file has none, and the defaults hold.
-    virtual std::optional<std::string> EchoSetting() const = 0;
-    virtual void SetEchoSetting(std::optional<std::string> value) = 0;
+    virtual std::string EchoSetting() const = 0;
+    virtual void SetEchoSetting(const std::string& value) = 0;
 
     // Posts the minimise request (WM_SYSCOMMAND with SC_MINIMIZE) to the main window.
     virtual void PostMinimise() = 0;

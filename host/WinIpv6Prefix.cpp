@@ -10,7 +10,7 @@
 #include <iphlpapi.h>
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -23,17 +23,17 @@ constexpr ULONG kSkipped =
 
 std::string PcIpv6Prefix() {
     ULONG size = kFirstBufferBytes;
-    std::vector<IP_ADAPTER_ADDRESSES> records;
+    std::unique_ptr<ULONGLONG[]> buffer;  // 8-byte units keep the records aligned
     ULONG result = ERROR_BUFFER_OVERFLOW;
     for (int attempt = 0; attempt < 2 && result == ERROR_BUFFER_OVERFLOW; ++attempt) {
-        // Whole records keep the buffer aligned.
-        records.resize((size + sizeof(IP_ADAPTER_ADDRESSES) - 1) / sizeof(IP_ADAPTER_ADDRESSES));
-        size = static_cast<ULONG>(records.size() * sizeof(IP_ADAPTER_ADDRESSES));
-        result = GetAdaptersAddresses(AF_INET6, kSkipped, nullptr, records.data(), &size);
+        buffer.reset(new ULONGLONG[size / sizeof(ULONGLONG) + 1]);
+        result = GetAdaptersAddresses(AF_INET6, kSkipped, nullptr,
+                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.get()), &size);
     }
     if (result != NO_ERROR) return {};
-    std::vector<PcIpv6Address> addresses;
-    for (const IP_ADAPTER_ADDRESSES* adapter = records.data(); adapter; adapter = adapter->Next) {
+    Ipv6PrefixChoice choice;
+    for (const auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.get()); adapter;
+         adapter = adapter->Next) {
         if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
         for (const IP_ADAPTER_UNICAST_ADDRESS* unicast = adapter->FirstUnicastAddress; unicast;
              unicast = unicast->Next) {
@@ -47,8 +47,8 @@ std::string PcIpv6Prefix() {
                         &reinterpret_cast<const sockaddr_in6*>(socketAddress)->sin6_addr, 16);
             address.temporary = unicast->SuffixOrigin == IpSuffixOriginRandom;
             address.tunnel = adapter->IfType == IF_TYPE_TUNNEL;
-            addresses.push_back(address);
+            choice.Offer(address);
         }
     }
-    return GlobalIpv6Prefix(addresses);
+    return choice.Prefix();
 }

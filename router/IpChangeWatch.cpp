@@ -7,6 +7,18 @@
 #include <iterator>
 #include <utility>
 
+ChangeResult::ChangeResult() = default;
+ChangeResult::ChangeResult(ChangeOutcome outcome, std::string oldAddress, std::string newAddress,
+                           std::uint64_t milliseconds)
+    : outcome(outcome),
+      oldAddress(std::move(oldAddress)),
+      newAddress(std::move(newAddress)),
+      milliseconds(milliseconds) {}
+ChangeResult::ChangeResult(const ChangeResult&) = default;
+ChangeResult::ChangeResult(ChangeResult&&) noexcept = default;
+ChangeResult& ChangeResult::operator=(ChangeResult&&) noexcept = default;
+ChangeResult::~ChangeResult() = default;
+
 void IpChangeWatch::Start(std::string oldAddress, std::uint64_t now,
                           std::optional<std::uint32_t> uptimeSeconds) {
     watching_ = true;
@@ -103,19 +115,21 @@ std::string SecondsText(std::uint64_t milliseconds) {
 
 namespace {
 
+const char kUpstreamHeld[] = "公网地址在上级设备（如光猫）上";
+
 ChangeBalloon RouterBalloon(const ChangeResult& result, const std::string& seconds) {
     switch (result.outcome) {
     case ChangeOutcome::NewAddress:
         if (ScopeOf(result.newAddress) != AddressScope::Public)
             return {"路由器已重新拨号", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ",
-                                                seconds, " 秒；这不是公网地址，公网地址可能未变。"})};
+                                                seconds, " 秒；这不是公网地址，公网地址可能未变"})};
         return {"已更换IP", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ", seconds, " 秒"})};
     case ChangeOutcome::SameAddress:
         // No public address to compare: the router dialled, but the address the world sees
         // is upstream's.
         if (ScopeOf(result.oldAddress) != AddressScope::Public)
-            return {"IP未变", Concat({"路由器已重新连上（用时 ", seconds,
-                                      " 秒），但公网地址在上级设备（如光猫）上，未更换。"})};
+            return {"IP未变",
+                    Concat({"路由器已重新连上（用时 ", seconds, " 秒），但", kUpstreamHeld, "，未更换"})};
         return {"IP未变",
                 Concat({"运营商又分配了同一个地址 ", result.oldAddress, "（用时 ", seconds, " 秒）"})};
     case ChangeOutcome::NotDropped:
@@ -137,9 +151,9 @@ ChangeBalloon OutsideBalloon(const ChangeResult& result, const std::string& seco
     // provider's carrier-grade NAT holds the address, and a redial may keep it.
     if (router == AddressScope::Shared ||
         (router == AddressScope::Public && result.oldAddress != result.outsideOld))
-        return {"IP未变", Concat({same, "运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址。"})};
+        return {"IP未变", Concat({same, "运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址"})};
     if (router != AddressScope::Public)
-        return {"IP未变", Concat({same, "公网地址在上级设备（如光猫）上，须在那里断线重拨。"})};
+        return {"IP未变", Concat({same, kUpstreamHeld, "，须在那里断线重拨"})};
     return {"IP未变",
             Concat({"外部所见：运营商又分配了同一个地址 ", result.outsideNew, "（用时 ", seconds, " 秒）"})};
 }
@@ -153,16 +167,10 @@ ChangeBalloon ChangeBalloonOf(const ChangeResult& result) {
     const bool byOutside = addressJudged && result.judgedBy == JudgedBy::Outside;
     ChangeBalloon balloon = byOutside ? OutsideBalloon(result, seconds) : RouterBalloon(result, seconds);
     if (!addressJudged) return balloon;
-    if (result.judgedBy == JudgedBy::NoEcho) balloon.text = Concat({"路由器所报：", balloon.text});
-    // The provider hands the PC's IPv6 prefix out anew with a redial, or keeps it.
-    if (!result.prefixOld.empty() && !result.prefixNew.empty()) {
-        const std::string_view sentenceEnd = "。";
-        const bool ended = balloon.text.size() >= sentenceEnd.size() &&
-                           balloon.text.compare(balloon.text.size() - sentenceEnd.size(), sentenceEnd.size(),
-                                                sentenceEnd) == 0;
-        balloon.text += ended ? "" : "；";
-        balloon.text += result.prefixOld == result.prefixNew ? "IPv6 前缀未变" : "IPv6 前缀已更换";
-        if (ended) balloon.text += sentenceEnd;
-    }
+    if (result.judgedBy == JudgedBy::NoEcho) balloon.text.insert(0, "路由器所报：");
+    // The provider hands the PC's IPv6 prefix out anew with a redial, or keeps it. (The texts
+    // it may follow end without a full stop.)
+    if (!result.prefixOld.empty() && !result.prefixNew.empty())
+        balloon.text += result.prefixOld == result.prefixNew ? "；IPv6 前缀未变" : "；IPv6 前缀已更换";
     return balloon;
 }

@@ -20,13 +20,16 @@ enum class ChangeOutcome { NewAddress, SameAddress, NotDialled, NotDropped, Refu
 enum class JudgedBy { Router, NoEcho, Outside };
 
 struct ChangeResult {
-    ChangeResult() = default;
+    // Made, copied, moved and ended out of line: a result is handed on at many places, and
+    // each would otherwise hold its own code for all its texts.
+    ChangeResult();
     ChangeResult(ChangeOutcome outcome, std::string oldAddress, std::string newAddress,
-                 std::uint64_t milliseconds)
-        : outcome(outcome),
-          oldAddress(std::move(oldAddress)),
-          newAddress(std::move(newAddress)),
-          milliseconds(milliseconds) {}
+                 std::uint64_t milliseconds);
+    ChangeResult(const ChangeResult&);
+    ChangeResult(ChangeResult&&) noexcept;
+    ChangeResult& operator=(const ChangeResult&) = delete;
+    ChangeResult& operator=(ChangeResult&&) noexcept;
+    ~ChangeResult();
 
     ChangeOutcome outcome = ChangeOutcome::NotDialled;
     std::string oldAddress;  // the router's WAN address

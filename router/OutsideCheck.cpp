@@ -2,37 +2,34 @@
 
 #include "GbkText.h"
 
-#include <iterator>
-
 #include <string_view>
 
-namespace {
-
-bool Url(std::string_view word) {
-    for (const std::string_view scheme : {"http://", "https://"}) {
-        if (word.size() > scheme.size() && SameGbkTextIgnoringCase(word.substr(0, scheme.size()), scheme))
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-std::vector<std::string> EchoServicesOf(const std::optional<std::string>& value) {
+std::vector<std::string> EchoServicesOf(const std::string& value) {
     std::vector<std::string> services;
-    const std::string text = value.value_or("");
-    std::string_view rest = text;
+    std::string_view rest = value;
     if (SameGbkTextIgnoringCase(rest, "off")) return services;
     while (!rest.empty()) {
         const std::size_t start = rest.find_first_not_of(" \t");
         if (start == std::string_view::npos) break;
         rest.remove_prefix(start);
         const std::string_view word = rest.substr(0, rest.find_first_of(" \t"));
-        if (Url(word)) services.emplace_back(word);
+        const bool url = word.size() > 7 && SameGbkTextIgnoringCase(word.substr(0, 7), "http://");
+        if (url && services.size() < kMaxEchoServices) services.push_back(std::string(word));
         rest.remove_prefix(word.size());
     }
-    if (services.empty()) services.assign(std::begin(kDefaultEchoServices), std::end(kDefaultEchoServices));
+    if (services.empty()) {
+        for (const char* service : kDefaultEchoServices) services.push_back(service);
+    }
     return services;
+}
+
+PageUrl EchoPageUrl(const std::string& service) {
+    constexpr std::size_t kAfterScheme = 7;  // "http://"
+    const std::size_t slash = service.find('/', kAfterScheme);
+    PageUrl url;
+    url.host = service.substr(kAfterScheme, slash - kAfterScheme);
+    url.path = slash == std::string::npos ? "/" : service.substr(slash);
+    return url;
 }
 
 bool OutsideCheck::Due(std::uint64_t now, bool changing) const {
@@ -48,23 +45,10 @@ void OutsideCheck::Began(std::uint64_t now) {
     soon_ = false;
 }
 
-std::vector<std::string> OutsideCheck::ToTry(const std::vector<std::string>& services,
-                                             std::uint64_t now) const {
-    std::vector<std::string> ready;
-    for (const std::string& service : services) {
-        bool resting = false;
-        for (const auto& [name, until] : resting_) resting = resting || (name == service && now < until);
-        if (!resting) ready.push_back(service);
-    }
-    return ready;
+bool OutsideCheck::Resting(std::size_t service, std::uint64_t now) const {
+    return service < kMaxEchoServices && now < restingUntil_[service];
 }
 
-void OutsideCheck::Failed(const std::string& service, std::uint64_t now) {
-    for (auto& [name, until] : resting_) {
-        if (name == service) {
-            until = now + kRestAfterFailure;
-            return;
-        }
-    }
-    resting_.emplace_back(service, now + kRestAfterFailure);
+void OutsideCheck::Failed(std::size_t service, std::uint64_t now) {
+    if (service < kMaxEchoServices) restingUntil_[service] = now + kRestAfterFailure;
 }

@@ -1,10 +1,11 @@
 #pragma once
 #include "PageFetcher.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 // The address the world sees, asked of echo services on the internet that answer the
@@ -19,12 +20,18 @@ inline constexpr const char* kDefaultEchoServices[] = {
     "http://api.ipify.org/", "http://ipv4.icanhazip.com/",
 };
 
-// The services as the "ipcheck" key gives them: URLs parted by spaces (http:// or https://),
-// or "off" for none; no key, an empty value or one without a single such URL: the defaults.
-std::vector<std::string> EchoServicesOf(const std::optional<std::string>& value);
+// The services as the "ipcheck" key gives them: http:// URLs parted by spaces, kMaxEchoServices
+// at most, or "off" for none; an empty value (no key) or one without a single such URL: the
+// defaults.
+inline constexpr std::size_t kMaxEchoServices = 16;
+std::vector<std::string> EchoServicesOf(const std::string& value);
 
-// One GET to an echo service: straight to it (a proxy would answer its own address), never
-// from a cache, without cookies or credentials, within the router requests' 5 s.
+// The request for an echo service as EchoServicesOf gives it: a router page's request without
+// credentials, so made as those are (straight to it, as a proxy would answer its own address;
+// never from a cache; no cookies; within 5 s, the window answering meanwhile).
+PageUrl EchoPageUrl(const std::string& service);
+
+// One GET to an echo service.
 class EchoFetcher {
 public:
     virtual ~EchoFetcher() = default;
@@ -48,12 +55,13 @@ public:
     void AskSoon() { soon_ = true; }
     bool Due(std::uint64_t now, bool changing) const;
     void Began(std::uint64_t now);
-    // The services to try now, in turn, until one answers: those not resting.
-    std::vector<std::string> ToTry(const std::vector<std::string>& services, std::uint64_t now) const;
-    void Failed(const std::string& service, std::uint64_t now);
+    // Whether the service at this place in the list rests after a failure; a check asks the
+    // others in turn until one answers.
+    bool Resting(std::size_t service, std::uint64_t now) const;
+    void Failed(std::size_t service, std::uint64_t now);
 
 private:
     std::optional<std::uint64_t> last_;
     bool soon_ = false;
-    std::vector<std::pair<std::string, std::uint64_t>> resting_;  // a service and when it rests until
+    std::array<std::uint64_t, kMaxEchoServices> restingUntil_{};  // by the service's place in the list
 };

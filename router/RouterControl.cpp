@@ -15,8 +15,9 @@ const char kUnclearText[] = "已发出断线命令，路由器的回答不明确
 const char kUnclearAfter[] = "），正在观察它是否断线。";
 const char kTimedChangeFailedTitle[] = "定时更换IP失败";
 const char kChangingText[] = "正在更换IP……";
-// Connected, but with no public address: the provider's modem, or the provider, holds it.
-const char kUpstreamText[] = "公网地址在上级设备（如光猫）上，在此断线重拨不会更换它。";
+// Connected, but with no public address: the provider's modem, or the provider, holds it
+// ("公网地址" before it, with the address the world sees when it is known).
+const char kUpstreamAfter[] = "在上级设备（如光猫）上，在此断线重拨不会更换它。";
 // The router's address is shared (100.64/10), or public but not the one the world sees: the
 // provider's carrier-grade NAT.
 const char kSharedText[] = "运营商共享公网地址（CGNAT）";
@@ -238,7 +239,7 @@ void RouterControl::Observe(const std::optional<LinkState>& link) {
             result->outcome == ChangeOutcome::NewAddress || result->outcome == ChangeOutcome::SameAddress;
         // The world's address tells better than the router's: the check is asked as soon as
         // the poll is done.
-        if (linkBack && echo_ && !view_.EchoServices().empty()) {
+        if (linkBack && checkOn_) {
             held_ = std::move(result);
             return;
         }
@@ -251,7 +252,8 @@ void RouterControl::Observe(const std::optional<LinkState>& link) {
 void RouterControl::CheckOutsideIfDue() {
     if (!echo_ || !loggedIn_ || checking_ > 0 || view_.Ending()) return;
     const std::vector<std::string> services = view_.EchoServices();
-    if (services.empty()) return;
+    checkOn_ = !services.empty();
+    if (!checkOn_) return;
     const std::uint64_t start = clock_.Milliseconds();
     // While the link is being redialled, a failure is the link's, not the service's.
     const bool changing = held_ || watch_.Watching();
@@ -260,10 +262,11 @@ void RouterControl::CheckOutsideIfDue() {
     outside_.Began(start);
     const unsigned change = changesAsked_;
     std::optional<std::string> seen;
-    for (const std::string& service : outside_.ToTry(services, start)) {
+    for (std::size_t service = 0; service < services.size(); ++service) {
+        if (outside_.Resting(service, start)) continue;
         // A change's outcome waits for the next service only when the last failed at once.
         if (held_ && clock_.Milliseconds() - start >= OutsideCheck::kConfirmWithin) break;
-        const PageAnswer answer = echo_->FetchEcho(service);
+        const PageAnswer answer = echo_->FetchEcho(services[service]);
         // Given up for the program's sake, or a change asked for meanwhile: the address may be
         // the old one, and the change gets a check of its own.
         if (answer.givenUp || change != changesAsked_) return;
@@ -329,9 +332,8 @@ void RouterControl::ShowUpstream() {
             upstreamLine_ = seen ? Concat({kSharedText, "：外部所见 ", outsideAddress_, "，重拨后可能不变。"})
                                  : Concat({kSharedText, "，重拨后外部所见地址可能不变。"});
         } else if (scope != AddressScope::Public) {
-            upstreamLine_ =
-                seen ? Concat({"公网地址 ", outsideAddress_, " 在上级设备（如光猫）上，在此重拨不会更换它。"})
-                     : kUpstreamText;
+            upstreamLine_ = seen ? Concat({"公网地址 ", outsideAddress_, " ", kUpstreamAfter})
+                                 : Concat({"公网地址", kUpstreamAfter});
         }
     }
     ShowStrip();

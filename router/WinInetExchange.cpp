@@ -245,8 +245,7 @@ PageAnswer MakeHttpCall(HttpCall call, RequestWait* wait) {
     if (!exchange->Ready()) return noAnswer;
     exchange->wait = wait;
     InternetHandle request(HttpOpenRequestA(connection.get(), call.method, call.path.c_str(), nullptr,
-                                            nullptr, nullptr,
-                                            kRequestFlags | (call.secure ? INTERNET_FLAG_SECURE : 0),
+                                            nullptr, nullptr, kRequestFlags,
                                             reinterpret_cast<DWORD_PTR>(exchange.get())));
     if (!request) return noAnswer;
     SetTimeouts(request.get());

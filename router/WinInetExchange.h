@@ -36,12 +36,11 @@ enum class WaitEnd { Signalled, Late, GivenUp };
 WaitEnd WaitForEvent(HANDLE event, const Deadline& deadline, RequestWait* wait);
 
 // One HTTP request, straight to host:port (never through a proxy, never from a cache, no
-// redirect followed, no cookies, no credentials but those in `headers`); over TLS when `secure`.
+// redirect followed, no cookies, no credentials but those in `headers`).
 struct HttpCall {
     const char* method = "GET";
     std::string host;
     unsigned short port = 80;
-    bool secure = false;
     std::string path;     // path and query, from the "/" on
     std::string headers;  // extra header lines, each with its CR LF
     std::string body;

@@ -127,7 +127,6 @@ TForm1::TForm1(TApplication& application)
       modulePath_(ModuleFileName()),
       boxes_(application),
       fetcher_(this),
-      echo_(this),
       upnp_(this),
       router_(*this, *this, upnp_, clock_, this),
       settingsFile_(SettingsFileForThisUser(modulePath_)),
@@ -250,22 +249,13 @@ void TForm1::SetLoginButtonCaption(const std::string& caption) {
     Button1.SetText(caption);
 }
 
-template <typename Request>
-PageAnswer TForm1::Requested(Request request) {
+PageAnswer TForm1::FetchPage(const PageUrl& url) {
     Button1.ReleaseDrawing();
     // What runs while it waits (a command) is not the poll's writing.
     const bool pollWriting = std::exchange(pollWriting_, false);
-    PageAnswer answer = request();
+    PageAnswer answer = fetcher_.FetchPage(url);
     pollWriting_ = pollWriting;
     return answer;
-}
-
-PageAnswer TForm1::FetchPage(const PageUrl& url) {
-    return Requested([&] { return fetcher_.FetchPage(url); });
-}
-
-PageAnswer TForm1::FetchEcho(const std::string& url) {
-    return Requested([&] { return echo_.FetchEcho(url); });
 }
 
 // The tray's menu stays usable while the program is modal; its commands then bring the open

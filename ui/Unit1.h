@@ -12,7 +12,6 @@
 #include "RouterView.h"
 #include "SettingsView.h"
 #include "WinAdapters.h"
-#include "WinInetEcho.h"
 #include "WinInetFetcher.h"
 #include "WinIpv6Prefix.h"
 #include "WinProfileFile.h"
@@ -108,12 +107,10 @@ private:
     Mode Now() const override;
     void HandleMessages() override { Application().ProcessMessages(); }
 
-    // PageFetcher: the router's requests, through fetcher_; EchoFetcher: the outside
-    // check's, through echo_.
+    // PageFetcher and EchoFetcher: the router's requests and the outside check's, through
+    // fetcher_.
     PageAnswer FetchPage(const PageUrl& url) override;
-    PageAnswer FetchEcho(const std::string& url) override;
-    template <typename Request>
-    PageAnswer Requested(Request request);
+    PageAnswer FetchEcho(const std::string& url) override { return FetchPage(EchoPageUrl(url)); }
 
     // SettingsView
     TEdit& EditOf(SettingsEdit edit);
@@ -125,8 +122,8 @@ private:
     bool Checked(SettingsCheckBox box) const override { return CheckBoxOf(box).Checked(); }
     void SetChecked(SettingsCheckBox box, bool checked) override { CheckBoxOf(box).SetChecked(checked); }
     void SetPinnedWay(RouterWay way) override { pinnedWay_ = way; }
-    std::optional<std::string> EchoSetting() const override { return echoSetting_; }
-    void SetEchoSetting(std::optional<std::string> value) override { echoSetting_ = std::move(value); }
+    std::string EchoSetting() const override { return echoSetting_; }
+    void SetEchoSetting(const std::string& value) override { echoSetting_ = value; }
     void PostMinimise() override;
     void ReportError(const AppError& error) override { Application().ShowException(error); }
 
@@ -156,14 +153,13 @@ private:
     std::string modulePath_;
     ApplicationBoxes boxes_;
     WinInetFetcher fetcher_;  // one for the life of the process: it keeps the accepted login
-    WinInetEcho echo_;
     LocalClock clock_;
     WinUpnpTransport upnp_;
     RouterControl router_;
     WinProfileFile settingsFile_;
     std::string historyPath_;  // ip-history.csv, beside setup.ini
     RouterWay pinnedWay_ = RouterWay::Automatic;
-    std::optional<std::string> echoSetting_;  // the "ipcheck" key as read
+    std::string echoSetting_;  // the "ipcheck" key as read
     // A history that cannot be written is told once per run, when no box is open.
     enum class HistoryNotice { None, Due, Told } historyNotice_ = HistoryNotice::None;
     std::string unwrittenHistory_;  // records the file refused, written with the next

@@ -315,11 +315,14 @@ TEST(WanAddress, OnlyAPublicAddressIsTheWorldsOwn) {
 
 TEST(OutsideCheck, AsksOnItsScheduleAndRestsAFailingService) {
     const std::vector<std::string> defaults(std::begin(kDefaultEchoServices), std::end(kDefaultEchoServices));
-    EXPECT_EQ(EchoServicesOf(std::nullopt), defaults);
+    EXPECT_EQ(EchoServicesOf(""), defaults);
     EXPECT_EQ(EchoServicesOf("ftp://x  nonsense"), defaults);
     EXPECT_TRUE(EchoServicesOf("OFF").empty());
-    EXPECT_EQ(EchoServicesOf(" http://a/x\tHTTPS://b  ftp://c http://"),
-              (std::vector<std::string>{"http://a/x", "HTTPS://b"}));
+    for (const auto& [service, host, path] :
+         {std::tuple{"http://a", "a", "/"}, {"HTTP://b:8080/x?y", "b:8080", "/x?y"}})
+        EXPECT_EQ(EchoPageUrl(service).Text(), std::string("http://") + host + path);
+    EXPECT_EQ(EchoServicesOf(" http://a/x\tHTTP://b:8080  https://c http://"),
+              (std::vector<std::string>{"http://a/x", "HTTP://b:8080"}));
 
     OutsideCheck check;
     EXPECT_TRUE(check.Due(0, false));  // the first chance
@@ -332,9 +335,9 @@ TEST(OutsideCheck, AsksOnItsScheduleAndRestsAFailingService) {
     EXPECT_FALSE(check.Due(5999, true));  // a change: every 5 s
     EXPECT_TRUE(check.Due(6000, true));
 
-    check.Failed("http://a/", 1000);
-    EXPECT_EQ(check.ToTry({"http://a/", "http://b/"}, 600999), (std::vector<std::string>{"http://b/"}));
-    EXPECT_EQ(check.ToTry({"http://a/", "http://b/"}, 601000).size(), 2u);
+    check.Failed(1, 1000);
+    EXPECT_TRUE(check.Resting(1, 600999) && !check.Resting(0, 600999) && !check.Resting(2, 600999));
+    EXPECT_FALSE(check.Resting(1, 601000));
 }
 
 TEST(OutsideCheck, TheBalloonSaysWhatTheChangeWasJudgedBy) {
@@ -359,8 +362,8 @@ TEST(OutsideCheck, TheBalloonSaysWhatTheChangeWasJudgedBy) {
         EXPECT_EQ(
             balloon(same, router, "100.64.7.2", JudgedBy::Outside, "1.1.1.1", "1.1.1.1", "2001:db8:1:1::/64"),
             "IP未变|外部所见仍是 1.1.1.1（用时 8 "
-            "秒）。运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址。"
-            "IPv6 前缀未变。");
+            "秒）。运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址；"
+            "IPv6 前缀未变");
     }
     EXPECT_NE(balloon(same, "10.0.0.2", "10.0.0.2", JudgedBy::Outside, "1.1.1.1", "1.1.1.1").find("上级设备"),
               std::string::npos);

@@ -46,7 +46,7 @@ struct FakeSettingsWindow : SettingsView {
                                                 {SettingsCheckBox::CheckBox5, false}};
     std::map<SettingsCheckBox, std::function<void(bool)>> onClick;
     RouterWay way = RouterWay::Automatic;
-    std::optional<std::string> echo;  // the "ipcheck" key
+    std::string echo;  // the "ipcheck" key
     std::vector<std::string> errors;
     int minimiseRequests = 0;
 
@@ -69,10 +69,10 @@ struct FakeSettingsWindow : SettingsView {
         log.push_back(std::string("way=") + names[static_cast<int>(pinned)]);
         way = pinned;
     }
-    std::optional<std::string> EchoSetting() const override { return echo; }
-    void SetEchoSetting(std::optional<std::string> value) override {
-        log.push_back("ipcheck=" + value.value_or("(none)"));
-        echo = std::move(value);
+    std::string EchoSetting() const override { return echo; }
+    void SetEchoSetting(const std::string& value) override {
+        log.push_back("ipcheck=" + value);
+        echo = value;
     }
     void PostMinimise() override {
         log.push_back("minimise");

@@ -85,7 +85,12 @@ TEST(DetectGateway, StopsAskingWhenTheNeededSizeKeepsGrowing) {
     EXPECT_LT(adapters.requestedSizes.size(), 100u);
 }
 
-TEST(GlobalIpv6Prefix, IsTheFirstGlobalAddresssOwnLinkPrefix) {
+TEST(Ipv6PrefixChoice, IsTheFirstGlobalAddresssOwnLinkPrefix) {
+    const auto prefix = [](std::initializer_list<PcIpv6Address> addresses) {
+        Ipv6PrefixChoice choice;
+        for (const PcIpv6Address& address : addresses) choice.Offer(address);
+        return choice.Prefix();
+    };
     const auto address = [](std::initializer_list<std::uint8_t> head, bool temporary = false,
                             bool tunnel = false) {
         PcIpv6Address pc;
@@ -100,9 +105,9 @@ TEST(GlobalIpv6Prefix, IsTheFirstGlobalAddresssOwnLinkPrefix) {
                         tunnel = address({0x24, 0x08}, false, true);
     const PcIpv6Address temporary = address({0x24, 0x09, 0x8A, 0x00, 0, 0, 0, 0x07}, true);
     const PcIpv6Address stable = address({0x20, 0x01, 0x0D, 0xB8, 0, 1, 0x0A, 0xBC});
-    EXPECT_EQ(GlobalIpv6Prefix({linkLocal, uniqueLocal, teredo, tunnel}), "");
-    EXPECT_EQ(GlobalIpv6Prefix({linkLocal, temporary}), "2409:8a00:0:7::/64");
-    EXPECT_EQ(GlobalIpv6Prefix({temporary, stable, linkLocal}), "2001:db8:1:abc::/64");
+    EXPECT_EQ(prefix({linkLocal, uniqueLocal, teredo, tunnel}), "");
+    EXPECT_EQ(prefix({linkLocal, temporary}), "2409:8a00:0:7::/64");
+    EXPECT_EQ(prefix({temporary, stable, linkLocal}), "2001:db8:1:abc::/64");
 }
 
 }  // namespace

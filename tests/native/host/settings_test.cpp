@@ -433,7 +433,7 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
         bool timedChange, autoRun, autoLogin, minimised;
         std::string interval, user, password;
         RouterWay way;
-        std::optional<std::string> echo;  // written as read, and only when there is one
+        std::string echo;  // written as read, and only when there is one
         EventLog expected;
     } rows[] = {
         {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Upnp, "http://192.0.2.10/ off",

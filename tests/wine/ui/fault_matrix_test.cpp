@@ -50,7 +50,7 @@ constexpr char kUnclear500Box[] = "提示: 已发出断线命令，路由器的�
 constexpr char kUpnpStrip[] = "通过UPnP连接路由器";
 // "{outside}": the address the world sees, as the rig's echo services tell it.
 constexpr char kUpstreamStrip[] =
-    "公网地址 {outside} 在上级设备（如光猫）上，在此重拨不会更换它。\r\n通过UPnP连接路由器";
+    "公网地址 {outside} 在上级设备（如光猫）上，在此断线重拨不会更换它。\r\n通过UPnP连接路由器";
 constexpr char kChangedLine[] = "已更换IP：";
 constexpr char kConnectedPanel[] = "WAN口状态(已连上互联网)";
 // A request is given up 5 s after its start; meanwhile the window answers.

@@ -46,7 +46,7 @@ constexpr char kNotConnected[] = "WAN口状态(未连网)";
 constexpr char kLoggedIn[] = "已登录";
 // With the address the world sees, as the rig's echo services tell it.
 std::string UpstreamStrip(const std::string& outside) {
-    return "公网地址 " + outside + " 在上级设备（如光猫）上，在此重拨不会更换它。\r\n通过UPnP连接路由器";
+    return "公网地址 " + outside + " 在上级设备（如光猫）上，在此断线重拨不会更换它。\r\n通过UPnP连接路由器";
 }
 constexpr char kAuthorization[] = "Authorization: Basic YWRtaW46bHVta28=";  // admin:lumko
 constexpr char kStatusPage[] = "/userRpm/StatusRpm.htm";
