@@ -1,27 +1,16 @@
 // What the router counts: each page, refusals, traffic meant for other hosts, name look-ups;
 // and the control port's own answers.
-#include "EchoAnswer.h"
 #include "rig_http_client.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <optional>
 #include <thread>
 
 namespace rig {
 namespace {
 
 using RouterTraffic = RouterRig;
-
-const std::string kEchoHost = "192.0.2.10";
-const std::string kCgnatAddress = "198.51.100.200";
-
-HttpAnswer FetchEcho(const std::string& path) {
-    Connection connection(kEchoHost, 80);
-    if (!connection.Connected() || !connection.Send(GetRequest(path, "", false))) return {};
-    return connection.ReadAnswer();
-}
 
 TEST_F(RouterTraffic, EachRequestIsCountedUnderItsPage) {
     ASSERT_EQ(Control("/config?redial=60000"), "ok");
@@ -59,53 +48,6 @@ TEST_F(RouterTraffic, RequestsForOtherHostsAreCountedAsForeign) {
     auto counts = ControlValues("/counts");
     EXPECT_EQ(counts["foreign"], "1");
     EXPECT_EQ(counts["login"], "0");
-}
-
-// Each echo body as the program reads it: the router's WAN address, the CGNAT's, or none.
-TEST_F(RouterTraffic, EchoHostTellsTheAddressTheInternetSees) {
-    ASSERT_EQ(Control("/fault?kind=reset"), "ok");  // the router's faults stay on its own pages
-    const std::string wan = ControlValues("/state")["ip"];
-    const std::string sentence = u8"来自于";  // UTF-8, as the service's charset says
-    const struct {
-        const char *wanKind, *path, *contentType;
-        std::optional<std::string> address;
-        std::string holds;
-    } rows[] = {{"public", "/plain", "text/plain", wan, ""},
-                {"public", "/json", "application/json", wan, "{\"ip\":"},
-                {"public", "/sentence", "text/plain; charset=utf-8", wan, sentence},
-                {"public", "/html", "text/html; charset=utf-8", std::nullopt, "<html>"},
-                {"public", "/shared", "text/plain", kCgnatAddress, ""},
-                {"cgnat", "/sentence", "text/plain; charset=utf-8", kCgnatAddress, sentence}};
-    for (const auto& row : rows) {
-        ASSERT_EQ(Control(std::string("/config?wan=") + row.wanKind), "ok");
-        const HttpAnswer answer = FetchEcho(row.path);
-        ASSERT_TRUE(answer.complete) << row.path << " " << answer.error;
-        EXPECT_EQ(answer.status, 200) << row.path;
-        EXPECT_EQ(*answer.Header("Content-Type"), row.contentType) << row.path;
-        EXPECT_EQ(EchoedAddress(answer.body), row.address) << row.wanKind << row.path << ": " << answer.body;
-        EXPECT_NE(answer.body.find(row.holds), std::string::npos) << row.path << ": " << answer.body;
-    }
-    EXPECT_EQ(ControlValues("/state")["ip"].rfind("100.64.7.", 0), 0u);  // the router's own, behind the CGNAT
-    auto counts = ControlValues("/counts");
-    EXPECT_EQ(counts["echo-plain"], "1");
-    EXPECT_EQ(counts["echo-html"], "1");
-    EXPECT_EQ(counts["foreign"], "0");
-}
-
-// As an outside host does when it is down or the uplink is: no answer.
-TEST_F(RouterTraffic, EchoHostFailsAsTheInternetWould) {
-    Connection silent(kEchoHost, 80);
-    ASSERT_TRUE(silent.Send(GetRequest("/silent", "", false)));
-    std::string heard;
-    EXPECT_EQ(silent.Receive(heard, 1500), Received::Timeout);
-
-    ASSERT_EQ(Control("/config?redial=60000"), "ok");
-    FetchAsAdmin(kDisconnectTarget);
-    Connection refused(kEchoHost, 80);
-    refused.Send(GetRequest("/plain", "", false));  // may fail already: the connection is reset at once
-    EXPECT_NE(refused.Receive(heard, 2000), Received::Timeout);
-    EXPECT_EQ(heard, "");
-    EXPECT_EQ(ControlValues("/counts")["echo-down"], "1");
 }
 
 TEST_F(RouterTraffic, NameLookUpsAreCounted) {

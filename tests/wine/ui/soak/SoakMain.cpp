@@ -61,7 +61,8 @@ constexpr char kDriverMarker[] = "pelorin_soak_driver.exe";
 // leak of 100 bytes a poll is 8 MB in a day); the resident private memory Linux counts swings
 // by up to 4 MB between two samples of the same idle process (measured over a day of polls:
 // 11.7 to 15.9 MB with no trend), so it is allowed that much; descriptors other than thread pipes, a socket
-// Wine has not closed yet; connections, WinInet's kept-alive one and one being opened.
+// Wine has not closed yet; connections, WinInet's kept-alive one to the router, one being
+// opened, and the one kept alive to the echo service the outside check asked after the login.
 constexpr long kThreadSlack = 1;
 constexpr long kHandleSlack = 5;
 constexpr long kGuiObjectSlack = 2;
@@ -70,7 +71,7 @@ constexpr long long kLinuxPrivateSlack = 4 << 20;
 constexpr long long kWorkingSetSlack = 4 << 20;
 constexpr long kDescriptorSlack = 2;
 constexpr long kPipesPerThread = 4;
-constexpr long kMaxConnections = 2;
+constexpr long kMaxConnections = 3;
 
 struct SoakOptions {
     std::string minimal;
@@ -445,7 +446,7 @@ int RunSoak(const SoakOptions& options) {
                 start.nonPipes > 0 && end.nonPipes <= start.nonPipes + kDescriptorSlack, "+2");
     verdict.Row("established connections to port 80", std::to_string(start.connections),
                 std::to_string(end.connections), end.connections >= 0 && end.connections <= kMaxConnections,
-                "at most 2");
+                "at most 3");
     std::printf("\n| cost | Pelorin | alone | ratio |\n|---|---|---|---|\n");
     const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     std::printf(
