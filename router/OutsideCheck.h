@@ -12,9 +12,9 @@
 // caller's address: behind the provider's modem or its carrier-grade NAT the router's WAN
 // address is not it.
 
-// The services asked when setup.ini names none: plain text or a sentence, over HTTP (no
-// certificate store needed, as old as Windows), three that answer well from mainland China
-// first, then two from elsewhere; each answers IPv4 only.
+// The services asked when setup.ini names none: each answers IPv4 only, as plain text or a
+// sentence, over plain HTTP (no certificates to trust, on any Windows); three that answer
+// well from mainland China first, then two from elsewhere.
 inline constexpr const char* kDefaultEchoServices[] = {
     "http://4.ipw.cn/",      "http://myip.ipip.net/",      "http://ip.3322.net/",
     "http://api.ipify.org/", "http://ipv4.icanhazip.com/",
