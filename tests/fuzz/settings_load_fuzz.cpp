@@ -143,10 +143,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     LoadSettings(window, file);
 
-    // Every key read once, in order, then the way to the router; the cache flushed once; every
-    // value in its control.
+    // Every key read once, in order, then the way to the router and the echo services; the
+    // cache flushed once; every value in its control.
     std::vector<std::string> keysRead = KeyNames();
     keysRead.push_back("router");
+    keysRead.push_back("ipcheck");
     FUZZ_CHECK(file.reads == keysRead);
     FUZZ_CHECK(file.flushes == 1);
     std::vector<std::string> expectedErrors;
