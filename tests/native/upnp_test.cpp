@@ -1,4 +1,5 @@
 #include "DayTime.h"
+#include "DialupRules.h"
 #include "EchoAnswer.h"
 #include "FakeUpnpGateway.h"
 #include "IpChangeWatch.h"
@@ -368,6 +369,26 @@ TEST(OutsideCheck, TheBalloonSaysWhatTheChangeWasJudgedBy) {
     EXPECT_EQ(
         balloon(ChangeOutcome::NotDropped, "1.1.1.1", "", JudgedBy::NoEcho, "", "", "2001:db8:1:2::/64"),
         "路由器没有断线|发出断线命令 8 秒后，路由器一直连着，没有断线。");
+}
+
+TEST(DialupRules, TheEntryNamedConnectedOrOnlyAndEachFailureTold) {
+    const std::vector<std::string> both = {"宽带连接", "VPN"};
+    const auto chosen = [](const DialEntryChoice& choice) { return choice.entry + "|" + choice.problem; };
+    EXPECT_EQ(chosen(ChooseDialEntry("vpn", {"宽带连接"}, both)), "VPN|");  // named, in any case
+    EXPECT_EQ(chosen(ChooseDialEntry("", {"VPN"}, both)), "VPN|");          // else the one connected
+    EXPECT_EQ(chosen(ChooseDialEntry("", {}, {"宽带连接"})), "宽带连接|");  // else the only one
+    EXPECT_EQ(chosen(ChooseDialEntry("ADSL", {}, both)),
+              "|找不到拨号连接“ADSL”。本机的拨号连接：宽带连接、VPN。");
+    EXPECT_EQ(chosen(ChooseDialEntry("", {}, both)),
+              "|本机有多个拨号连接：宽带连接、VPN。请在 setup.ini 中用 dialup=名称 指定要拨的一个。");
+    EXPECT_EQ(chosen(ChooseDialEntry("", {}, {})), "|本机没有拨号连接。");
+
+    EXPECT_EQ(DialErrorText(691), "拨号失败（错误 691）：运营商拒绝了用户名或密码。");
+    for (const std::uint32_t pair : {678u, 815u})
+        EXPECT_NE(DialErrorText(pair).find("没有应答"), std::string::npos);
+    for (const std::uint32_t pair : {718u, 734u})
+        EXPECT_NE(DialErrorText(pair).find("协商"), std::string::npos);
+    EXPECT_EQ(DialErrorText(720), "拨号失败（错误 720）。");
 }
 
 }  // namespace
