@@ -139,7 +139,7 @@ protected:
     HWND window_ = nullptr;
 };
 
-// Each structure's dwSize and each buffer's size, in a PC with one connection online at start.
+// The dwSize and buffer rules a caller meets first, in a PC with one connection online at start.
 TEST_F(SubstituteRas, SizeRules) {
     Control("[start]\nconnected=宽带连接\naddress=203.0.113.7\n[phonebook]\nentries=宽带连接|备用\n");
     RASCONNA conns[2]{};
@@ -159,11 +159,6 @@ TEST_F(SubstituteRas, SizeRules) {
         {"connections, no buffer",
          [&](DWORD& s) { return ras.RasEnumConnectionsA(nullptr, &(s = 0), &count); }, ERROR_BUFFER_TOO_SMALL,
          sizeof(RASCONNA)},
-        {"connections, short buffer",
-         [&](DWORD& s) {
-             return conns[0].dwSize = sizeof(RASCONNA), ras.RasEnumConnectionsA(conns, &(s = 100), &count);
-         },
-         ERROR_BUFFER_TOO_SMALL, sizeof(RASCONNA)},
         {"connections, dwSize 0",
          [&](DWORD& s) {
              return conns[0].dwSize = 0, ras.RasEnumConnectionsA(conns, &(s = sizeof conns), &count);
@@ -177,19 +172,6 @@ TEST_F(SubstituteRas, SizeRules) {
         {"entries, no buffer",
          [&](DWORD& s) { return ras.RasEnumEntriesA(nullptr, nullptr, nullptr, &(s = 0), &count); },
          ERROR_BUFFER_TOO_SMALL, 2 * sizeof(RASENTRYNAMEA)},
-        {"entries, dwSize + 1",
-         [&](DWORD& s) {
-             RASENTRYNAMEA names[2]{};
-             names[0].dwSize = sizeof(RASENTRYNAMEA) + 1;
-             return ras.RasEnumEntriesA(nullptr, nullptr, names, &(s = sizeof names), &count);
-         },
-         ERROR_INVALID_SIZE, 0},
-        {"status, dwSize 0",
-         [&](DWORD&) {
-             RASCONNSTATUSA st;
-             return Status(online, st, 0);
-         },
-         ERROR_INVALID_SIZE, 0},
         {"status, Windows 95 size",
          [&](DWORD&) {
              RASCONNSTATUSA st;
@@ -209,26 +191,6 @@ TEST_F(SubstituteRas, SizeRules) {
              return ras.RasGetProjectionInfoA(online, RASP_PppIp, &ip, &(s = sizeof ip - 4));
          },
          ERROR_BUFFER_TOO_SMALL, sizeof(RASPPPIPA)},
-        {"projection, dwSize 7",
-         [&](DWORD& s) {
-             RASPPPIPA ip{};
-             ip.dwSize = 7;
-             return ras.RasGetProjectionInfoA(online, RASP_PppIp, &ip, &(s = sizeof ip));
-         },
-         ERROR_INVALID_SIZE, 0},
-        {"statistics, dwSize 0",
-         [&](DWORD&) {
-             RAS_STATS st{};
-             return ras.RasGetConnectionStatistics(online, &st);
-         },
-         ERROR_INVALID_SIZE, 0},
-        {"dial parameters, dwSize 0",
-         [&](DWORD&) {
-             RASDIALPARAMSA p{};
-             BOOL saved;
-             return ras.RasGetEntryDialParamsA(nullptr, &p, &saved);
-         },
-         ERROR_INVALID_SIZE, 0},
     };
     for (const Row& row : rows) {
         DWORD after = 0;
