@@ -239,7 +239,7 @@ void RouterControl::Observe(const std::optional<LinkState>& link) {
             result->outcome == ChangeOutcome::NewAddress || result->outcome == ChangeOutcome::SameAddress;
         // The world's address tells better than the router's: the check is asked as soon as
         // the poll is done.
-        if (linkBack && checkOn_) {
+        if (linkBack && echo_ && !view_.EchoServices().empty()) {
             held_ = std::move(result);
             return;
         }
@@ -251,9 +251,8 @@ void RouterControl::Observe(const std::optional<LinkState>& link) {
 
 void RouterControl::CheckOutsideIfDue() {
     if (!echo_ || !loggedIn_ || checking_ > 0 || view_.Ending()) return;
-    const std::vector<std::string> services = view_.EchoServices();
-    checkOn_ = !services.empty();
-    if (!checkOn_) return;
+    const std::vector<std::string>& services = view_.EchoServices();
+    if (services.empty()) return;
     const std::uint64_t start = clock_.Milliseconds();
     // While the link is being redialled, a failure is the link's, not the service's.
     const bool changing = held_ || watch_.Watching();

@@ -123,7 +123,6 @@ private:
 
     OutsideCheck outside_;
     int checking_ = 0;
-    bool checkOn_ = false;  // echo services named, as the last tick found
     unsigned changesAsked_ = 0;
     std::optional<LinkState> link_;             // as the last poll that was read saw it
     std::string outsideAddress_;                // as echo services last saw it

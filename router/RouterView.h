@@ -20,8 +20,9 @@ public:
     virtual bool TimedChange() const = 0;                // CheckBox3
     virtual std::string LoginButtonCaption() const = 0;  // Button1
     virtual RouterWay PinnedWay() const = 0;             // the "router" key of setup.ini
-    // The echo services the outside check asks, as the "ipcheck" key names them; none: off.
-    virtual std::vector<std::string> EchoServices() const = 0;
+    // The echo services the outside check asks, as the "ipcheck" key names them (read once,
+    // with the settings); none: off.
+    virtual const std::vector<std::string>& EchoServices() const = 0;
     // The /64 prefix of the PC's global IPv6 address ("2001:db8:1:2::/64"); empty without one.
     virtual std::string Ipv6Prefix() const = 0;
 

@@ -81,7 +81,7 @@ private:
     void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
     std::string LoginButtonCaption() const override { return Button1.Text(); }
     RouterWay PinnedWay() const override { return pinnedWay_; }  // SettingsView's too
-    std::vector<std::string> EchoServices() const override { return EchoServicesOf(echoSetting_); }
+    const std::vector<std::string>& EchoServices() const override { return echoServices_; }
     std::string Ipv6Prefix() const override { return PcIpv6Prefix(); }
     void SetLoginButtonCaption(const std::string& caption) override;
     void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
@@ -123,7 +123,10 @@ private:
     void SetChecked(SettingsCheckBox box, bool checked) override { CheckBoxOf(box).SetChecked(checked); }
     void SetPinnedWay(RouterWay way) override { pinnedWay_ = way; }
     std::string EchoSetting() const override { return echoSetting_; }
-    void SetEchoSetting(const std::string& value) override { echoSetting_ = value; }
+    void SetEchoSetting(const std::string& value) override {
+        echoSetting_ = value;
+        echoServices_ = EchoServicesOf(value);
+    }
     void PostMinimise() override;
     void ReportError(const AppError& error) override { Application().ShowException(error); }
 
@@ -160,6 +163,7 @@ private:
     std::string historyPath_;  // ip-history.csv, beside setup.ini
     RouterWay pinnedWay_ = RouterWay::Automatic;
     std::string echoSetting_;  // the "ipcheck" key as read
+    std::vector<std::string> echoServices_ = EchoServicesOf({});
     // A history that cannot be written is told once per run, when no box is open.
     enum class HistoryNotice { None, Due, Told } historyNotice_ = HistoryNotice::None;
     std::string unwrittenHistory_;  // records the file refused, written with the next

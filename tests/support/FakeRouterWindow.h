@@ -60,7 +60,7 @@ struct FakeRouterWindow : RouterView {
     bool TimedChange() const override { return timedChange; }
     std::string LoginButtonCaption() const override { return loginCaption; }
     RouterWay PinnedWay() const override { return pinnedWay; }
-    std::vector<std::string> EchoServices() const override { return echoServices; }
+    const std::vector<std::string>& EchoServices() const override { return echoServices; }
     std::string Ipv6Prefix() const override { return ipv6Prefix; }
 
     void ShowWanField(WanField field, const std::string& text) override {

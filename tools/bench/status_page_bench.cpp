@@ -31,7 +31,8 @@ struct CountingView : RouterView {
     void SetTrayHint(const std::string& h) override { hint = h; }
     void SetPollTimerEnabled(bool) override {}
     RouterWay PinnedWay() const override { return RouterWay::Web; }
-    std::vector<std::string> EchoServices() const override { return {}; }
+    const std::vector<std::string>& EchoServices() const override { return none; }
+    const std::vector<std::string> none;
     std::string Ipv6Prefix() const override { return {}; }
     void SetStripText(const std::string&) override {}
     void ShowBalloon(const std::string&, const std::string&) override {}
