@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -86,28 +88,24 @@ TEST(DetectGateway, StopsAskingWhenTheNeededSizeKeepsGrowing) {
 }
 
 TEST(Ipv6PrefixChoice, IsTheFirstGlobalAddresssOwnLinkPrefix) {
-    const auto prefix = [](std::initializer_list<PcIpv6Address> addresses) {
+    // Each address by its first bytes; 't' temporary, 'u' on a tunnel.
+    const auto prefix = [](std::initializer_list<std::pair<std::string, char>> addresses) {
         Ipv6PrefixChoice choice;
-        for (const PcIpv6Address& address : addresses) choice.Offer(address);
+        for (const auto& [head, kind] : addresses) {
+            PcIpv6Address address{{}, kind == 't', kind == 'u'};
+            std::copy(head.begin(), head.end(), address.bytes.begin());
+            choice.Offer(address);
+        }
         return choice.Prefix();
     };
-    const auto address = [](std::initializer_list<std::uint8_t> head, bool temporary = false,
-                            bool tunnel = false) {
-        PcIpv6Address pc;
-        std::copy(head.begin(), head.end(), pc.bytes.begin());
-        pc.bytes[15] = 0x64;
-        pc.temporary = temporary;
-        pc.tunnel = tunnel;
-        return pc;
-    };
-    const PcIpv6Address linkLocal = address({0xFE, 0x80}), uniqueLocal = address({0xFD, 0x12});
-    const PcIpv6Address teredo = address({0x20, 0x01, 0, 0, 0x12}),
-                        tunnel = address({0x24, 0x08}, false, true);
-    const PcIpv6Address temporary = address({0x24, 0x09, 0x8A, 0x00, 0, 0, 0, 0x07}, true);
-    const PcIpv6Address stable = address({0x20, 0x01, 0x0D, 0xB8, 0, 1, 0x0A, 0xBC});
-    EXPECT_EQ(prefix({linkLocal, uniqueLocal, teredo, tunnel}), "");
-    EXPECT_EQ(prefix({linkLocal, temporary}), "2409:8a00:0:7::/64");
-    EXPECT_EQ(prefix({temporary, stable, linkLocal}), "2001:db8:1:abc::/64");
+    EXPECT_EQ(
+        prefix(
+            {{"\xFE\x80", ' '}, {"\xFD\x12", ' '}, {std::string("\x20\x01\0\0", 4), ' '}, {"\x24\x08", 'u'}}),
+        "");
+    EXPECT_EQ(prefix({{"\xFE\x80", ' '}, {std::string("\x24\x09\x8A\0\0\0\0\x07", 8), 't'}}),
+              "2409:8a00:0:7::/64");
+    EXPECT_EQ(prefix({{"\x24\x09", 't'}, {std::string("\x20\x01\x0D\xB8\0\x01\x0A\xBC", 8), ' '}}),
+              "2001:db8:1:abc::/64");
 }
 
 }  // namespace
