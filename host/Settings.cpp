@@ -40,7 +40,9 @@ constexpr bool kFlagDefault = false;
 constexpr char kRouterWayKey[] = "router";
 constexpr char kWebWay[] = "web";
 constexpr char kUpnpWay[] = "upnp";
+constexpr char kDialupWay[] = "dialup";
 constexpr char kEchoKey[] = "ipcheck";
+constexpr char kDialEntryKey[] = "dialup";
 
 // Flushes the profile cache however the load or save ends.
 class FlushOnExit {
@@ -75,6 +77,7 @@ RouterWay RouterWayValue(const std::optional<std::string>& value) {
     if (!value) return RouterWay::Automatic;
     if (SameGbkTextIgnoringCase(*value, kWebWay)) return RouterWay::Web;
     if (SameGbkTextIgnoringCase(*value, kUpnpWay)) return RouterWay::Upnp;
+    if (SameGbkTextIgnoringCase(*value, kDialupWay)) return RouterWay::Dialup;
     return RouterWay::Automatic;
 }
 
@@ -98,6 +101,7 @@ void LoadSettings(SettingsView& view, ProfileStore& store) {
         }
         view.SetPinnedWay(RouterWayValue(store.Read(kSettingsSection, kRouterWayKey)));
         view.SetEchoSetting(TextValue(store.Read(kSettingsSection, kEchoKey), ""));
+        view.SetDialEntrySetting(TextValue(store.Read(kSettingsSection, kDialEntryKey), ""));
     }
     if (view.Checked(SettingsCheckBox::CheckBox1)) view.PostMinimise();
 }
@@ -115,8 +119,10 @@ void SaveSettings(const SettingsView& view, ProfileStore& store) {
     switch (view.PinnedWay()) {
     case RouterWay::Web: write(kRouterWayKey, kWebWay); break;
     case RouterWay::Upnp: write(kRouterWayKey, kUpnpWay); break;
+    case RouterWay::Dialup: write(kRouterWayKey, kDialupWay); break;
     case RouterWay::Automatic: break;
     }
     // The user's own list, or "off", stays as it was written; the defaults are never written.
     if (const std::string echo = view.EchoSetting(); !echo.empty()) write(kEchoKey, echo);
+    if (const std::string entry = view.DialEntrySetting(); !entry.empty()) write(kDialEntryKey, entry);
 }

@@ -42,6 +42,9 @@ public:
     // file has none, and the defaults hold.
     virtual std::string EchoSetting() const = 0;
     virtual void SetEchoSetting(const std::string& value) = 0;
+    // The "dialup" key: the dial-up entry's name; empty when the file has none.
+    virtual std::string DialEntrySetting() const = 0;
+    virtual void SetDialEntrySetting(const std::string& value) = 0;
 
     // Posts the minimise request (WM_SYSCOMMAND with SC_MINIMIZE) to the main window.
     virtual void PostMinimise() = 0;

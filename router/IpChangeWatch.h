@@ -62,6 +62,7 @@ public:
     // The change was judged otherwise (by the outside address): the watch ends unheard.
     void Stop() { watching_ = false; }
     std::uint64_t Elapsed(std::uint64_t now) const { return now - start_; }
+    const std::string& OldAddress() const { return oldAddress_; }
 
     // One poll: its answer, or nothing when the router did not answer. Gives the outcome once,
     // when it is known; the watch then ends.

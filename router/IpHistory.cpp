@@ -60,7 +60,9 @@ std::string IpHistoryLine(const ChangeRecord& record) {
         line += ZeroPadded(static_cast<std::uint32_t>(parts[i]), 2);
     }
     const ChangeResult& result = record.result;
-    line += record.way == RouterWay::Upnp ? ",UPnP," : Bytes(u8",网页,");
+    line += record.way == RouterWay::Upnp     ? ",UPnP,"
+            : record.way == RouterWay::Dialup ? Bytes(u8",拨号,")
+                                              : Bytes(u8",网页,");
     line += CsvField(result.oldAddress);
     line += ',';
     line += CsvField(result.newAddress);

@@ -17,9 +17,10 @@ struct StatusRead {
 
 // How the router took a disconnect or a connect. `Unclear`: a disconnect the router may well
 // be carrying out though its answer says otherwise (a teardown in progress, an error without
-// detail, no answer in time); the link tells how it went. `why` (GBK) says what the router
-// answered, when it did not simply take the command.
-enum class CommandTaken { No, Yes, Unclear };
+// detail, no answer in time); the link tells how it went. `Later`: under way, and told when it
+// ends, not now (the PC's own dial). `why` (GBK) says what the router answered, when it did not
+// simply take the command.
+enum class CommandTaken { No, Yes, Unclear, Later };
 
 struct CommandAnswer {
     CommandTaken taken = CommandTaken::No;

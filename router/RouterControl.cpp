@@ -13,7 +13,6 @@ namespace {
 const char kSuccessText[] = "成功!";
 const char kUnclearText[] = "已发出断线命令，路由器的回答不明确（";
 const char kUnclearAfter[] = "），正在观察它是否断线。";
-const char kTimedChangeFailedTitle[] = "定时更换IP失败";
 const char kChangingText[] = "正在更换IP……";
 // Connected, but with no public address: the provider's modem, or the provider, holds it
 // ("公网地址" before it, with the address the world sees when it is known).
@@ -33,14 +32,15 @@ const char kHintNotConnected[] = "\n\r未联网";
 }  // namespace
 
 RouterControl::RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock,
-                             EchoFetcher* echo)
+                             EchoFetcher* echo, DialupLine* dialup)
     : view_(view),
       fetcher_(fetcher),
       clock_(clock),
       echo_(echo),
       countedUpnp_(*this, upnp),
       pages_(*this),
-      upnp_(*this, countedUpnp_) {}
+      upnp_(*this, countedUpnp_),
+      dialup_(*this, dialup) {}
 
 bool RouterControl::ByUpnp() const {
     const RouterWay pinned = view_.PinnedWay();
@@ -48,17 +48,28 @@ bool RouterControl::ByUpnp() const {
 }
 
 RouterAccess& RouterControl::Way() {
+    const RouterWay pinned = view_.PinnedWay();
+    if (pinned == RouterWay::Dialup || (pinned == RouterWay::Automatic && dialupChosen_)) return dialup_;
     if (ByUpnp()) return upnp_;
     return pages_;
+}
+
+// A dial-up connection that is up holds the public address itself: it is the way for the rest
+// of the run, until the router's pages or a gateway have been found.
+void RouterControl::ChooseDialupIfOnline() {
+    if (view_.PinnedWay() != RouterWay::Automatic || dialupChosen_ || upnpChosen_ || pagesThere_) return;
+    dialupChosen_ = dialup_.Online();
 }
 
 void RouterControl::Login() {
     ++commandsRun_;
     outside_.AskSoon();
+    ChooseDialupIfOnline();
     Way().Login();
 }
 
 void RouterControl::Poll() {
+    ChooseDialupIfOnline();
     StatusRead read = Way().ReadStatus();
     if (read.end == PollEnd::WayChosen) read = Way().ReadStatus();
     switch (read.end) {
@@ -93,6 +104,7 @@ void RouterControl::Command(bool disconnect) {
     if (answer.taken == CommandTaken::No) return;
     // Before the box: the polls go on while it is open, and they see the change.
     if (disconnect) WatchChange(way);
+    if (answer.taken == CommandTaken::Later) return;
     if (answer.taken == CommandTaken::Unclear) {
         Tell(Concat({kUnclearText, answer.why, kUnclearAfter}).c_str(), kNoticeCaption,
              MessageIcon::Information);
@@ -180,10 +192,31 @@ void RouterControl::TimedChangeIfDue() {
     if (answer.why.empty()) return;  // given up: the program is ending
     view_.RecordChange({now, way.Kind(), {ChangeOutcome::Refused, publicIp_, {}, 0}});
     ShowOutcome(kTimedChangeFailedTitle, answer.why);
+    BalloonOnce(kTimedChangeFailedTitle, answer.why);
+}
+
+void RouterControl::BalloonOnce(const char* title, const std::string& why) {
     for (const std::string& told : timedFailuresTold_)
-        if (told == answer.why) return;
-    timedFailuresTold_.push_back(answer.why);
-    view_.ShowBalloon(kTimedChangeFailedTitle, answer.why);
+        if (told == why) return;
+    timedFailuresTold_.push_back(why);
+    view_.ShowBalloon(title, why);
+}
+
+void RouterControl::DialFailed(const std::string& why, const char* unattendedTitle) {
+    if (watch_.Watching() || held_) {
+        const std::uint64_t took = watch_.Elapsed(clock_.Milliseconds());
+        view_.RecordChange(
+            {changeAskedAt_, RouterWay::Dialup, {ChangeOutcome::NotDialled, watch_.OldAddress(), {}, took}});
+        watch_.Stop();
+        held_.reset();
+    }
+    outcomeLine_ = why;  // it says what failed
+    ShowStrip();
+    if (unattendedTitle) {
+        BalloonOnce(unattendedTitle, why);
+    } else {
+        Tell(why.c_str(), kNoticeCaption, MessageIcon::Warning);
+    }
 }
 
 // Its first sentence: advice stays in the balloon, the strip has one line for it.

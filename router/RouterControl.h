@@ -1,5 +1,6 @@
 #pragma once
 #include "DayTime.h"
+#include "DialupWay.h"
 #include "IpChangeWatch.h"
 #include "OutsideCheck.h"
 #include "PageFetcher.h"
@@ -15,7 +16,8 @@
 #include <vector>
 
 // Login, the once-a-second status poll and timed IP change, and the disconnect and connect
-// commands, by the way to the router in use (its pages or UPnP: PagesWay, UpnpWay), and what
+// commands, by the way to the router in use (its pages, UPnP or the PC's own dial-up: PagesWay,
+// UpnpWay, DialupWay), and what
 // every way shares: the outage notice, the WAN caption and the tray tip, the watch over each
 // change of address the program asks for, the timed change and the automatic choice of the
 // way, and the check of the address the world sees (by `echo`; without one there is none).
@@ -23,7 +25,7 @@
 class RouterControl {
 public:
     RouterControl(RouterView& view, PageFetcher& fetcher, UpnpTransport& upnp, Clock& clock,
-                  EchoFetcher* echo = nullptr);
+                  EchoFetcher* echo = nullptr, DialupLine* dialup = nullptr);
 
     void Login();                               // Button1
     void Poll();                                // one Timer1 tick; may throw ListIndexError
@@ -44,10 +46,13 @@ public:
     double LastIpChange() const { return lastIpChange_; }
     bool RequestUnderWay() const { return requestsUnderWay_ > 0; }
     bool ByUpnp() const;  // the way is UPnP, pinned or chosen for this run
+    // Windows told how the dial-up way's dial goes on.
+    void DialProgressed(const DialProgress& progress) { dialup_.DialProgressed(progress); }
 
 private:
     friend class PagesWay;
     friend class UpnpWay;
+    friend class DialupWay;
 
     // The gateway's requests, counted and given up like the pages' own.
     class CountedUpnp : public UpnpTransport {
@@ -78,6 +83,13 @@ private:
     void Tell(const char* text, const char* caption, MessageIcon icon);
     void ShowLinkState(bool connected);
     void TimedChangeIfDue();
+    // What went wrong with a change or a dial nobody waits for: once for each kind of failure
+    // in a run.
+    void BalloonOnce(const char* title, const std::string& why);
+    // The dial-up way's dial failed: the change watched ends with it. The user who asked for it
+    // gets a box (`unattendedTitle` null), else the balloon has that title.
+    void DialFailed(const std::string& why, const char* unattendedTitle);
+    void ChooseDialupIfOnline();
 
     // The pages are not there: a gateway that answers instead is the way for the rest of the
     // run. Only while the way is undecided; the poll searches at most once a minute.
@@ -102,10 +114,12 @@ private:
     CountedUpnp countedUpnp_;
     PagesWay pages_;
     UpnpWay upnp_;
+    DialupWay dialup_;
     IpChangeWatch watch_;
     double changeAskedAt_ = 0;
     RouterAccess* changeWay_ = nullptr;  // the way that asked for the change watched
     bool upnpChosen_ = false;            // the automatic way took UPnP for the rest of the run
+    bool dialupChosen_ = false;          // ... or the PC's dial-up connection
     bool pagesThere_ = false;            // the pages' status layout was read: the automatic way is decided
     std::optional<std::uint64_t> lastSearch_;
     unsigned commandsRun_ = 0;  // a poll ends silently when a command ran while it waited

@@ -25,6 +25,8 @@ public:
     virtual const std::vector<std::string>& EchoServices() const = 0;
     // The /64 prefix of the PC's global IPv6 address ("2001:db8:1:2::/64"); empty without one.
     virtual std::string Ipv6Prefix() const = 0;
+    // The dial-up entry the "dialup" key names; empty: none named.
+    virtual std::string DialEntryName() const = 0;
 
     virtual void ShowWanField(WanField field, const std::string& text) = 0;  // Label2 ... Label12
     virtual void SetLoginButtonCaption(const std::string& caption) = 0;      // Button1

@@ -143,11 +143,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     LoadSettings(window, file);
 
-    // Every key read once, in order, then the way to the router and the echo services; the
+    // Every key read once, in order, then the way to the router, the echo services and the dial-up entry; the
     // cache flushed once; every value in its control.
     std::vector<std::string> keysRead = KeyNames();
     keysRead.push_back("router");
     keysRead.push_back("ipcheck");
+    keysRead.push_back("dialup");
     FUZZ_CHECK(file.reads == keysRead);
     FUZZ_CHECK(file.flushes == 1);
     std::vector<std::string> expectedErrors;

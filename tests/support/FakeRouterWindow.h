@@ -45,7 +45,8 @@ struct FakeRouterWindow : RouterView {
     RouterWay pinnedWay = RouterWay::Automatic;
     std::vector<std::string> echoServices;  // none: the outside check is off
     std::string ipv6Prefix;
-    std::string strip;  // Label17
+    std::string dialEntry;  // the "dialup" key
+    std::string strip;      // Label17
     std::vector<Box> balloons;
     std::vector<ChangeRecord> history;
     std::vector<std::string> calls;
@@ -62,6 +63,7 @@ struct FakeRouterWindow : RouterView {
     RouterWay PinnedWay() const override { return pinnedWay; }
     const std::vector<std::string>& EchoServices() const override { return echoServices; }
     std::string Ipv6Prefix() const override { return ipv6Prefix; }
+    std::string DialEntryName() const override { return dialEntry; }
 
     void ShowWanField(WanField field, const std::string& text) override {
         calls.push_back(std::string("field ") + Name(field) + "=" + text);

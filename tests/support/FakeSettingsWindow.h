@@ -46,7 +46,8 @@ struct FakeSettingsWindow : SettingsView {
                                                 {SettingsCheckBox::CheckBox5, false}};
     std::map<SettingsCheckBox, std::function<void(bool)>> onClick;
     RouterWay way = RouterWay::Automatic;
-    std::string echo;  // the "ipcheck" key
+    std::string echo;       // the "ipcheck" key
+    std::string dialEntry;  // the "dialup" key
     std::vector<std::string> errors;
     int minimiseRequests = 0;
 
@@ -65,7 +66,7 @@ struct FakeSettingsWindow : SettingsView {
     }
     RouterWay PinnedWay() const override { return way; }
     void SetPinnedWay(RouterWay pinned) override {
-        static const char* const names[] = {"automatic", "web", "upnp"};
+        static const char* const names[] = {"automatic", "web", "upnp", "dialup"};
         log.push_back(std::string("way=") + names[static_cast<int>(pinned)]);
         way = pinned;
     }
@@ -73,6 +74,11 @@ struct FakeSettingsWindow : SettingsView {
     void SetEchoSetting(const std::string& value) override {
         log.push_back("ipcheck=" + value);
         echo = value;
+    }
+    std::string DialEntrySetting() const override { return dialEntry; }
+    void SetDialEntrySetting(const std::string& value) override {
+        log.push_back("dialup=" + value);
+        dialEntry = value;
     }
     void PostMinimise() override {
         log.push_back("minimise");

@@ -34,6 +34,7 @@ struct CountingView : RouterView {
     const std::vector<std::string>& EchoServices() const override { return none; }
     const std::vector<std::string> none;
     std::string Ipv6Prefix() const override { return {}; }
+    std::string DialEntryName() const override { return {}; }
     void SetStripText(const std::string&) override {}
     void ShowBalloon(const std::string&, const std::string&) override {}
     void RecordChange(const ChangeRecord&) override {}
