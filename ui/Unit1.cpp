@@ -128,7 +128,8 @@ TForm1::TForm1(TApplication& application)
       boxes_(application),
       fetcher_(this),
       upnp_(this),
-      router_(*this, *this, upnp_, clock_, this),
+      dialup_(Handle(), this),
+      router_(*this, *this, upnp_, clock_, this, &dialup_),
       settingsFile_(SettingsFileForThisUser(modulePath_)),
       historyPath_(FileBeside(settingsFile_.Path(), kIpHistoryFileName)) {
     Button1.OnClick = Click{this, &TForm1::Button1Click};
@@ -338,6 +339,10 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case InstanceRequest::Show: TrayIcon1.RestoreMainForm(); return kRunningAnswer;
     case InstanceRequest::Identify: return kRunningAnswer;
     case InstanceRequest::None: break;
+    }
+    if (dialup_.IsDialStep(message)) {
+        router_.DialProgressed(dialup_.Progressed(wParam, lParam));
+        return TRUE;
     }
     switch (message) {
     case WM_TIMER:

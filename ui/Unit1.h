@@ -12,6 +12,7 @@
 #include "RouterView.h"
 #include "SettingsView.h"
 #include "WinAdapters.h"
+#include "WinDialupLine.h"
 #include "WinInetFetcher.h"
 #include "WinIpv6Prefix.h"
 #include "WinProfileFile.h"
@@ -83,6 +84,7 @@ private:
     RouterWay PinnedWay() const override { return pinnedWay_; }  // SettingsView's too
     const std::vector<std::string>& EchoServices() const override { return echoServices_; }
     std::string Ipv6Prefix() const override { return PcIpv6Prefix(); }
+    std::string DialEntryName() const override { return dialEntry_; }
     void SetLoginButtonCaption(const std::string& caption) override;
     void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
     void SetCredentialsEnabled(bool enabled) override;
@@ -127,6 +129,8 @@ private:
         echoSetting_ = value;
         echoServices_ = EchoServicesOf(value);
     }
+    std::string DialEntrySetting() const override { return dialEntry_; }
+    void SetDialEntrySetting(const std::string& value) override { dialEntry_ = value; }
     void PostMinimise() override;
     void ReportError(const AppError& error) override { Application().ShowException(error); }
 
@@ -158,11 +162,13 @@ private:
     WinInetFetcher fetcher_;  // one for the life of the process: it keeps the accepted login
     LocalClock clock_;
     WinUpnpTransport upnp_;
+    WinDialupLine dialup_;
     RouterControl router_;
     WinProfileFile settingsFile_;
     std::string historyPath_;  // ip-history.csv, beside setup.ini
     RouterWay pinnedWay_ = RouterWay::Automatic;
     std::string echoSetting_;  // the "ipcheck" key as read
+    std::string dialEntry_;    // the "dialup" key as read
     std::vector<std::string> echoServices_ = EchoServicesOf({});
     // A history that cannot be written is told once per run, when no box is open.
     enum class HistoryNotice { None, Due, Told } historyNotice_ = HistoryNotice::None;

@@ -10,7 +10,7 @@ set -euo pipefail
 exe=$1
 max=${2:-256000}
 objdump=x86_64-w64-mingw32-objdump  # reads 32-bit and 64-bit exes alike
-windows_dlls=" kernel32 user32 gdi32 advapi32 shell32 comctl32 wininet iphlpapi version msvcrt ws2_32 ole32 comdlg32 uxtheme "
+windows_dlls=" kernel32 user32 gdi32 advapi32 shell32 comctl32 wininet iphlpapi version msvcrt ws2_32 ole32 comdlg32 uxtheme rasapi32 "
 [ -f "$exe" ] || { echo "check-exe: no file $exe (build it first)" >&2; exit 1; }
 
 failed=0

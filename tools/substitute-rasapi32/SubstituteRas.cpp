@@ -220,7 +220,10 @@ struct Notice {
 
 void Deliver(const Notice& n) {
     if (n.type == 0xFFFFFFFF) {
-        PostMessageA(static_cast<HWND>(n.notifier), WM_RASDIALEVENT, n.state, n.error);
+        // Windows posts its registered message, the fixed one only where registering failed.
+        const UINT registered = RegisterWindowMessageA(RASDIALEVENT);
+        PostMessageA(static_cast<HWND>(n.notifier), registered ? registered : WM_RASDIALEVENT, n.state,
+                     n.error);
     } else if (n.type == 0) {
         reinterpret_cast<RASDIALFUNC>(n.notifier)(WM_RASDIALEVENT, n.state, n.error);
     } else if (n.type == 1) {
@@ -504,7 +507,9 @@ __declspec(dllexport) DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS, LPCSTR, LPRASDI
     if (!notifier || (notifierType > 1 && notifierType != 0xFFFFFFFF)) return ERROR_INVALID_PARAMETER;
     if (!HasEntry(call.ini, params->szEntryName)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
     for (const Connection& c : connections) {
-        if (c.entry == params->szEntryName && Listed(c) && !c.goneAt) {
+        // Windows' rule: an entry is dialled again only once its last connection is gone.
+        if (c.entry == params->szEntryName && c.goneAt) return ERROR_PORT_ALREADY_OPEN;
+        if (c.entry == params->szEntryName && Listed(c)) {
             if (c.connectedAt) {
                 // Already online: Windows hands back that connection and reports it connected.
                 *handle = Handle(c);
