@@ -1068,6 +1068,125 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     EXPECT_LE(boxes.size(), 1u);
 }
 
+// The substitute dial-up service (tools/substitute-rasapi32) beside the program, steered
+// through its control folder: a PC that dials its PPPoE entry itself.
+struct SubstituteDialup {
+    std::string folder;
+    SubstituteDialup() {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        folder = std::string(temp) + "pelorin-ras-" + std::to_string(GetCurrentProcessId()) + "\\";
+        RemoveDirectoryTree(folder);
+        CreateDirectoryA(folder.c_str(), nullptr);
+        SetEnvironmentVariableA("PELORIN_RAS_CONTROL", folder.c_str());
+    }
+    ~SubstituteDialup() {
+        SetEnvironmentVariableA("PELORIN_RAS_CONTROL", nullptr);
+        RemoveDirectoryTree(folder);
+    }
+    void Control(const std::string& ini) const { WriteFileBytes(folder + "control.ini", ini); }
+    int State(const char* section, const char* key) const {
+        return static_cast<int>(GetPrivateProfileIntA(section, key, -1, (folder + "state.ini").c_str()));
+    }
+};
+
+// The PC holds the public address on its own dial-up connection, and that connection is the
+// way: its status read from Windows each second, a change by hanging up and dialling again
+// (by hand and by the timer), a refused password and a dial that never ends told in a box or
+// a balloon, the history's lines; quitting mid-dial hangs the dial up.
+TEST_F(TrayInRig, ThePcsOwnDialupConnectionIsWatchedAndDialledAgain) {
+    const SubstituteDialup ras;
+    const std::string phonebook =
+        "[phonebook]\r\nentries=VPN|宽带连接\r\nuser=053100@adsl\r\npassword=pw\r\n[start]\r\nconnected="
+        "宽带连接\r\n"
+        "address=198.51.100.200\r\nonline_ms=65000\r\n[pool]\r\nfirst=198.51.100.10\r\n";
+    ras.Control(phonebook);
+    LaunchSettings settings{"[set]\r\nautologin=1\r\nipcheck=off\r\nTimeSwitch=1\r\ntimer=1\r\n", false,
+                            false};
+    const char* substitute = std::getenv("PELORIN_SUBSTITUTE_RAS");
+    ASSERT_TRUE(substitute) << "PELORIN_SUBSTITUTE_RAS names the substitute rasapi32.dll";
+    settings.besideProgram = substitute;
+    AppUnderTest app(settings);
+    const ULONGLONG started = GetTickCount64();
+    const HWND form = app.WaitForMainWindow();
+    ASSERT_TRUE(form);
+    const HWND ip = Control(form, Label4), strip = Control(form, Label17);
+    EXPECT_TRUE(WaitUntil([&] { return Text(ip) == "198.51.100.200"; }, kLoginMs));
+    EXPECT_EQ(Text(Control(form, GroupBox1)), kConnected);
+    EXPECT_EQ(Text(Control(form, Label12)).rfind("0 天 00:01:0", 0), 0u) << Text(Control(form, Label12));
+    EXPECT_EQ(Text(strip), "通过本机拨号连接（宽带连接）");
+    EXPECT_EQ(Text(Control(form, Button1)), kLoggedIn);
+    Shoot(form, "dialup-status.png");
+    PostSysCommand(form, SC_MINIMIZE);  // balloons come from the tray icon
+    ASSERT_TRUE(WaitUntil([&] { return InTray(app, form); }, kTrayMs));
+    const auto history = [&] {
+        std::vector<std::string> lines = Lines(ReadFileBytes(app.Folder() + "ip-history.csv"));
+        return lines.empty() ? std::vector<std::string>{""} : lines;
+    };
+    const auto balloonStarting = [&](const std::string& start, DWORD ms) {
+        return WaitUntil(
+            [&] {
+                const std::vector<std::string> texts = BalloonTexts();
+                return std::any_of(texts.begin(), texts.end(),
+                                   [&](const std::string& text) { return text.rfind(start, 0) == 0; });
+            },
+            ms);
+    };
+
+    // 断线: hung up, dialled again once Windows has let the line go; no box, a balloon.
+    Click(Control(form, Button4));
+    EXPECT_TRUE(balloonStarting("198.51.100.200 → 198.51.100.10，用时 ", 10000));
+    EXPECT_TRUE(OpenBoxes(app.ProcessId()).empty());
+    EXPECT_EQ(ras.State("service", "RasHangUpA") + ras.State("service", "dials"), 2);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return history().back().find(u8",拨号,198.51.100.200,198.51.100.10,") != std::string::npos; },
+        2000));
+
+    // The provider refuses the password: one box with Windows' number and what it means.
+    ras.Control(phonebook + "[dial]\r\noutcome=fail 5 691\r\n");
+    Click(Control(form, Button4));
+    std::optional<SeenBox> box = WaitForBox(app.ProcessId(), kBoxMs);
+    ASSERT_TRUE(box && CloseBox(box->window));
+    EXPECT_EQ(box->text, "拨号失败（错误 691）：运营商拒绝了用户名或密码。");
+    EXPECT_EQ(Text(strip).rfind(box->text, 0), 0u) << Text(strip);
+    EXPECT_NE(history().back().find(u8",拨号,198.51.100.10,,"), std::string::npos) << history().back();
+    EXPECT_NE(history().back().find(u8",未重新拨号"), std::string::npos);
+    EXPECT_TRUE(WaitUntil([&] { return Text(Control(form, GroupBox1)) != kConnected; }, 2500));
+
+    // 重连 with a dial that never ends: hung up, and told, 40 s on.
+    ras.Control(phonebook + "[dial]\r\noutcome=stall 5\r\n");
+    Click(Control(form, Button5));
+    const ULONGLONG dialled = GetTickCount64();
+    box = WaitForBox(app.ProcessId(), 45000);
+    ASSERT_TRUE(box && CloseBox(box->window));
+    EXPECT_EQ(box->text, "拨号 40 秒仍未完成，已挂断。");
+    EXPECT_GE(GetTickCount64() - dialled, 39000u);
+    EXPECT_TRUE(WaitUntil([&] { return ras.State("service", "connections") == 0; }, 2000));
+
+    // Each dial takes the pool's next address, a failed one too. The timer, a minute after the
+    // start: a balloon and a line, never a box.
+    ras.Control(phonebook);
+    Click(Control(form, Button5));
+    ASSERT_TRUE(WaitUntil([&] { return Text(ip) == "198.51.100.13"; }, 5000)) << Text(ip);
+    EXPECT_LT(GetTickCount64() - started, 58000u);
+    EXPECT_TRUE(balloonStarting("198.51.100.13 → 198.51.100.14，用时 ", 25000));
+    EXPECT_TRUE(OpenBoxes(app.ProcessId()).empty());
+    EXPECT_TRUE(WaitUntil(
+        [&] { return history().back().find(u8",拨号,198.51.100.13,198.51.100.14,") != std::string::npos; },
+        2000));
+
+    // Quitting while a dial is under way: the program ends at once and the dial is hung up.
+    ras.Control(phonebook + "[dial]\r\noutcome=stall 5\r\n");
+    Click(Control(form, Button4));
+    ASSERT_TRUE(WaitUntil([&] { return ras.State("service", "dials") == 6; }, 5000));
+    const int hangUps = ras.State("service", "RasHangUpA");
+    const ULONGLONG quit = GetTickCount64();
+    Click(Control(form, Button3));
+    EXPECT_TRUE(app.WaitForExit(1000));
+    EXPECT_LT(GetTickCount64() - quit, 1000u);
+    EXPECT_EQ(ras.State("service", "RasHangUpA"), hangUps + 1);
+}
+
 // Debian's miniupnpd in the router's place, the pages off: a gateway nobody here wrote. It is
 // found and tells its address and online time; it refuses a disconnect with 606.
 struct Miniupnpd : RigScenario {

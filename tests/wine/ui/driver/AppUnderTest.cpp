@@ -91,6 +91,10 @@ AppUnderTest::AppUnderTest(const LaunchSettings& settings) : folder_(FreshFolder
         !CopyFileW(WidePath(ProgramUnderTest()).c_str(), WidePath(ExePath()).c_str(), FALSE)) {
         Abandon("cannot copy \"" + ProgramUnderTest() + "\" to " + ExePath());
     }
+    if (!settings.besideProgram.empty() && !CopyFileW(WidePath(WindowsPath(settings.besideProgram)).c_str(),
+                                                      WidePath(folder_ + "rasapi32.dll").c_str(), FALSE)) {
+        Abandon("cannot copy \"" + settings.besideProgram + "\"");
+    }
     if (settings.setupIniIsDirectory) {
         CreateDirectoryW(WidePath(SettingsPath()).c_str(), nullptr);
     } else if (settings.setupIni) {

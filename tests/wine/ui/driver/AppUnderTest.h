@@ -32,6 +32,7 @@ struct LaunchSettings {
     // exist already; empty: a generated name.
     std::string folderName = {};
     bool programInPlace = false;  // the folder holds Pelorin.exe already: it is not copied
+    std::string besideProgram;    // a DLL copied beside the program, as rasapi32.dll
     // As a shortcut's "Run" setting gives it.
     WORD show = SW_SHOWDEFAULT;
 };
