@@ -1,15 +1,17 @@
 // The few POSIX thread calls that the C++ runtime's exception support makes: a lock around its
-// emergency memory pool and its table of unwind information, a once-only start for each, and
-// the per-thread slot of the exception in flight. Defined here, they keep the threads library
-// out of the exe (31 KB: its threads, conditions and read-write locks, none of which the
-// program uses).
+// emergency memory pool and its table of unwind information, and a once-only start for each.
+// Defined here, they keep the threads library out of the exe (31 KB: its threads, conditions
+// and read-write locks, none of which the program uses). Beside them, the runtime's record of
+// each thread's exceptions in flight, kept in a Windows thread slot: the runtime's own keeps
+// it as a thread_local variable, which brings the compiler's emulation of those (1 KB).
 //
 // Each lock is held for microseconds and met by another thread almost never, so a word
 // changed by interlocked exchange and a yield while it is taken serve. The words are the
 // runtime's own, statically set by the threads library's header: a mutex to -1, a once to 0.
 #include <windows.h>
 
-#include <cerrno>
+#include <cxxabi.h>
+#include <cstdlib>
 
 namespace {
 
@@ -53,19 +55,41 @@ int pthread_once(LONG* once, void (*start)()) {
     return 0;
 }
 
-// The runtime gives a destructor for the slot's block; it is not run when a thread ends: a
-// thread that has thrown keeps a few bytes until the program ends.
-int pthread_key_create(DWORD* key, void (* /*destructor*/)(void*)) {
-    const DWORD slot = TlsAlloc();
-    if (slot == TLS_OUT_OF_INDEXES) return EAGAIN;
-    *key = slot;
-    return 0;
-}
-
-void* pthread_getspecific(DWORD key) { return TlsGetValue(key); }
-
-int pthread_setspecific(DWORD key, const void* value) {
-    return TlsSetValue(key, const_cast<void*>(value)) ? 0 : EINVAL;
-}
-
 }  // extern "C"
+
+namespace __cxxabiv1 {
+
+// As the runtime lays it out: the exceptions caught and not yet ended, the ones thrown and not
+// yet caught.
+struct __cxa_eh_globals {
+    void* caughtExceptions;
+    unsigned int uncaughtExceptions;
+};
+
+namespace {
+
+LONG slotMade = 0;  // a once, for pthread_once
+DWORD slot = TLS_OUT_OF_INDEXES;
+
+// Made when a thread first throws. The runtime ends the program when it can have no slot or
+// no record, and so does this; a thread that has thrown keeps its record until the program
+// ends.
+void MakeSlot() {
+    slot = TlsAlloc();
+    if (slot == TLS_OUT_OF_INDEXES) std::abort();
+}
+
+}  // namespace
+
+extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept {
+    pthread_once(&slotMade, MakeSlot);
+    auto* globals = static_cast<__cxa_eh_globals*>(TlsGetValue(slot));
+    if (globals) return globals;
+    globals = static_cast<__cxa_eh_globals*>(std::calloc(1, sizeof *globals));
+    if (!globals || !TlsSetValue(slot, globals)) std::abort();
+    return globals;
+}
+
+extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept { return __cxa_get_globals(); }
+
+}  // namespace __cxxabiv1
