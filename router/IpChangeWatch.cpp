@@ -115,47 +115,51 @@ std::string SecondsText(std::uint64_t milliseconds) {
 
 namespace {
 
+// Made out of line: each balloon's title and text would otherwise hold their own code.
+ChangeBalloon Balloon(const char* title, std::initializer_list<std::string_view> text) {
+    return {title, Concat(text)};
+}
+
 const char kUpstreamHeld[] = "公网地址在上级设备（如光猫）上";
 
 ChangeBalloon RouterBalloon(const ChangeResult& result, const std::string& seconds) {
     switch (result.outcome) {
     case ChangeOutcome::NewAddress:
         if (ScopeOf(result.newAddress) != AddressScope::Public)
-            return {"路由器已重新拨号", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ",
-                                                seconds, " 秒；这不是公网地址，公网地址可能未变"})};
-        return {"已更换IP", Concat({result.oldAddress, " → ", result.newAddress, "，用时 ", seconds, " 秒"})};
+            return Balloon("路由器已重新拨号", {result.oldAddress, " → ", result.newAddress, "，用时 ",
+                                                seconds, " 秒；这不是公网地址，公网地址可能未变"});
+        return Balloon("已更换IP", {result.oldAddress, " → ", result.newAddress, "，用时 ", seconds, " 秒"});
     case ChangeOutcome::SameAddress:
         // No public address to compare: the router dialled, but the address the world sees
         // is upstream's.
         if (ScopeOf(result.oldAddress) != AddressScope::Public)
-            return {"IP未变",
-                    Concat({"路由器已重新连上（用时 ", seconds, " 秒），但", kUpstreamHeld, "，未更换"})};
-        return {"IP未变",
-                Concat({"运营商又分配了同一个地址 ", result.oldAddress, "（用时 ", seconds, " 秒）"})};
+            return Balloon("IP未变",
+                           {"路由器已重新连上（用时 ", seconds, " 秒），但", kUpstreamHeld, "，未更换"});
+        return Balloon("IP未变",
+                       {"运营商又分配了同一个地址 ", result.oldAddress, "（用时 ", seconds, " 秒）"});
     case ChangeOutcome::NotDropped:
-        return {"路由器没有断线", Concat({"发出断线命令 ", seconds, " 秒后，路由器一直连着，没有断线。"})};
+        return Balloon("路由器没有断线", {"发出断线命令 ", seconds, " 秒后，路由器一直连着，没有断线。"});
     case ChangeOutcome::NotDialled:
     case ChangeOutcome::Refused: break;
     }
-    return {"路由器未重新拨号", Concat({"断线 ", seconds, " 秒后，路由器仍未连上互联网。可点“重连”再试。"})};
+    return Balloon("路由器未重新拨号", {"断线 ", seconds, " 秒后，路由器仍未连上互联网。可点“重连”再试。"});
 }
 
 // Judged by the outside address: what echo services saw, and why it may not have changed.
 ChangeBalloon OutsideBalloon(const ChangeResult& result, const std::string& seconds) {
     if (result.outcome == ChangeOutcome::NewAddress)
-        return {"已更换IP", Concat({"外部所见：", result.outsideOld, " → ", result.outsideNew, "，用时 ",
-                                    seconds, " 秒"})};
+        return Balloon("已更换IP", {"外部所见：", result.outsideOld, " → ", result.outsideNew, "，用时 ",
+                                    seconds, " 秒"});
     const AddressScope router = ScopeOf(result.oldAddress);
     const std::string same = Concat({"外部所见仍是 ", result.outsideNew, "（用时 ", seconds, " 秒）。"});
     // The router's own address is shared, or public yet not the one the world sees: the
     // provider's carrier-grade NAT holds the address, and a redial may keep it.
     if (router == AddressScope::Shared ||
         (router == AddressScope::Public && result.oldAddress != result.outsideOld))
-        return {"IP未变", Concat({same, "运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址"})};
-    if (router != AddressScope::Public)
-        return {"IP未变", Concat({same, kUpstreamHeld, "，须在那里断线重拨"})};
-    return {"IP未变",
-            Concat({"外部所见：运营商又分配了同一个地址 ", result.outsideNew, "（用时 ", seconds, " 秒）"})};
+        return Balloon("IP未变", {same, "运营商共享公网地址（CGNAT），重拨可能仍得到同一个外部地址"});
+    if (router != AddressScope::Public) return Balloon("IP未变", {same, kUpstreamHeld, "，须在那里断线重拨"});
+    return Balloon("IP未变",
+                   {"外部所见：运营商又分配了同一个地址 ", result.outsideNew, "（用时 ", seconds, " 秒）"});
 }
 
 }  // namespace
