@@ -163,6 +163,8 @@ void TForm1::FormCreate() { LoadSettings(*this, settingsFile_); }
 
 void TForm1::FormShow() { Edit4.SetText(DetectGateway(adapters_, boxes_)); }
 
+void TForm1::DpiChanged() { TrayIcon1.SetIcon(SmallIcon()); }
+
 bool TForm1::FormClose() {
     try {
         Button2Click();
@@ -295,6 +297,79 @@ void TForm1::SetCredentialsEnabled(bool enabled) {
 }
 
 void TForm1::PostMinimise() { PostMessageA(Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+
+// RouterView, SettingsView, RequestWait and the fetchers.
+std::string TForm1::UserName() const { return Edit1.Text(); }
+
+std::string TForm1::Password() const { return Edit2.Text(); }
+
+std::string TForm1::IntervalText() const { return Edit3.Text(); }
+
+std::string TForm1::RouterAddress() const { return Edit4.Text(); }
+
+bool TForm1::AutoLogin() const { return CheckBox2.Checked(); }
+
+bool TForm1::TimedChange() const { return CheckBox3.Checked(); }
+
+void TForm1::ShowWanField(WanField field, const std::string& text) { WanLabel(field).SetText(text); }
+
+std::string TForm1::LoginButtonCaption() const { return Button1.Text(); }
+
+RouterWay TForm1::PinnedWay() const { return pinnedWay_; }
+
+const std::vector<std::string>& TForm1::EchoServices() const { return echoServices_; }
+
+std::string TForm1::Ipv6Prefix() const { return PcIpv6Prefix(); }
+
+std::string TForm1::DialEntryName() const { return dialEntry_; }
+
+void TForm1::SetLoginButtonEnabled(bool enabled) { Button1.SetEnabled(enabled); }
+
+void TForm1::SetWanCaption(const std::string& caption) { GroupBox1.SetText(caption); }
+
+void TForm1::SetTrayHint(const std::string& hint) { TrayIcon1.SetHint(hint); }
+
+void TForm1::SetPollTimerEnabled(bool enabled) { Timer1.SetEnabled(enabled); }
+
+void TForm1::ShowBalloon(const std::string& title, const std::string& text) {
+    TrayIcon1.ShowBalloon(title, text);
+}
+
+void TForm1::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+    Button1.ReleaseDrawing();
+    boxes_.ShowMessage(text, caption, icon);
+}
+
+bool TForm1::BoxOpen() const { return Application().BoxOpen(); }
+
+bool TForm1::Ending() const { return Application().Terminated(); }
+
+void TForm1::HandleMessages() { Application().ProcessMessages(); }
+
+PageAnswer TForm1::FetchEcho(const std::string& url) { return FetchPage(EchoPageUrl(url)); }
+
+std::string TForm1::Text(SettingsEdit edit) const { return EditOf(edit).Text(); }
+
+void TForm1::SetText(SettingsEdit edit, const std::string& text) { EditOf(edit).SetText(text); }
+
+bool TForm1::Checked(SettingsCheckBox box) const { return CheckBoxOf(box).Checked(); }
+
+void TForm1::SetChecked(SettingsCheckBox box, bool checked) { CheckBoxOf(box).SetChecked(checked); }
+
+void TForm1::SetPinnedWay(RouterWay way) { pinnedWay_ = way; }
+
+std::string TForm1::EchoSetting() const { return echoSetting_; }
+
+void TForm1::SetEchoSetting(const std::string& value) {
+    echoSetting_ = value;
+    echoServices_ = EchoServicesOf(value);
+}
+
+std::string TForm1::DialEntrySetting() const { return dialEntry_; }
+
+void TForm1::SetDialEntrySetting(const std::string& value) { dialEntry_ = value; }
+
+void TForm1::ReportError(const AppError& error) { Application().ShowException(error); }
 
 TLabel& TForm1::WanLabel(WanField field) {
     switch (field) {

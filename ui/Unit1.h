@@ -66,73 +66,68 @@ public:
 protected:
     void FormShow() override;
     bool FormClose() override;
-    void DpiChanged() override { TrayIcon1.SetIcon(SmallIcon()); }
+    void DpiChanged() override;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     TLabel& WanLabel(WanField field);
 
+    // Every override is defined in Unit1.cpp: written here, each would be a function in a
+    // section of its own in the exe, with unwind information of its own.
+
     // RouterView
-    std::string UserName() const override { return Edit1.Text(); }
-    std::string Password() const override { return Edit2.Text(); }
-    std::string IntervalText() const override { return Edit3.Text(); }
-    std::string RouterAddress() const override { return Edit4.Text(); }
-    bool AutoLogin() const override { return CheckBox2.Checked(); }
-    bool TimedChange() const override { return CheckBox3.Checked(); }
-    void ShowWanField(WanField field, const std::string& text) override { WanLabel(field).SetText(text); }
-    std::string LoginButtonCaption() const override { return Button1.Text(); }
-    RouterWay PinnedWay() const override { return pinnedWay_; }  // SettingsView's too
-    const std::vector<std::string>& EchoServices() const override { return echoServices_; }
-    std::string Ipv6Prefix() const override { return PcIpv6Prefix(); }
-    std::string DialEntryName() const override { return dialEntry_; }
+    std::string UserName() const override;
+    std::string Password() const override;
+    std::string IntervalText() const override;
+    std::string RouterAddress() const override;
+    bool AutoLogin() const override;
+    bool TimedChange() const override;
+    void ShowWanField(WanField field, const std::string& text) override;
+    std::string LoginButtonCaption() const override;
+    RouterWay PinnedWay() const override;  // SettingsView's too
+    const std::vector<std::string>& EchoServices() const override;
+    std::string Ipv6Prefix() const override;
+    std::string DialEntryName() const override;
     void SetLoginButtonCaption(const std::string& caption) override;
-    void SetLoginButtonEnabled(bool enabled) override { Button1.SetEnabled(enabled); }
+    void SetLoginButtonEnabled(bool enabled) override;
     void SetCredentialsEnabled(bool enabled) override;
-    void SetWanCaption(const std::string& caption) override { GroupBox1.SetText(caption); }
-    void SetTrayHint(const std::string& hint) override { TrayIcon1.SetHint(hint); }
-    void SetPollTimerEnabled(bool enabled) override { Timer1.SetEnabled(enabled); }
+    void SetWanCaption(const std::string& caption) override;
+    void SetTrayHint(const std::string& hint) override;
+    void SetPollTimerEnabled(bool enabled) override;
     void SetStripText(const std::string& text) override;
-    void ShowBalloon(const std::string& title, const std::string& text) override {
-        TrayIcon1.ShowBalloon(title, text);
-    }
+    void ShowBalloon(const std::string& title, const std::string& text) override;
     void RecordChange(const ChangeRecord& record) override;
     void TellHistoryRefused();
     bool WriteKeptHistory();  // true when the kept records are in the file
-    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-        Button1.ReleaseDrawing();
-        boxes_.ShowMessage(text, caption, icon);
-    }
-    bool BoxOpen() const override { return Application().BoxOpen(); }
-    bool Ending() const override { return Application().Terminated(); }
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+    bool BoxOpen() const override;
+    bool Ending() const override;
 
     // RequestWait
     Mode Now() const override;
-    void HandleMessages() override { Application().ProcessMessages(); }
+    void HandleMessages() override;
 
     // PageFetcher and EchoFetcher: the router's requests and the outside check's, through
     // fetcher_.
     PageAnswer FetchPage(const PageUrl& url) override;
-    PageAnswer FetchEcho(const std::string& url) override { return FetchPage(EchoPageUrl(url)); }
+    PageAnswer FetchEcho(const std::string& url) override;
 
     // SettingsView
     TEdit& EditOf(SettingsEdit edit);
     const TEdit& EditOf(SettingsEdit edit) const;
     TCheckBox& CheckBoxOf(SettingsCheckBox box);
     const TCheckBox& CheckBoxOf(SettingsCheckBox box) const;
-    std::string Text(SettingsEdit edit) const override { return EditOf(edit).Text(); }
-    void SetText(SettingsEdit edit, const std::string& text) override { EditOf(edit).SetText(text); }
-    bool Checked(SettingsCheckBox box) const override { return CheckBoxOf(box).Checked(); }
-    void SetChecked(SettingsCheckBox box, bool checked) override { CheckBoxOf(box).SetChecked(checked); }
-    void SetPinnedWay(RouterWay way) override { pinnedWay_ = way; }
-    std::string EchoSetting() const override { return echoSetting_; }
-    void SetEchoSetting(const std::string& value) override {
-        echoSetting_ = value;
-        echoServices_ = EchoServicesOf(value);
-    }
-    std::string DialEntrySetting() const override { return dialEntry_; }
-    void SetDialEntrySetting(const std::string& value) override { dialEntry_ = value; }
+    std::string Text(SettingsEdit edit) const override;
+    void SetText(SettingsEdit edit, const std::string& text) override;
+    bool Checked(SettingsCheckBox box) const override;
+    void SetChecked(SettingsCheckBox box, bool checked) override;
+    void SetPinnedWay(RouterWay way) override;
+    std::string EchoSetting() const override;
+    void SetEchoSetting(const std::string& value) override;
+    std::string DialEntrySetting() const override;
+    void SetDialEntrySetting(const std::string& value) override;
     void PostMinimise() override;
-    void ReportError(const AppError& error) override { Application().ShowException(error); }
+    void ReportError(const AppError& error) override;
 
 public:
     // The controls, in creation order, which is also the tab order: a child window made later
