@@ -120,7 +120,7 @@ TEST(SettingsFilePath, IsTheExecutablesDirectoryWithSetupIni) {
     }
 }
 
-TEST(RouterWayValue, PinsOnlyWebOrUpnpInAnyCase) {
+TEST(RouterWayValue, PinsOnlyWebUpnpOrDialupInAnyCase) {
     const struct {
         std::optional<std::string> value;
         RouterWay way;
@@ -129,7 +129,7 @@ TEST(RouterWayValue, PinsOnlyWebOrUpnpInAnyCase) {
         {std::string("WEB"), RouterWay::Web},        {std::string("upnp"), RouterWay::Upnp},
         {std::nullopt, RouterWay::Automatic},        {std::string(""), RouterWay::Automatic},
         {std::string("auto"), RouterWay::Automatic}, {std::string("upnp2"), RouterWay::Automatic},
-        {std::string("we"), RouterWay::Automatic},
+        {std::string("we"), RouterWay::Automatic},   {std::string("DialUp"), RouterWay::Dialup},
     };
     for (const auto& row : rows)
         EXPECT_EQ(RouterWayValue(row.value), row.way) << row.value.value_or("missing");
@@ -250,7 +250,8 @@ struct LoadSettingsTest : testing::Test {
     static std::map<std::string, std::string> EverythingOn() {
         return {{"TimeSwitch", "1"},     {"timer", "15"},           {"boot", "1"},
                 {"loginname", "管理员"}, {"loginpassword", "p@ss"}, {"autologin", "1"},
-                {"hide", "1"},           {"router", "upnp"},        {"ipcheck", "off"}};
+                {"hide", "1"},           {"router", "upnp"},        {"ipcheck", "off"},
+                {"dialup", "宽带连接"}};
     }
 };
 
@@ -295,6 +296,8 @@ TEST_F(LoadSettingsTest, PutsEachValueIntoItsControlBeforeReadingTheNextThenFlus
         "way=upnp",
         "read set/ipcheck",
         "ipcheck=off",
+        "read set/dialup",
+        "dialup=宽带连接",
         "flush",
         "minimise",
     };
@@ -433,10 +436,10 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
         bool timedChange, autoRun, autoLogin, minimised;
         std::string interval, user, password;
         RouterWay way;
-        std::string echo;  // written as read, and only when there is one
+        std::string echo, dialEntry;  // written as read, and only when there is one
         EventLog expected;
     } rows[] = {
-        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Upnp, "http://192.0.2.10/ off",
+        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Dialup, "http://192.0.2.10/ off", "宽带连接",
          Writes({{"TimeSwitch", "1"},
                  {"timer", " 5 "},
                  {"boot", "0"},
@@ -444,9 +447,10 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
                  {"loginpassword", "p=w;d#"},
                  {"autologin", "1"},
                  {"hide", "0"},
-                 {"router", "upnp"},
-                 {"ipcheck", "http://192.0.2.10/ off"}})},
-        {false, true, false, true, "abc", "", "", RouterWay::Automatic, "",
+                 {"router", "dialup"},
+                 {"ipcheck", "http://192.0.2.10/ off"},
+                 {"dialup", "宽带连接"}})},
+        {false, true, false, true, "abc", "", "", RouterWay::Automatic, "", "",
          Writes({{"TimeSwitch", "0"},
                  {"timer", "abc"},
                  {"boot", "1"},
@@ -466,6 +470,7 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
         window.texts[SettingsEdit::Edit2] = row.password;
         window.way = row.way;
         window.echo = row.echo;
+        window.dialEntry = row.dialEntry;
 
         SaveSettings(window, file);
 
