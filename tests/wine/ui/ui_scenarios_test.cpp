@@ -8,6 +8,7 @@
 #include "NotificationArea.h"
 #include "RigSupport.h"
 #include "Screenshot.h"
+#include "SubstituteDialup.h"
 #include "WinGbkText.h"
 #include "WinHandles.h"
 #include "WinSingleInstance.h"
@@ -1067,28 +1068,6 @@ TEST_F(TrayInRig, AGatewayWithoutPagesIsReachedByUpnpAndAChangeProvesItself) {
     EXPECT_TRUE(WaitClosingBoxes(app, named, 25000, boxes)) << Text(Control(form, Label17));
     EXPECT_LE(boxes.size(), 1u);
 }
-
-// The substitute dial-up service (tools/substitute-rasapi32) beside the program, steered
-// through its control folder: a PC that dials its PPPoE entry itself.
-struct SubstituteDialup {
-    std::string folder;
-    SubstituteDialup() {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        folder = std::string(temp) + "pelorin-ras-" + std::to_string(GetCurrentProcessId()) + "\\";
-        RemoveDirectoryTree(folder);
-        CreateDirectoryA(folder.c_str(), nullptr);
-        SetEnvironmentVariableA("PELORIN_RAS_CONTROL", folder.c_str());
-    }
-    ~SubstituteDialup() {
-        SetEnvironmentVariableA("PELORIN_RAS_CONTROL", nullptr);
-        RemoveDirectoryTree(folder);
-    }
-    void Control(const std::string& ini) const { WriteFileBytes(folder + "control.ini", ini); }
-    int State(const char* section, const char* key) const {
-        return static_cast<int>(GetPrivateProfileIntA(section, key, -1, (folder + "state.ini").c_str()));
-    }
-};
 
 // The PC holds the public address on its own dial-up connection, and that connection is the
 // way: its status read from Windows each second, a change by hanging up and dialling again
