@@ -248,10 +248,9 @@ struct LoadSettingsTest : testing::Test {
     void Store(std::map<std::string, std::string> keys) { file.sections["set"] = std::move(keys); }
 
     static std::map<std::string, std::string> EverythingOn() {
-        return {{"TimeSwitch", "1"},     {"timer", "15"},           {"boot", "1"},
-                {"loginname", "管理员"}, {"loginpassword", "p@ss"}, {"autologin", "1"},
-                {"hide", "1"},           {"router", "upnp"},        {"ipcheck", "off"},
-                {"dialup", "宽带连接"}};
+        return {{"TimeSwitch", "1"},       {"timer", "15"},       {"boot", "1"}, {"loginname", "管理员"},
+                {"loginpassword", "p@ss"}, {"autologin", "1"},    {"hide", "1"}, {"router", "upnp"},
+                {"ipcheck", "off"},        {"dialup", "宽带连接"}};
     }
 };
 
@@ -439,7 +438,8 @@ TEST_F(SaveSettingsTest, WritesTheSevenKeysInOrderAndAPinnedWayThenFlushes) {
         std::string echo, dialEntry;  // written as read, and only when there is one
         EventLog expected;
     } rows[] = {
-        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Dialup, "http://192.0.2.10/ off", "宽带连接",
+        {true, false, true, false, " 5 ", "管理员", "p=w;d#", RouterWay::Dialup, "http://192.0.2.10/ off",
+         "宽带连接",
          Writes({{"TimeSwitch", "1"},
                  {"timer", " 5 "},
                  {"boot", "0"},
