@@ -791,6 +791,59 @@ TEST_F(RouterControlTest, ATimedOrUnansweredChangeEndsInOneBalloon) {
     EXPECT_EQ(window.history.at(1).way, RouterWay::Web);
 }
 
+// The PC's dial-up entries, "VPN" online with the status given, or none when it has no address.
+struct FakeDialupLine : DialupLine {
+    DialStatus status;
+    std::uint32_t dialError = 0;
+    int dials = 0;
+    bool Available() override { return true; }
+    std::vector<std::string> Entries() override { return {"宽带连接", "VPN"}; }
+    std::vector<std::string> Connected() override {
+        return status.address.empty() ? std::vector<std::string>{} : std::vector<std::string>{"VPN"};
+    }
+    DialStatus Status(const std::string&) override { return status; }
+    void HangUp(const std::string&) override { status = {}; }
+    std::uint32_t Dial(const std::string&) override { return ++dials, dialError; }
+    void AbandonDial() override {}
+};
+
+TEST_F(RouterControlTest, ADialupConnectionUpIsTheWayAndItsUnattendedFailuresAreBalloons) {
+    FakeDialupLine line;
+    RouterControl pc{window, router, gateway, clock, nullptr, &line};
+    window.autoLogin = true;
+    window.interval = "0";  // due at every poll, once switched on
+    line.status = {true, "198.51.100.7", 61, "255.255.255.255", "", "198.51.100.1"};
+    pc.Poll();
+    EXPECT_TRUE(router.requests.empty());  // read from Windows, nothing asked of the router
+    EXPECT_EQ(window.fields[WanField::Dns], "198.51.100.1");
+    EXPECT_EQ(window.strip, "通过本机拨号连接（VPN）");
+    // The timer's dials refused, at once and later: balloons, one of each kind, never a box.
+    window.timedChange = true;
+    line.dialError = 691;
+    pc.Poll();
+    pc.Poll();
+    line.dialError = 0;
+    pc.Poll();
+    pc.DialProgressed({true, 678});
+    ASSERT_EQ(window.balloons.size(), 2u);
+    EXPECT_EQ(window.balloons[0].caption + window.balloons[0].text,
+              "定时更换IP失败拨号失败（错误 691）：运营商拒绝了用户名或密码。");
+    EXPECT_EQ(window.balloons[1].text.rfind("拨号失败（错误 678）", 0), 0u);
+    EXPECT_TRUE(window.boxes.empty());
+    ASSERT_EQ(window.history.size(), 3u);
+    EXPECT_EQ(window.history[2].way, RouterWay::Dialup);
+    EXPECT_EQ(window.history[2].result.outcome, ChangeOutcome::NotDialled);
+    EXPECT_EQ(line.dials, 3);
+    // Once the router's pages have answered, a dial-up connection coming up changes nothing.
+    FakeDialupLine later;
+    RouterControl web{window, router, gateway, clock, nullptr, &later};
+    window.timedChange = false;
+    web.Poll();
+    later.status = line.status;
+    web.Poll();
+    EXPECT_EQ(CountOf(kStatus), 2u);
+}
+
 // Echo services answering their address as JSON, or nothing when they have none.
 struct FakeEcho : EchoFetcher {
     std::map<std::string, std::string> addresses;
