@@ -121,8 +121,8 @@ std::vector<std::string> WinDialupLine::Connected() {
     std::vector<std::string> online;
     const Connections connections;
     for (DWORD i = 0; i < connections.count; ++i) {
-        const char* entry = connections.list[i].szEntryName;
-        if (!Status(entry).address.empty()) online.push_back(entry);
+        if (!AddressOf(connections.list[i].hrasconn).empty())
+            online.push_back(connections.list[i].szEntryName);
     }
     return online;
 }
@@ -136,17 +136,22 @@ DialStatus WinDialupLine::Status(const std::string& entry) {
         state.rasconnstate != RASCS_Connected)
         return status;
     status.connected = true;
-    RASPPPIPA ip{};
-    ip.dwSize = sizeof ip;
-    DWORD size = sizeof ip;
-    if (RasGetProjectionInfoA(connection, RASP_PppIp, &ip, &size) == ERROR_SUCCESS)
-        status.address = ip.szIpAddress;
+    status.address = AddressOf(connection);
     RAS_STATS statistics{};
     statistics.dwSize = sizeof statistics;
     if (RasGetConnectionStatistics(connection, &statistics) == ERROR_SUCCESS)
         status.onlineSeconds = statistics.dwConnectDuration / 1000;
     if (!status.address.empty()) AddAdapterFields(status);
     return status;
+}
+
+// The link's IPv4 address; empty until it has one.
+std::string WinDialupLine::AddressOf(HRASCONN connection) {
+    RASPPPIPA ip{};
+    ip.dwSize = sizeof ip;
+    DWORD size = sizeof ip;
+    return RasGetProjectionInfoA(connection, RASP_PppIp, &ip, &size) == ERROR_SUCCESS ? ip.szIpAddress
+                                                                                      : std::string();
 }
 
 void WinDialupLine::HangUp(const std::string& entry) {

@@ -43,6 +43,7 @@ private:
         DWORD count = 0;
     };
     HRASCONN ConnectionOf(const std::string& entry);
+    static std::string AddressOf(HRASCONN connection);
     // Waits until the connection last hung up is gone; false when given up for the program's
     // sake.
     bool LetGo();
